@@ -1,0 +1,195 @@
+#include "forms/controls.h"
+
+#include "engine/textroutines.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QToolButton>
+
+namespace {
+
+constexpr QPalette::ColorRole kBackRoles[] = {QPalette::Window, QPalette::Base, QPalette::Button};
+constexpr QPalette::ColorRole kForeRoles[] = {QPalette::WindowText, QPalette::Text, QPalette::ButtonText};
+
+template <std::size_t N>
+void setRoles(QWidget *widget, const QPalette::ColorRole (&roles)[N], const QColor &color)
+{
+    QPalette palette = widget->palette();
+    bool changed = false;
+    for (QPalette::ColorRole role : roles) {
+        // Setting an unchanged colour still repaints; the clock writes colours twice a second.
+        if (palette.color(QPalette::Active, role) != color || palette.color(QPalette::Inactive, role) != color ||
+            palette.color(QPalette::Disabled, role) != color) {
+            palette.setColor(role, color);
+            changed = true;
+        }
+    }
+    if (changed)
+        widget->setPalette(palette);
+}
+
+} // namespace
+
+QColor backColor(const QWidget *widget)
+{
+    return widget->palette().color(QPalette::Window);
+}
+
+QColor foreColor(const QWidget *widget)
+{
+    return widget->palette().color(QPalette::WindowText);
+}
+
+void setBackColor(QWidget *widget, const QColor &color)
+{
+    setRoles(widget, kBackRoles, color);
+}
+
+void setForeColor(QWidget *widget, const QColor &color)
+{
+    setRoles(widget, kForeRoles, color);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+LimitedLineEdit::LimitedLineEdit(QWidget *parent) : QLineEdit(parent)
+{
+    // Drops and the context menu's paste would slip past the limit.
+    setAcceptDrops(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+bool LimitedLineEdit::fits(qsizetype typed) const
+{
+    return typingLimit_ <= 0 || text().size() - selectedText().size() + typed <= typingLimit_;
+}
+
+bool LimitedLineEdit::replacePaddingZero(const QString &typed)
+{
+    if (!replacesPaddingZero_ || typed.size() != 1 || !typed[0].isDigit() || typed[0].unicode() > '9' ||
+        hasSelectedText() || cursorPosition() != text().size())
+        return false;
+    const QString current = text();
+    const qsizetype zero = current.startsWith(u'-') ? 1 : 0;
+    if (current.size() != zero + 2 || current[zero] != u'0' || !current[zero + 1].isDigit())
+        return false;
+    // One write, so the box's change handler sees "30" and never an intermediate "3".
+    setText(current.left(zero) + current.mid(zero + 1) + typed);
+    return true;
+}
+
+void LimitedLineEdit::pasteWithinLimit()
+{
+    const QString clip = QGuiApplication::clipboard()->text().split(u'\n').constFirst();
+    if (clip.isEmpty() || isReadOnly())
+        return;
+    if (typingLimit_ <= 0) {
+        insert(clip);
+        return;
+    }
+    const qsizetype room = typingLimit_ - (text().size() - selectedText().size());
+    if (room > 0)
+        insert(clip.left(room));
+}
+
+void LimitedLineEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (typingLimit_ > 0) {
+        if (event->matches(QKeySequence::Paste)) {
+            pasteWithinLimit();
+            event->accept();
+            return;
+        }
+        const QString typed = event->text();
+        const bool printable = !typed.isEmpty() && typed[0].isPrint();
+        if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !fits(typed.size())) {
+            replacePaddingZero(typed);
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void LimitedLineEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // A Japanese input method commits whole strings; hold them to the same limit as keys.
+    if (typingLimit_ > 0 && !event->commitString().isEmpty() && !fits(event->commitString().size())) {
+        QInputMethodEvent cut(event->preeditString(), event->attributes());
+        const qsizetype room = typingLimit_ - (text().size() - selectedText().size());
+        cut.setCommitString(event->commitString().left(std::max<qsizetype>(room, 0)));
+        QLineEdit::inputMethodEvent(&cut);
+        event->accept();
+        return;
+    }
+    QLineEdit::inputMethodEvent(event);
+}
+
+void LimitedLineEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // X11 pastes the selection with the middle button, past any limit.
+    if (typingLimit_ > 0 && event->button() == Qt::MiddleButton) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+SpinButton::SpinButton(QWidget *parent)
+    : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this))
+{
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton *arrow : {up_, down_}) {
+        arrow->setAutoRepeat(true);
+        arrow->setFocusPolicy(Qt::NoFocus);
+    }
+    setFocusPolicy(Qt::NoFocus);
+    connect(up_, &QToolButton::clicked, this, &SpinButton::stepUp);
+    connect(down_, &QToolButton::clicked, this, &SpinButton::stepDown);
+}
+
+void SpinButton::setRange(int minimum, int maximum)
+{
+    minimum_ = minimum;
+    maximum_ = maximum;
+    value_ = std::clamp(value_, minimum_, maximum_);
+}
+
+void SpinButton::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int half = height() / 2;
+    up_->setGeometry(0, 0, width(), half);
+    down_->setGeometry(0, half, width(), height() - half);
+}
+
+void SpinButton::stepBy(int steps)
+{
+    int start = value_;
+    if (buddy_) {
+        if (const auto typed = toInt16(buddy_->text()))
+            start = *typed;
+    }
+    const int next = std::clamp(start + steps, minimum_, maximum_);
+    if (next == start)
+        return;
+    value_ = next;
+    if (buddy_)
+        buddy_->setText(QString::number(next));
+    emit changed();
+}

@@ -1,0 +1,166 @@
+#include "forms/viewer.h"
+
+#include "forms/controls.h"
+#include "forms/inventory.h"
+#include "forms/slave.h"
+#include "platform/platform.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+Viewer::Viewer(Platform &platform, QWidget *parent)
+    : QWidget(parent), platform_(platform), Timer_PresentTime(new QTimer(this)), Timer_Alert(new QTimer(this))
+{
+    setObjectName(QStringLiteral("Viewer"));
+    // Every control sits at its design position; a layout would stretch the window to fit the
+    // 240-point display.
+    setFixedSize(twipsToPixels(14508), twipsToPixels(10512));
+    setAutoFillBackground(true);
+    setBackColor(this, QColor(128, 128, 128));
+
+    controls_ = buildControls(this, viewerInventory());
+
+    Timer_PresentTime->setObjectName(QStringLiteral("Timer_PresentTime"));
+    Timer_PresentTime->setInterval(500);
+    Timer_PresentTime->setTimerType(Qt::PreciseTimer);
+    Timer_Alert->setObjectName(QStringLiteral("Timer_Alert"));
+    Timer_Alert->setInterval(250);
+    Timer_Alert->setTimerType(Qt::PreciseTimer);
+
+    // The spin arrows take no focus; chaining them would tangle the Tab order.
+    QList<QWidget *> stops;
+    for (const QString &name : viewerFocusOrder()) {
+        if (QWidget *widget = control(name); widget->focusPolicy() & Qt::TabFocus)
+            stops << widget;
+    }
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
+    stops.constFirst()->setFocus();
+
+    wireHandlers();
+    watchControls();
+}
+
+Viewer::~Viewer()
+{
+    // The secondary window has no parent; it must not outlive the window that writes into it.
+    delete slave_.data();
+}
+
+Slave *Viewer::slave() const
+{
+    return slave_.data();
+}
+
+QString Viewer::programTitle()
+{
+    return QStringLiteral("ポディウォッチ");
+}
+
+QString Viewer::tagLine()
+{
+    return QStringLiteral(" - 講演・発表のためのタイマー");
+}
+
+QWidget *Viewer::control(const QString &name) const
+{
+    return controls_.value(name);
+}
+
+QLabel *Viewer::label(const QString &name) const
+{
+    return control<QLabel>(name);
+}
+
+QLineEdit *Viewer::textBox(const QString &name) const
+{
+    return control<QLineEdit>(name);
+}
+
+void Viewer::wireHandlers()
+{
+    // Handlers are found by name, control name and event joined by an underscore; a member of a
+    // control array ("Name_3") goes to the array's handler with its index.
+    static const QRegularExpression arrayMember(QStringLiteral("^(.+)_(\\d+)$"));
+    const QMetaObject *meta = metaObject();
+    auto handler = [meta](const QString &signature) {
+        return meta->method(meta->indexOfSlot(QMetaObject::normalizedSignature(signature.toLatin1().constData())));
+    };
+    auto run = [this](const QMetaMethod &method) { return [this, method] { method.invoke(this, Qt::DirectConnection); }; };
+
+    for (auto it = controls_.cbegin(); it != controls_.cend(); ++it) {
+        const QString &name = it.key();
+        QWidget *widget = it.value();
+        const QRegularExpressionMatch member = arrayMember.match(name);
+        if (member.hasMatch()) {
+            const QMetaMethod method = handler(member.captured(1) + QStringLiteral("_Click(short)"));
+            const auto index = static_cast<short>(member.captured(2).toInt());
+            if (!method.isValid())
+                continue;
+            if (auto *option = qobject_cast<QRadioButton *>(widget)) {
+                // An option's handler runs when it becomes the selected one, by a click or from code.
+                connect(option, &QRadioButton::toggled, this, [this, method, index](bool selected) {
+                    if (selected)
+                        method.invoke(this, Qt::DirectConnection, Q_ARG(short, index));
+                });
+            } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+                connect(button, &QAbstractButton::clicked, this,
+                        [this, method, index] { method.invoke(this, Qt::DirectConnection, Q_ARG(short, index)); });
+            }
+            continue;
+        }
+        if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+            if (const QMetaMethod method = handler(name + QStringLiteral("_Click()")); method.isValid())
+                connect(button, &QAbstractButton::clicked, this, run(method));
+        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            if (const QMetaMethod method = handler(name + QStringLiteral("_Change()")); method.isValid())
+                connect(edit, &QLineEdit::textChanged, this, run(method));
+        } else if (auto *spin = qobject_cast<SpinButton *>(widget)) {
+            if (const QMetaMethod method = handler(name + QStringLiteral("_Change()")); method.isValid())
+                connect(spin, &SpinButton::changed, this, run(method));
+        } else if (auto *clickable = qobject_cast<ClickLabel *>(widget)) {
+            if (const QMetaMethod method = handler(name + QStringLiteral("_Click()")); method.isValid())
+                connect(clickable, &ClickLabel::clicked, this, run(method));
+            if (const QMetaMethod method = handler(name + QStringLiteral("_DblClick()")); method.isValid())
+                connect(clickable, &ClickLabel::doubleClicked, this, run(method));
+        }
+    }
+    for (QTimer *timer : {Timer_PresentTime, Timer_Alert}) {
+        if (const QMetaMethod method = handler(timer->objectName() + QStringLiteral("_Timer()")); method.isValid())
+            connect(timer, &QTimer::timeout, this, run(method));
+    }
+}
+
+void Viewer::watchControls()
+{
+    installEventFilter(this);
+    for (QWidget *widget : std::as_const(controls_))
+        widget->installEventFilter(this);
+}
+
+bool Viewer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // Losing the focus to another window (or to a list's popup) is not leaving the box.
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            const QByteArray signature = watched->objectName().toLatin1() + "_LostFocus()";
+            const int index = metaObject()->indexOfSlot(signature.constData());
+            if (index >= 0)
+                metaObject()->method(index).invoke(this, Qt::DirectConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Viewer::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+class Platform;
+class Slave;
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+// The operator's main window. Its controls are the program's state: every handler reads and
+// writes their texts, captions, colours and visibility directly. Handlers are slots under the
+// names of the control and event they belong to, so a press, a key or a test can run them alike.
+// Their bodies live beside the subsystem they belong to (app/, engine/, setup/, forms/).
+class Viewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit Viewer(Platform &platform, QWidget *parent = nullptr);
+    ~Viewer() override;
+
+    // The secondary window, or nullptr while none exists.
+    Slave *slave() const;
+
+    // The caption of every message box.
+    static QString programTitle();
+    // Ends the titles of both windows.
+    static QString tagLine();
+
+    // Shared by the clock, run control and the setting commands; see the handlers for who
+    // computes them when. Every reader computes them afresh before use.
+    QDateTime StartTime;
+    QDateTime EndTime;
+    qint16 RemainingSeconds = 0;
+    qint16 ClockMinutes = 0;
+    qint16 ClockSeconds = 0;
+
+public slots:
+    void Form_Load();
+    void Form_Unload();
+    void Cmd_End_Click();
+    void Lbl_Copyright_DblClick();
+
+    void ApplyScreenColors();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *control(const QString &name) const;
+    template <class T> T *control(const QString &name) const { return qobject_cast<T *>(control(name)); }
+    QLabel *label(const QString &name) const;
+    QLineEdit *textBox(const QString &name) const;
+    QString dataPath(const QString &folder, const QString &file) const;
+
+    void wireHandlers();
+    void watchControls();
+
+    Platform &platform_;
+    QHash<QString, QWidget *> controls_;
+    QTimer *Timer_PresentTime;
+    QTimer *Timer_Alert;
+    QPointer<Slave> slave_;
+    bool previewingKey_ = false;
+};

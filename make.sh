@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then starts the program or runs every test.
+#   ./make.sh run    build and start Podium Watch (on a virtual display when there is none)
+#   ./make.sh test   build with warnings as errors and run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_PACKAGES=(build-essential cmake qt6-base-dev qt6-multimedia-dev fonts-ipafont-gothic)
+RUN_PACKAGES=(xvfb xauth)
+TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox libbenchmark-dev)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake --preset dev "$@" >/dev/null
+    cmake --build --preset dev -j "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+    build -DPODIUMWATCH_WERROR=OFF
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display found: starting Podium Watch on a virtual display (Xvfb)."
+        exec xvfb-run -a -s "-screen 0 1920x1080x24" build/dev/podiumwatch
+    fi
+    exec build/dev/podiumwatch
+    ;;
+test)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    build -DPODIUMWATCH_WERROR=ON
+    ctest --preset dev -j "$(nproc)"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,56 @@
+#include "platform/qtplatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+QDateTime QtPlatform::now() const
+{
+    // The countdown works in whole seconds; a stray millisecond part would make two ticks in the
+    // same second disagree about the remaining time.
+    return QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+}
+
+void QtPlatform::playSound(const QString &name)
+{
+    Q_UNUSED(name);
+}
+
+void QtPlatform::showMessage(const QString &text, const QString &caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, dialogParent_);
+    box.exec();
+}
+
+std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
+{
+    QFileDialog dialog(dialogParent_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The operator may name a file that does not exist yet; it is only a path to play later.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("WAVファイル (*.wav)"));
+    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    const QFileInfo start(QDir::fromNativeSeparators(startPath));
+    if (!startPath.isEmpty()) {
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+QString QtPlatform::programFolder() const
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+void QtPlatform::quit()
+{
+    // Hide at once so the operator sees the program gone even before the event loop winds down.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::exit(0);
+}

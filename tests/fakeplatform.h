@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QStringList>
+#include <deque>
+#include <utility>
+#include <vector>
+
+// The outside world under a test's control: a clock that moves only when told, a speaker that
+// writes down what it was asked to play, message boxes that are recorded instead of shown.
+class FakePlatform : public Platform {
+public:
+    QDateTime clock{QDate(2026, 12, 7), QTime(10, 0, 0)};
+    QStringList played;
+    std::vector<std::pair<QString, QString>> messages; // text, caption
+    std::deque<std::optional<QString>> dialogAnswers;  // nullopt: the operator cancels
+    QStringList dialogStarts;
+    QString folder = QStringLiteral("/opt/podiumwatch");
+    int quits = 0;
+
+    QDateTime now() const override { return clock; }
+    void playSound(const QString &name) override { played << name; }
+    void showMessage(const QString &text, const QString &caption) override { messages.emplace_back(text, caption); }
+    std::optional<QString> chooseWavFile(const QString &startPath) override
+    {
+        dialogStarts << startPath;
+        if (dialogAnswers.empty())
+            return std::nullopt;
+        auto answer = dialogAnswers.front();
+        dialogAnswers.pop_front();
+        return answer;
+    }
+    QString programFolder() const override { return folder; }
+    void quit() override { ++quits; }
+
+    void advance(int seconds) { clock = clock.addSecs(seconds); }
+};
