@@ -3,7 +3,6 @@
 #include "platform/platform.h"
 
 #include <QStringList>
-#include <deque>
 #include <utility>
 #include <vector>
 
@@ -14,7 +13,7 @@ public:
     QDateTime clock{QDate(2026, 12, 7), QTime(10, 0, 0)};
     QStringList played;
     std::vector<std::pair<QString, QString>> messages; // text, caption
-    std::deque<std::optional<QString>> dialogAnswers;  // nullopt: the operator cancels
+    QStringList dialogAnswers;                         // a null string: the operator cancels
     QStringList dialogStarts;
     QString folder = QStringLiteral("/opt/podiumwatch");
     int quits = 0;
@@ -25,10 +24,9 @@ public:
     std::optional<QString> chooseWavFile(const QString &startPath) override
     {
         dialogStarts << startPath;
-        if (dialogAnswers.empty())
+        const QString answer = dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+        if (answer.isNull())
             return std::nullopt;
-        auto answer = dialogAnswers.front();
-        dialogAnswers.pop_front();
         return answer;
     }
     QString programFolder() const override { return folder; }
