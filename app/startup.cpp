@@ -1,7 +1,7 @@
 #include "engine/colortable.h"
 #include "engine/guarded.h"
-#include "forms/viewer.h"
 #include "forms/slave.h"
+#include "forms/viewer.h"
 #include "platform/platform.h"
 
 #include <QComboBox>
@@ -21,13 +21,16 @@ constexpr int kFirstCopyrightYear = 2026;
 QString Viewer::dataPath(const QString &folder, const QString &file) const
 {
     const QChar separator = QDir::separator();
-    return platform_.programFolder() + separator + QStringLiteral("DATA") + separator + folder + separator + file;
+    return platform_.programFolder() + separator + QStringLiteral("DATA") + separator + folder + separator +
+           file;
 }
 
 void Viewer::Form_Load()
 {
-    static const std::pair<const char *, const char *> pictures[] = {
-        {"Img_Start", "Start.jpg"}, {"Img_ReStart", "ReStart.jpg"}, {"Img_Stop", "Stop.jpg"}, {"Img_Pause", "Pause.jpg"}};
+    static const std::pair<const char *, const char *> pictures[] = {{"Img_Start", "Start.jpg"},
+                                                                     {"Img_ReStart", "ReStart.jpg"},
+                                                                     {"Img_Stop", "Stop.jpg"},
+                                                                     {"Img_Pause", "Pause.jpg"}};
     for (const auto &[image, file] : pictures) {
         guarded([&] {
             const QString path = dataPath(QStringLiteral("BackData"), QString::fromLatin1(file));
@@ -43,7 +46,10 @@ void Viewer::Form_Load()
                                                                    {"Txt_Bell2_Files", "QOR_Sound02.wav"},
                                                                    {"Txt_Bell3_Files", "QOR_Sound03.wav"}};
     for (const auto &[box, file] : sounds)
-        guarded([&] { textBox(QString::fromLatin1(box))->setText(dataPath(QStringLiteral("Sound"), QString::fromLatin1(file))); });
+        guarded([&] {
+            textBox(QString::fromLatin1(box))
+                ->setText(dataPath(QStringLiteral("Sound"), QString::fromLatin1(file)));
+        });
 
     for (const char *frame : {"Frm_Bell1", "Frm_Bell2", "Frm_Bell3", "Frm_Alert", "Frm_Button"})
         guarded([&] { control(QString::fromLatin1(frame))->hide(); });
@@ -69,7 +75,9 @@ void Viewer::Form_Load()
     guarded([&] {
         const int year = platform_.now().date().year();
         label(QStringLiteral("Lbl_Copyright"))
-            ->setText(QStringLiteral("ポディウムウォッチ Copyright (C) %1-%2 QOR").arg(kFirstCopyrightYear).arg(year, 4, 10, QLatin1Char('0')));
+            ->setText(QStringLiteral("ポディウムウォッチ Copyright (C) %1-%2 QOR")
+                          .arg(kFirstCopyrightYear)
+                          .arg(year, 4, 10, QLatin1Char('0')));
     });
 }
 

@@ -66,12 +66,20 @@ bool isNumeric(QStringView text)
     return i == n;
 }
 
-std::optional<qint16> toInt16(QStringView text)
+std::optional<double> numericValue(QStringView text)
 {
     if (!isNumeric(text))
         return std::nullopt;
+    return toDouble(text);
+}
+
+std::optional<qint16> toInt16(QStringView text)
+{
+    const std::optional<double> value = numericValue(text);
+    if (!value)
+        return std::nullopt;
     // rint rounds a tie to the even neighbour under the default rounding mode.
-    const double rounded = std::rint(toDouble(text));
+    const double rounded = std::rint(*value);
     if (!(rounded >= -32768.0 && rounded <= 32767.0))
         return std::nullopt;
     return static_cast<qint16>(rounded);

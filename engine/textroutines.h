@@ -10,6 +10,9 @@
 // digits with at most one decimal point, an optional exponent. The empty text is not.
 bool isNumeric(QStringView text);
 
+// The value of a numeric text, or nullopt for any other text.
+std::optional<double> numericValue(QStringView text);
+
 // The nearest whole number, a tie going to the even neighbour; nullopt for a text that is not
 // numeric or whose value lies outside -32768..32767. Never wraps.
 std::optional<qint16> toInt16(QStringView text);

@@ -20,7 +20,8 @@ void setRoles(QWidget *widget, const QPalette::ColorRole (&roles)[N], const QCol
     bool changed = false;
     for (QPalette::ColorRole role : roles) {
         // Setting an unchanged colour still repaints; the clock writes colours twice a second.
-        if (palette.color(QPalette::Active, role) != color || palette.color(QPalette::Inactive, role) != color ||
+        if (palette.color(QPalette::Active, role) != color ||
+            palette.color(QPalette::Inactive, role) != color ||
             palette.color(QPalette::Disabled, role) != color) {
             palette.setColor(role, color);
             changed = true;
@@ -116,7 +117,8 @@ void LimitedLineEdit::keyPressEvent(QKeyEvent *event)
         }
         const QString typed = event->text();
         const bool printable = !typed.isEmpty() && typed[0].isPrint();
-        if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !fits(typed.size())) {
+        if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+            !fits(typed.size())) {
             replacePaddingZero(typed);
             event->accept();
             return;

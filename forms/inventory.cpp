@@ -39,6 +39,7 @@ std::vector<ControlRow> bellRows(int bell)
     const Differences &d = differences[bell - 1];
     const QString n = QString::number(bell);
     const QString frame = "Frm_Bell" + n;
+    // clang-format off
     return {
         {d.minHeading, Label, frame, "Min", 120, 360, 492, 372, White, kNoColor, 12},
         {"Txt_Bell_" + n + "_Min", TextBox, frame, d.minutes, 120, 600, d.minWidth, 612, kNoColor, Paper, 24, Right},
@@ -65,6 +66,7 @@ std::vector<ControlRow> bellRows(int bell)
         {"Lbl_FC_Bell" + n, Label, frame, "文字", 3360, d.colourLabelTop, 492, 252, White, kNoColor, 7.8},
         {"Cmb_FC_Bell" + n, ComboBox, frame, "", 3720, 1780, 612, 336, White, Grey, 12},
     };
+    // clang-format on
 }
 
 QWidget *createControl(const ControlRow &row, QWidget *container)
@@ -174,9 +176,9 @@ int twipsToPixels(int twips)
 QFont gothicFont(double points, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                      QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
+                      QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")});
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -185,6 +187,7 @@ QFont gothicFont(double points, bool bold)
 
 std::vector<ControlRow> viewerInventory()
 {
+    // clang-format off
     std::vector<ControlRow> rows = {
         {"Lbl_Time", Label, "", "--:--", 120, 0, 14292, 4692, 0x00FF00, 0x000000, 240, Centre | Opaque},
         {"ProgressBar1", ProgressBar, "", "", 120, 4800, 14292, 252},
@@ -239,6 +242,7 @@ std::vector<ControlRow> viewerInventory()
         {"Img_Stop", Image, "Frm_Button", "", 3600, 240, 750, 750},
         {"Img_Pause", Image, "Frm_Button", "", 3600, 1080, 756, 756},
     };
+    // clang-format on
     for (int index = 0; index < 7; ++index) {
         static constexpr const char *captions[] = {"1分", "3分", "5分", "7分", "10分", "12分", "15分"};
         rows.push_back({"Cmd_SetTime_1touch_" + QString::number(index), Button, "Frm_Time", captions[index],
@@ -260,22 +264,27 @@ std::vector<ControlRow> slaveInventory()
 
 QStringList viewerFocusOrder()
 {
-    QStringList order = {"Cmd_Start", "Cmd_SetTime", "Txt_Time_Sec", "UpDown_Min", "Txt_Time_Min", "UpDown_Sec"};
-    for (int index = 0; index < 7; ++index)
-        order << "Cmd_SetTime_1touch_" + QString::number(index);
-    order << QStringList{
-        "Cmd_Pause",          "Cmd_Reset",          "Cmd_Reset_Start",    "Txt_Bell_1_Min",     "Txt_Bell_1_Sec",
-        "Cmd_SetBell1",       "UpDown_Bell1_Min",   "UpDown_Bell1_Sec",   "Check_Bell1_Ringer", "Check_Bell1_Color",
-        "Cmd_Bell1_Files",    "Option_Bell1_OnOff_0", "Option_Bell1_OnOff_1", "Option_Bell2_OnOff_1",
-        "Option_Bell2_OnOff_0", "Cmd_Bell2_Files",  "Check_Bell2_Color",  "Check_Bell2_Ringer", "Cmd_SetBell2",
-        "Txt_Bell_2_Sec",     "Txt_Bell_2_Min",     "UpDown_Bell2_Min",   "UpDown_Bell2_Sec",   "Cmd_Bell3_Files",
-        "Txt_Bell_3_Min",     "Txt_Bell_3_Sec",     "Cmd_SetBell3",       "Check_Bell3_Ringer", "Check_Bell3_Color",
-        "Option_Bell3_OnOff_0", "Option_Bell3_OnOff_1", "UpDown_Bell3_Min", "UpDown_Bell3_Sec", "Check_Alert_OnOff1",
-        "Check_Alert_OnOff2", "Check_Alert_OnOff3", "Check_Mask",         "Cmd_PlaySound1",     "Cmd_PlaySound2",
-        "Cmd_PlaySound3",     "Cmd_PlaySound_Alerm", "Cmd_Alerm_Files",   "Cmd_Slave",          "Cmd_End",
-        "Cmb_BC_Bell1",       "Cmb_FC_Bell1",       "Cmb_FC_Bell2",       "Cmb_BC_Bell2",       "Cmb_FC_Bell3",
-        "Cmb_BC_Bell3",       "Cmb_FC_Alert",       "Cmb_BC_Alert"};
-    return order;
+    // clang-format off
+    return {
+        "Cmd_Start",
+        "Cmd_SetTime", "Txt_Time_Sec", "UpDown_Min", "Txt_Time_Min", "UpDown_Sec",
+        "Cmd_SetTime_1touch_0", "Cmd_SetTime_1touch_1", "Cmd_SetTime_1touch_2", "Cmd_SetTime_1touch_3",
+        "Cmd_SetTime_1touch_4", "Cmd_SetTime_1touch_5", "Cmd_SetTime_1touch_6",
+        "Cmd_Pause", "Cmd_Reset", "Cmd_Reset_Start",
+        "Txt_Bell_1_Min", "Txt_Bell_1_Sec", "Cmd_SetBell1", "UpDown_Bell1_Min", "UpDown_Bell1_Sec",
+        "Check_Bell1_Ringer", "Check_Bell1_Color", "Cmd_Bell1_Files", "Option_Bell1_OnOff_0", "Option_Bell1_OnOff_1",
+        "Option_Bell2_OnOff_1", "Option_Bell2_OnOff_0", "Cmd_Bell2_Files", "Check_Bell2_Color", "Check_Bell2_Ringer",
+        "Cmd_SetBell2", "Txt_Bell_2_Sec", "Txt_Bell_2_Min", "UpDown_Bell2_Min", "UpDown_Bell2_Sec",
+        "Cmd_Bell3_Files", "Txt_Bell_3_Min", "Txt_Bell_3_Sec", "Cmd_SetBell3", "Check_Bell3_Ringer",
+        "Check_Bell3_Color", "Option_Bell3_OnOff_0", "Option_Bell3_OnOff_1", "UpDown_Bell3_Min", "UpDown_Bell3_Sec",
+        "Check_Alert_OnOff1", "Check_Alert_OnOff2", "Check_Alert_OnOff3",
+        "Check_Mask",
+        "Cmd_PlaySound1", "Cmd_PlaySound2", "Cmd_PlaySound3", "Cmd_PlaySound_Alerm", "Cmd_Alerm_Files",
+        "Cmd_Slave", "Cmd_End",
+        "Cmb_BC_Bell1", "Cmb_FC_Bell1", "Cmb_FC_Bell2", "Cmb_BC_Bell2", "Cmb_FC_Bell3", "Cmb_BC_Bell3",
+        "Cmb_FC_Alert", "Cmb_BC_Alert",
+    };
+    // clang-format on
 }
 
 QHash<QString, QWidget *> buildControls(QWidget *window, const std::vector<ControlRow> &rows)

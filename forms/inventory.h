@@ -10,7 +10,19 @@ class QWidget;
 
 // The controls of both windows as data: one row per control, read like the design tables, so the
 // layout can be held against them line by line.
-enum class ControlKind { Label, TextBox, Frame, Button, CheckBox, Toggle, Option, ComboBox, Image, Spin, ProgressBar };
+enum class ControlKind {
+    Label,
+    TextBox,
+    Frame,
+    Button,
+    CheckBox,
+    Toggle,
+    Option,
+    ComboBox,
+    Image,
+    Spin,
+    ProgressBar
+};
 
 namespace ControlFlag {
 enum : unsigned {
@@ -19,9 +31,9 @@ enum : unsigned {
     Ticked = 1u << 2, // check boxes ticked, the toggle pressed, the option selected
     Right = 1u << 3,
     Centre = 1u << 4,
-    Opaque = 1u << 5,     // a label that paints its own background
-    TwoChars = 1u << 6,   // the operator can type at most two characters
-    PadShifts = 1u << 7,  // a digit typed after "0d" replaces the padding zero
+    Opaque = 1u << 5,    // a label that paints its own background
+    TwoChars = 1u << 6,  // the operator can type at most two characters
+    PadShifts = 1u << 7, // a digit typed after "0d" replaces the padding zero
 };
 }
 

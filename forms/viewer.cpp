@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QRadioButton>
@@ -83,6 +85,27 @@ QLineEdit *Viewer::textBox(const QString &name) const
     return control<QLineEdit>(name);
 }
 
+void Viewer::press(const QString &button) const
+{
+    // A press from code runs the button's handler at once, hidden or not.
+    control<QAbstractButton>(button)->click();
+}
+
+bool Viewer::ticked(const QString &checkBox) const
+{
+    return control<QAbstractButton>(checkBox)->isChecked();
+}
+
+void Viewer::showValidationMessage()
+{
+    platform_.showMessage(QStringLiteral("時間として取り扱えない書式です。"), programTitle());
+}
+
+void Viewer::playSoundOf(const QString &pathBox)
+{
+    platform_.playSound(textBox(pathBox)->text());
+}
+
 void Viewer::wireHandlers()
 {
     // Handlers are found by name, control name and event joined by an underscore; a member of a
@@ -90,9 +113,12 @@ void Viewer::wireHandlers()
     static const QRegularExpression arrayMember(QStringLiteral("^(.+)_(\\d+)$"));
     const QMetaObject *meta = metaObject();
     auto handler = [meta](const QString &signature) {
-        return meta->method(meta->indexOfSlot(QMetaObject::normalizedSignature(signature.toLatin1().constData())));
+        return meta->method(
+            meta->indexOfSlot(QMetaObject::normalizedSignature(signature.toLatin1().constData())));
     };
-    auto run = [this](const QMetaMethod &method) { return [this, method] { method.invoke(this, Qt::DirectConnection); }; };
+    auto run = [this](const QMetaMethod &method) {
+        return [this, method] { method.invoke(this, Qt::DirectConnection); };
+    };
 
     for (auto it = controls_.cbegin(); it != controls_.cend(); ++it) {
         const QString &name = it.key();
@@ -110,8 +136,9 @@ void Viewer::wireHandlers()
                         method.invoke(this, Qt::DirectConnection, Q_ARG(short, index));
                 });
             } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-                connect(button, &QAbstractButton::clicked, this,
-                        [this, method, index] { method.invoke(this, Qt::DirectConnection, Q_ARG(short, index)); });
+                connect(button, &QAbstractButton::clicked, this, [this, method, index] {
+                    method.invoke(this, Qt::DirectConnection, Q_ARG(short, index));
+                });
             }
             continue;
         }
@@ -132,7 +159,8 @@ void Viewer::wireHandlers()
         }
     }
     for (QTimer *timer : {Timer_PresentTime, Timer_Alert}) {
-        if (const QMetaMethod method = handler(timer->objectName() + QStringLiteral("_Timer()")); method.isValid())
+        if (const QMetaMethod method = handler(timer->objectName() + QStringLiteral("_Timer()"));
+            method.isValid())
             connect(timer, &QTimer::timeout, this, run(method));
     }
 }
@@ -144,8 +172,59 @@ void Viewer::watchControls()
         widget->installEventFilter(this);
 }
 
+namespace {
+
+// The key codes the shortcut table is written in (Windows virtual-key codes).
+int windowsKeyCode(const QKeyEvent &event)
+{
+    const int key = event.key();
+    const bool keypad = event.modifiers() & Qt::KeypadModifier;
+    if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9)
+        return 0x60 + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70 + (key - Qt::Key_F1);
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z) ||
+        key == Qt::Key_Space)
+        return key; // the same codes as ASCII
+    static const std::pair<int, int> others[] = {
+        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},       {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},    {Qt::Key_Control, 17},  {Qt::Key_Alt, 18},    {Qt::Key_Escape, 27},
+        {Qt::Key_PageUp, 33},   {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},    {Qt::Key_Home, 36},
+        {Qt::Key_Left, 37},     {Qt::Key_Up, 38},       {Qt::Key_Right, 39},  {Qt::Key_Down, 40},
+        {Qt::Key_Insert, 45},   {Qt::Key_Delete, 46}};
+    for (const auto &[qtKey, code] : others) {
+        if (key == qtKey)
+            return code;
+    }
+    return 0;
+}
+
+short shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return static_cast<short>((modifiers & Qt::ShiftModifier ? 1 : 0) |
+                              (modifiers & Qt::ControlModifier ? 2 : 0) |
+                              (modifiers & Qt::AltModifier ? 4 : 0));
+}
+
+} // namespace
+
 bool Viewer::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
+        // Key preview: the window sees every key before the control it is meant for. The key then
+        // travels on to that control exactly once; while it does, this filter stands aside, so
+        // the containers it bubbles up through do not run the shortcut a second time.
+        auto *key = static_cast<QKeyEvent *>(event);
+        previewingKey_ = true;
+        if (const int code = windowsKeyCode(*key))
+            Form_KeyDown(static_cast<short>(code), shiftState(key->modifiers()));
+        const QPointer<QObject> target(watched);
+        if (target)
+            QCoreApplication::instance()->notify(target, event);
+        previewingKey_ = false;
+        event->accept();
+        return true;
+    }
     if (event->type() == QEvent::FocusOut) {
         // Losing the focus to another window (or to a list's popup) is not leaving the box.
         const auto reason = static_cast<QFocusEvent *>(event)->reason();

@@ -38,12 +38,40 @@ public:
     qint16 ClockSeconds = 0;
 
 public slots:
+    // Start-up and shutdown (app/)
     void Form_Load();
     void Form_Unload();
     void Cmd_End_Click();
     void Lbl_Copyright_DblClick();
 
+    // Countdown engine (engine/)
+    void Timer_PresentTime_Timer();
+    void Timer_Alert_Timer();
     void ApplyScreenColors();
+    void Cmd_Start_Click();
+    void Cmd_Pause_Click();
+    void Cmd_Reset_Click();
+    void Cmd_Reset_Start_Click();
+    void Img_Start_Click();
+    void Img_ReStart_Click();
+    void Img_Pause_Click();
+    void Img_Stop_Click();
+    void Form_KeyDown(short KeyCode, short Shift);
+
+    // Timer setup (setup/)
+    void Txt_Time_Min_LostFocus();
+    void Txt_Time_Sec_LostFocus();
+    void UpDown_Min_Change();
+    void UpDown_Sec_Change();
+    void Cmd_SetTime_1touch_Click(short Index);
+    void Cmd_SetTime_Click();
+    void Cmd_SetBell1_Click();
+    void Cmd_SetBell2_Click();
+    void Cmd_SetBell3_Click();
+
+    // Presentation (forms/)
+    void Check_Mask_Click();
+    void Cmd_Slave_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,6 +83,13 @@ private:
     QLabel *label(const QString &name) const;
     QLineEdit *textBox(const QString &name) const;
     QString dataPath(const QString &folder, const QString &file) const;
+    void press(const QString &button) const;
+    bool ticked(const QString &checkBox) const;
+    void showValidationMessage();
+    void playSoundOf(const QString &pathBox);
+    void copyDisplayTo(Slave *target) const;
+    void commitBell(int bell);
+    void bellIfDue(int bell);
 
     void wireHandlers();
     void watchControls();

@@ -9,10 +9,11 @@
 class Platform {
 public:
     virtual ~Platform() = default;
-    virtual QDateTime now() const = 0;                                           // local time, whole seconds
-    virtual void playSound(const QString &name) = 0;                             // asynchronous; replaces what plays
-    virtual void showMessage(const QString &text, const QString &caption) = 0;   // modal, OK button only, no icon
+    virtual QDateTime now() const = 0;               // local time, whole seconds
+    virtual void playSound(const QString &name) = 0; // asynchronous; replaces what plays
+    virtual void showMessage(const QString &text,
+                             const QString &caption) = 0; // modal, OK button only, no icon
     virtual std::optional<QString> chooseWavFile(const QString &startPath) = 0; // nullopt: cancelled
-    virtual QString programFolder() const = 0;                                   // no trailing separator
-    virtual void quit() = 0;                                                     // end the program at once
+    virtual QString programFolder() const = 0;                                  // no trailing separator
+    virtual void quit() = 0;                                                    // end the program at once
 };

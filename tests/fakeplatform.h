@@ -20,7 +20,10 @@ public:
 
     QDateTime now() const override { return clock; }
     void playSound(const QString &name) override { played << name; }
-    void showMessage(const QString &text, const QString &caption) override { messages.emplace_back(text, caption); }
+    void showMessage(const QString &text, const QString &caption) override
+    {
+        messages.emplace_back(text, caption);
+    }
     std::optional<QString> chooseWavFile(const QString &startPath) override
     {
         dialogStarts << startPath;

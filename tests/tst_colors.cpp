@@ -23,8 +23,8 @@ private slots:
 void ColorsTest::tableOrderAndValues()
 {
     const QStringList names = {"赤", "黄", "青", "緑", "黒", "白", "桃"};
-    const Rgb values[] = {{255, 0, 0},   {255, 255, 0},     {0, 0, 255},    {0, 255, 0},
-                          {0, 0, 0},     {255, 255, 255},   {255, 100, 200}};
+    const Rgb values[] = {{255, 0, 0}, {255, 255, 0},   {0, 0, 255},    {0, 255, 0},
+                          {0, 0, 0},   {255, 255, 255}, {255, 100, 200}};
     QCOMPARE(kColorTable.size(), std::size_t{7});
     for (std::size_t i = 0; i < kColorTable.size(); ++i) {
         QCOMPARE(QString::fromUtf16(kColorTable[i].name), names[static_cast<qsizetype>(i)]);
@@ -58,16 +58,26 @@ void ColorsTest::applyScreenColors_data()
     QTest::addColumn<QColor>("expectedBack");
     QTest::addColumn<QColor>("expectedFore");
     const QColor black(0, 0, 0), green(0, 255, 0);
-    QTest::newRow("赤 on 白") << "赤" << "白" << QColor(255, 0, 0) << QColor(255, 255, 255);
-    QTest::newRow("黄 on 黒") << "黄" << "黒" << QColor(255, 255, 0) << black;
-    QTest::newRow("青 on 桃") << "青" << "桃" << QColor(0, 0, 255) << QColor(255, 100, 200);
-    QTest::newRow("緑 on 赤") << "緑" << "赤" << green << QColor(255, 0, 0);
-    QTest::newRow("白 on 青") << "白" << "青" << QColor(255, 255, 255) << QColor(0, 0, 255);
-    QTest::newRow("桃 on 黄") << "桃" << "黄" << QColor(255, 100, 200) << QColor(255, 255, 0);
-    QTest::newRow("黒 on 黒: invisible, not refused") << "黒" << "黒" << black << black;
-    QTest::newRow("back with trailing blank: only the text colour") << "赤 " << "白" << black << QColor(255, 255, 255);
-    QTest::newRow("unknown text colour: only the background") << "青" << "blue" << QColor(0, 0, 255) << green;
-    QTest::newRow("both unknown: nothing") << "" << "Txt_ForeColor" << black << green;
+    QTest::newRow("赤 on 白") << "赤"
+                              << "白" << QColor(255, 0, 0) << QColor(255, 255, 255);
+    QTest::newRow("黄 on 黒") << "黄"
+                              << "黒" << QColor(255, 255, 0) << black;
+    QTest::newRow("青 on 桃") << "青"
+                              << "桃" << QColor(0, 0, 255) << QColor(255, 100, 200);
+    QTest::newRow("緑 on 赤") << "緑"
+                              << "赤" << green << QColor(255, 0, 0);
+    QTest::newRow("白 on 青") << "白"
+                              << "青" << QColor(255, 255, 255) << QColor(0, 0, 255);
+    QTest::newRow("桃 on 黄") << "桃"
+                              << "黄" << QColor(255, 100, 200) << QColor(255, 255, 0);
+    QTest::newRow("黒 on 黒: invisible, not refused") << "黒"
+                                                      << "黒" << black << black;
+    QTest::newRow("back with trailing blank: only the text colour") << "赤 "
+                                                                    << "白" << black << QColor(255, 255, 255);
+    QTest::newRow("unknown text colour: only the background") << "青"
+                                                              << "blue" << QColor(0, 0, 255) << green;
+    QTest::newRow("both unknown: nothing") << ""
+                                           << "Txt_ForeColor" << black << green;
 }
 
 void ColorsTest::applyScreenColors()

@@ -46,12 +46,13 @@ void InventoryTest::everyControlExists_data()
     auto row = [](const QString &name, const char *kind, const QString &container) {
         QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(kind) << container;
     };
-    for (const char *name : {"Lbl_Time", "Lbl_Phase", "Lbl_EndTime", "Lbl_Copyright", "Label4", "Label9", "Label10",
-                             "Label11"})
+    for (const char *name :
+         {"Lbl_Time", "Lbl_Phase", "Lbl_EndTime", "Lbl_Copyright", "Label4", "Label9", "Label10", "Label11"})
         row(name, "QLabel", "Viewer");
     for (const char *name : {"Frm_Time", "Frm_Alert", "Frm_Button", "Frm_Bell1", "Frm_Bell2", "Frm_Bell3"})
         row(name, "QGroupBox", "Viewer");
-    for (const char *name : {"Cmd_Slave", "Cmd_Start", "Cmd_Reset_Start", "Cmd_Pause", "Cmd_Reset", "Cmd_End"})
+    for (const char *name :
+         {"Cmd_Slave", "Cmd_Start", "Cmd_Reset_Start", "Cmd_Pause", "Cmd_Reset", "Cmd_End"})
         row(name, "QPushButton", "Viewer");
     for (const char *name : {"Txt_Phase", "Txt_BackColor", "Txt_ForeColor"})
         row(name, "QLineEdit", "Viewer");
@@ -88,7 +89,8 @@ void InventoryTest::everyControlExists_data()
         const QString frame = "Frm_Bell" + n;
         row(minHeadings[bell - 1], "QLabel", frame);
         row(secHeadings[bell - 1], "QLabel", frame);
-        for (const QString &name : {"Txt_Bell_" + n + "_Min", "Txt_Bell_" + n + "_Sec", "Txt_Bell" + n + "_Files"})
+        for (const QString &name :
+             {"Txt_Bell_" + n + "_Min", "Txt_Bell_" + n + "_Sec", "Txt_Bell" + n + "_Files"})
             row(name, "QLineEdit", frame);
         for (const QString &name : {"UpDown_Bell" + n + "_Min", "UpDown_Bell" + n + "_Sec"})
             row(name, "spin", frame);
@@ -177,7 +179,8 @@ void InventoryTest::colours_data()
     QTest::newRow("entry box paper") << "Txt_Bell_1_Min" << QPalette::Base << QColor(224, 224, 224);
     QTest::newRow("pilot lamp grey") << "Lbl_Bell3_Pilot" << QPalette::WindowText << QColor(96, 96, 96);
     QTest::newRow("copyright grey") << "Lbl_Copyright" << QPalette::WindowText << QColor(96, 96, 96);
-    QTest::newRow("total seconds silver") << "Lbl_Time_Second" << QPalette::WindowText << QColor(192, 192, 192);
+    QTest::newRow("total seconds silver")
+        << "Lbl_Time_Second" << QPalette::WindowText << QColor(192, 192, 192);
     QTest::newRow("colour list") << "Cmb_FC_Alert" << QPalette::Button << QColor(128, 128, 128);
     QTest::newRow("check box text") << "Check_Alert_OnOff2" << QPalette::WindowText << QColor(255, 255, 255);
 }
@@ -200,35 +203,64 @@ void InventoryTest::designTimeTexts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("display") << "Lbl_Time" << "--:--";
-    QTest::newRow("state line") << "Lbl_Phase" << "動作状態：セットアップ中";
-    QTest::newRow("end line") << "Lbl_EndTime" << "終了予定時刻 --時--分--秒";
-    QTest::newRow("total seconds") << "Lbl_Time_Second" << "300";
-    QTest::newRow("minutes") << "Txt_Time_Min" << "5";
-    QTest::newRow("seconds") << "Txt_Time_Sec" << "00";
-    QTest::newRow("phase marker") << "Txt_Phase" << "Txt_Phase";
-    QTest::newRow("back colour name") << "Txt_BackColor" << "Txt_BackColor";
-    QTest::newRow("fore colour name") << "Txt_ForeColor" << "Txt_ForeColor";
-    QTest::newRow("bell 1 minutes") << "Txt_Bell_1_Min" << "2";
-    QTest::newRow("bell 2 minutes") << "Txt_Bell_2_Min" << "1";
-    QTest::newRow("bell 3 minutes") << "Txt_Bell_3_Min" << "0";
-    QTest::newRow("bell 3 seconds") << "Txt_Bell_3_Sec" << "00";
-    QTest::newRow("bell 1 committed") << "Lbl_Bell1_Second" << "0s";
-    QTest::newRow("bell 3 committed") << "Lbl_Bell3_Second" << "0s";
-    QTest::newRow("alarm path empty") << "Txt_Alerm_Files" << "";
-    QTest::newRow("bell path empty") << "Txt_Bell2_Files" << "";
-    QTest::newRow("mask caption") << "Check_Mask" << "画面マスク";
-    QTest::newRow("exit") << "Cmd_End" << "QORを終了";
-    QTest::newRow("apply") << "Cmd_SetTime" << "表示セット";
-    QTest::newRow("preset 4") << "Cmd_SetTime_1touch_4" << "10分";
-    QTest::newRow("bell on") << "Option_Bell2_OnOff_0" << "予鈴ON";
-    QTest::newRow("bell off") << "Option_Bell2_OnOff_1" << "Off";
-    QTest::newRow("alarm browse") << "Cmd_Alerm_Files" << "参照";
-    QTest::newRow("bell browse") << "Cmd_Bell3_Files" << "音源ファイル参照";
-    QTest::newRow("preview") << "Cmd_PlaySound_Alerm" << "試聴";
-    QTest::newRow("flash option") << "Check_Alert_OnOff2" << "30秒毎に『超過』の文字表示";
-    QTest::newRow("restart legend") << "Label9" << "Space・F5";
-    QTest::newRow("bell frame") << "Frm_Bell3" << "予鈴3";
+    QTest::newRow("display") << "Lbl_Time"
+                             << "--:--";
+    QTest::newRow("state line") << "Lbl_Phase"
+                                << "動作状態：セットアップ中";
+    QTest::newRow("end line") << "Lbl_EndTime"
+                              << "終了予定時刻 --時--分--秒";
+    QTest::newRow("total seconds") << "Lbl_Time_Second"
+                                   << "300";
+    QTest::newRow("minutes") << "Txt_Time_Min"
+                             << "5";
+    QTest::newRow("seconds") << "Txt_Time_Sec"
+                             << "00";
+    QTest::newRow("phase marker") << "Txt_Phase"
+                                  << "Txt_Phase";
+    QTest::newRow("back colour name") << "Txt_BackColor"
+                                      << "Txt_BackColor";
+    QTest::newRow("fore colour name") << "Txt_ForeColor"
+                                      << "Txt_ForeColor";
+    QTest::newRow("bell 1 minutes") << "Txt_Bell_1_Min"
+                                    << "2";
+    QTest::newRow("bell 2 minutes") << "Txt_Bell_2_Min"
+                                    << "1";
+    QTest::newRow("bell 3 minutes") << "Txt_Bell_3_Min"
+                                    << "0";
+    QTest::newRow("bell 3 seconds") << "Txt_Bell_3_Sec"
+                                    << "00";
+    QTest::newRow("bell 1 committed") << "Lbl_Bell1_Second"
+                                      << "0s";
+    QTest::newRow("bell 3 committed") << "Lbl_Bell3_Second"
+                                      << "0s";
+    QTest::newRow("alarm path empty") << "Txt_Alerm_Files"
+                                      << "";
+    QTest::newRow("bell path empty") << "Txt_Bell2_Files"
+                                     << "";
+    QTest::newRow("mask caption") << "Check_Mask"
+                                  << "画面マスク";
+    QTest::newRow("exit") << "Cmd_End"
+                          << "QORを終了";
+    QTest::newRow("apply") << "Cmd_SetTime"
+                           << "表示セット";
+    QTest::newRow("preset 4") << "Cmd_SetTime_1touch_4"
+                              << "10分";
+    QTest::newRow("bell on") << "Option_Bell2_OnOff_0"
+                             << "予鈴ON";
+    QTest::newRow("bell off") << "Option_Bell2_OnOff_1"
+                              << "Off";
+    QTest::newRow("alarm browse") << "Cmd_Alerm_Files"
+                                  << "参照";
+    QTest::newRow("bell browse") << "Cmd_Bell3_Files"
+                                 << "音源ファイル参照";
+    QTest::newRow("preview") << "Cmd_PlaySound_Alerm"
+                             << "試聴";
+    QTest::newRow("flash option") << "Check_Alert_OnOff2"
+                                  << "30秒毎に『超過』の文字表示";
+    QTest::newRow("restart legend") << "Label9"
+                                    << "Space・F5";
+    QTest::newRow("bell frame") << "Frm_Bell3"
+                                << "予鈴3";
 }
 
 void InventoryTest::designTimeTexts()
@@ -277,8 +309,8 @@ void InventoryTest::hiddenStateHolders()
     FakePlatform platform;
     Viewer viewer(platform);
     viewer.show();
-    const QStringList hidden = {"Txt_Phase",        "Txt_BackColor",    "Txt_ForeColor",    "Txt_Alerm_Files",
-                                "Txt_Bell1_Files",  "Txt_Bell2_Files",  "Txt_Bell3_Files",  "Lbl_Bell1_Second",
+    const QStringList hidden = {"Txt_Phase",        "Txt_BackColor",   "Txt_ForeColor",   "Txt_Alerm_Files",
+                                "Txt_Bell1_Files",  "Txt_Bell2_Files", "Txt_Bell3_Files", "Lbl_Bell1_Second",
                                 "Lbl_Bell2_Second", "Lbl_Bell3_Second"};
     for (const QString &name : hidden)
         QVERIFY2(ctl<QWidget>(viewer, name)->isHidden(), qPrintable(name));
@@ -323,7 +355,9 @@ void InventoryTest::spinRanges()
 {
     FakePlatform platform;
     Viewer viewer(platform);
-    for (const auto &[spin, maximum] : {std::pair{"UpDown_Min", 999}, {"UpDown_Sec", 59}, {"UpDown_Bell2_Min", 999},
+    for (const auto &[spin, maximum] : {std::pair{"UpDown_Min", 999},
+                                        {"UpDown_Sec", 59},
+                                        {"UpDown_Bell2_Min", 999},
                                         {"UpDown_Bell3_Sec", 59}}) {
         QWidget *widget = ctl<QWidget>(viewer, spin);
         QCOMPARE(widget->property("minimum").toInt(), 0);
@@ -341,12 +375,23 @@ void InventoryTest::focusOrderAndInitialFocus()
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Cmd_Start"));
 
     // Tab walks the visible stops in the design order; the frames start-up hid are skipped.
-    const QStringList expected = {"Cmd_SetTime",          "Txt_Time_Sec",         "Txt_Time_Min",
-                                  "Cmd_SetTime_1touch_0", "Cmd_SetTime_1touch_1", "Cmd_SetTime_1touch_2",
-                                  "Cmd_SetTime_1touch_3", "Cmd_SetTime_1touch_4", "Cmd_SetTime_1touch_5",
-                                  "Cmd_SetTime_1touch_6", "Cmd_Pause",            "Cmd_Reset",
-                                  "Cmd_Reset_Start",      "Check_Mask",           "Cmd_Slave",
-                                  "Cmd_End",              "Cmd_Start"};
+    const QStringList expected = {"Cmd_SetTime",
+                                  "Txt_Time_Sec",
+                                  "Txt_Time_Min",
+                                  "Cmd_SetTime_1touch_0",
+                                  "Cmd_SetTime_1touch_1",
+                                  "Cmd_SetTime_1touch_2",
+                                  "Cmd_SetTime_1touch_3",
+                                  "Cmd_SetTime_1touch_4",
+                                  "Cmd_SetTime_1touch_5",
+                                  "Cmd_SetTime_1touch_6",
+                                  "Cmd_Pause",
+                                  "Cmd_Reset",
+                                  "Cmd_Reset_Start",
+                                  "Check_Mask",
+                                  "Cmd_Slave",
+                                  "Cmd_End",
+                                  "Cmd_Start"};
     for (const QString &name : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), name);

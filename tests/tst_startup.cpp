@@ -55,7 +55,8 @@ void StartupTest::defaultSoundPaths()
     QCOMPARE(ctl<QLineEdit>(viewer, "Txt_Bell1_Files")->text(), sound + "QOR_Sound01.wav");
     QCOMPARE(ctl<QLineEdit>(viewer, "Txt_Bell2_Files")->text(), sound + "QOR_Sound02.wav");
     QCOMPARE(ctl<QLineEdit>(viewer, "Txt_Bell3_Files")->text(), sound + "QOR_Sound03.wav");
-    QCOMPARE(ctl<QLineEdit>(viewer, "Txt_Alerm_Files")->text(), QStringLiteral("/srv/pw/DATA/Sound/QOR_Sound00.wav"));
+    QCOMPARE(ctl<QLineEdit>(viewer, "Txt_Alerm_Files")->text(),
+             QStringLiteral("/srv/pw/DATA/Sound/QOR_Sound00.wav"));
 }
 
 void StartupTest::framesHiddenButTheTotalTime()
@@ -80,14 +81,22 @@ void StartupTest::colourListsFilledAndPreselected_data()
 {
     QTest::addColumn<QString>("list");
     QTest::addColumn<QString>("selected");
-    QTest::newRow("bell 1 background") << "Cmb_BC_Bell1" << "黄";
-    QTest::newRow("bell 1 text") << "Cmb_FC_Bell1" << "黒";
-    QTest::newRow("bell 2 background") << "Cmb_BC_Bell2" << "赤";
-    QTest::newRow("bell 2 text") << "Cmb_FC_Bell2" << "白";
-    QTest::newRow("bell 3 background") << "Cmb_BC_Bell3" << "青";
-    QTest::newRow("bell 3 text") << "Cmb_FC_Bell3" << "白";
-    QTest::newRow("alert background") << "Cmb_BC_Alert" << "赤";
-    QTest::newRow("alert text") << "Cmb_FC_Alert" << "白";
+    QTest::newRow("bell 1 background") << "Cmb_BC_Bell1"
+                                       << "黄";
+    QTest::newRow("bell 1 text") << "Cmb_FC_Bell1"
+                                 << "黒";
+    QTest::newRow("bell 2 background") << "Cmb_BC_Bell2"
+                                       << "赤";
+    QTest::newRow("bell 2 text") << "Cmb_FC_Bell2"
+                                 << "白";
+    QTest::newRow("bell 3 background") << "Cmb_BC_Bell3"
+                                       << "青";
+    QTest::newRow("bell 3 text") << "Cmb_FC_Bell3"
+                                 << "白";
+    QTest::newRow("alert background") << "Cmb_BC_Alert"
+                                      << "赤";
+    QTest::newRow("alert text") << "Cmb_FC_Alert"
+                                << "白";
 }
 
 void StartupTest::colourListsFilledAndPreselected()
@@ -152,13 +161,15 @@ void StartupTest::missingDataFolder()
 void StartupTest::unreadablePictures()
 {
     QTemporaryDir folder;
-    QDir(folder.path()).mkpath(QStringLiteral("DATA/BackData/Stop.jpg")); // a directory under a picture's name
+    QDir(folder.path())
+        .mkpath(QStringLiteral("DATA/BackData/Stop.jpg")); // a directory under a picture's name
     const QString pictures = folder.path() + QStringLiteral("/DATA/BackData/");
     QFile garbage(pictures + QStringLiteral("Start.jpg"));
     QVERIFY(garbage.open(QIODevice::WriteOnly));
     garbage.write("not a picture at all");
     garbage.close();
-    QVERIFY(QFile::copy(QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/BackData/Pause.jpg"), pictures + "Pause.jpg"));
+    QVERIFY(QFile::copy(QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/BackData/Pause.jpg"),
+                        pictures + "Pause.jpg"));
     QFile truncated(QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/BackData/ReStart.jpg"));
     QVERIFY(truncated.open(QIODevice::ReadOnly));
     QFile cut(pictures + QStringLiteral("ReStart.jpg"));

@@ -34,7 +34,8 @@ std::vector<double> chime(const std::vector<Note> &notes)
     for (const Note &note : notes)
         end = std::max(end, note.start + note.length);
     std::vector<double> samples(static_cast<std::size_t>((end + kTailSeconds) * kRate), 0.0);
-    static constexpr std::pair<double, double> partials[] = {{1.0, 1.0}, {2.0, 0.45}, {2.76, 0.25}, {5.4, 0.1}};
+    static constexpr std::pair<double, double> partials[] = {
+        {1.0, 1.0}, {2.0, 0.45}, {2.76, 0.25}, {5.4, 0.1}};
     for (const Note &note : notes) {
         const auto first = static_cast<std::size_t>(note.start * kRate);
         const auto count = static_cast<std::size_t>(note.length * kRate);
@@ -180,19 +181,22 @@ int main(int argc, char *argv[])
                                                         {"Stop.jpg", stopPicture()},
                                                         {"Pause.jpg", pausePicture()}};
     for (const auto &[file, picture] : pictures)
-        ok &= picture.save(root.filePath(QStringLiteral("DATA/BackData/") + QLatin1StringView(file)), "JPG", 90);
+        ok &= picture.save(root.filePath(QStringLiteral("DATA/BackData/") + QLatin1StringView(file)), "JPG",
+                           90);
 
     const std::pair<const char *, std::vector<double>> sounds[] = {
         {"QOR_Sound00.wav", alarm()},
         {"QOR_Sound01.wav", chime({{0.0, 1318.5, 0.45, 1.4}})},
         {"QOR_Sound02.wav", chime({{0.0, 1046.5, 0.4, 0.5}, {0.5, 1046.5, 0.4, 1.2}})},
-        {"QOR_Sound03.wav", chime({{0.0, 784.0, 0.35, 0.4}, {0.4, 784.0, 0.35, 0.4}, {0.8, 784.0, 0.4, 1.2}})},
+        {"QOR_Sound03.wav",
+         chime({{0.0, 784.0, 0.35, 0.4}, {0.4, 784.0, 0.35, 0.4}, {0.8, 784.0, 0.4, 1.2}})},
     };
     for (const auto &[file, samples] : sounds)
         ok &= writeWav(root.filePath(QStringLiteral("DATA/Sound/") + QLatin1StringView(file)), samples);
 
     if (argc > 2)
-        ok &= writeWav(QString::fromLocal8Bit(argv[2]), chime({{0.0, 987.8, 0.4, 0.45}, {0.45, 784.0, 0.5, 1.3}}));
+        ok &= writeWav(QString::fromLocal8Bit(argv[2]),
+                       chime({{0.0, 987.8, 0.4, 0.45}, {0.45, 784.0, 0.5, 1.3}}));
 
     if (!ok)
         std::fprintf(stderr, "could not write every data file\n");

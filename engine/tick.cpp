@@ -1,0 +1,144 @@
+// The clock tick: twice a second, the remaining time is worked out afresh from the wall clock and
+// everything the display, the bells and the over-time alert show follows from it.
+
+#include "engine/guarded.h"
+#include "engine/textroutines.h"
+#include "forms/controls.h"
+#include "forms/slave.h"
+#include "forms/viewer.h"
+#include "platform/platform.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+QString bellName(const char *pattern, int bell)
+{
+    return QString::fromLatin1(pattern).arg(bell);
+}
+
+} // namespace
+
+void Viewer::bellIfDue(int bell)
+{
+    bool due = false;
+    guarded([&] {
+        const std::optional<double> time = numericValue(label(bellName("Lbl_Bell%1_Second", bell))->text());
+        due = ticked(bellName("Option_Bell%1_OnOff_0", bell)) && time && *time == RemainingSeconds;
+    });
+    if (!due)
+        return;
+    guarded([&] {
+        if (ticked(bellName("Check_Bell%1_Ringer", bell)))
+            playSoundOf(bellName("Txt_Bell%1_Files", bell));
+    });
+    guarded([&] {
+        if (ticked(bellName("Check_Bell%1_Color", bell))) {
+            textBox(QStringLiteral("Txt_BackColor"))
+                ->setText(control<QComboBox>(bellName("Cmb_BC_Bell%1", bell))->currentText());
+            textBox(QStringLiteral("Txt_ForeColor"))
+                ->setText(control<QComboBox>(bellName("Cmb_FC_Bell%1", bell))->currentText());
+            ApplyScreenColors();
+        }
+    });
+}
+
+void Viewer::copyDisplayTo(Slave *target) const
+{
+    const QLabel *time = label(QStringLiteral("Lbl_Time"));
+    setBackColor(target, backColor(time));
+    setForeColor(target->timeLabel(), foreColor(time));
+    if (target->timeLabel()->text() != time->text())
+        target->timeLabel()->setText(time->text());
+}
+
+void Viewer::Timer_PresentTime_Timer()
+{
+    QLabel *time = label(QStringLiteral("Lbl_Time"));
+
+    guarded([&] {
+        // Beyond 16 bits the step fails and the previous value stands: a very long over-time
+        // freezes at 546:08 rather than wrapping round to a positive time.
+        const qint64 seconds = platform_.now().secsTo(EndTime);
+        if (EndTime.isValid() && seconds >= -32768 && seconds <= 32767)
+            RemainingSeconds = static_cast<qint16>(seconds);
+    });
+    guarded([&] {
+        ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
+        ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
+    });
+    guarded([&] {
+        const QString text = QString::number(ClockMinutes) + QLatin1Char(':') + format00(ClockSeconds);
+        if (time->text() != text)
+            time->setText(text);
+    });
+
+    for (int bell = 1; bell <= 3; ++bell)
+        bellIfDue(bell);
+
+    guarded([&] {
+        if (RemainingSeconds == 0)
+            playSoundOf(QStringLiteral("Txt_Alerm_Files"));
+    });
+
+    if (RemainingSeconds < 0) {
+        if (ticked(QStringLiteral("Check_Alert_OnOff1"))) {
+            QLineEdit *phase = textBox(QStringLiteral("Txt_Phase"));
+            guarded([&] {
+                if (phase->text() != QLatin1String("OverTime")) {
+                    textBox(QStringLiteral("Txt_BackColor"))
+                        ->setText(control<QComboBox>(QStringLiteral("Cmb_BC_Alert"))->currentText());
+                    textBox(QStringLiteral("Txt_ForeColor"))
+                        ->setText(control<QComboBox>(QStringLiteral("Cmb_FC_Alert"))->currentText());
+                    ApplyScreenColors();
+                    phase->setText(QStringLiteral("OverTime"));
+                }
+            });
+            guarded([&] {
+                if (RemainingSeconds % 5 == 0) {
+                    Timer_Alert->start();
+                    phase->setText(QStringLiteral("Wink"));
+                }
+            });
+        }
+        if (RemainingSeconds % 30 == 0) {
+            guarded([&] {
+                if (ticked(QStringLiteral("Check_Alert_OnOff2"))) {
+                    setBackColor(time, QColor(255, 255, 0));
+                    setForeColor(time, QColor(255, 0, 0));
+                    time->setText(QStringLiteral("超過"));
+                }
+            });
+            guarded([&] {
+                if (ticked(QStringLiteral("Check_Alert_OnOff3")))
+                    playSoundOf(QStringLiteral("Txt_Alerm_Files"));
+            });
+        }
+    }
+
+    guarded([&] {
+        // The elapsed share in percent. A total of 0, over-time and a remaining time beyond the
+        // total all fall outside 0..100 and leave the bar where it was.
+        const std::optional<double> total = numericValue(label(QStringLiteral("Lbl_Time_Second"))->text());
+        if (!total || *total == 0)
+            return;
+        const double percent = 100.0 - RemainingSeconds / std::fabs(*total) * 100.0;
+        if (percent >= 0 && percent <= 100)
+            control<QProgressBar>(QStringLiteral("ProgressBar1"))
+                ->setValue(static_cast<int>(std::lround(percent)));
+    });
+
+    guarded([&] {
+        setBackColor(this, ticked(QStringLiteral("Check_Mask")) ? QColor(128, 128, 128) : backColor(time));
+    });
+
+    guarded([&] {
+        if (slave_ && slave_->isVisible())
+            copyDisplayTo(slave_);
+    });
+}

@@ -1,0 +1,182 @@
+// The shortcut keys, seen by the main window before the control that has the focus, and still
+// delivered to that control afterwards.
+
+#include "rig.h"
+
+#include <QApplication>
+#include <QWindow>
+
+class KeysTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void shortcutTable_data();
+    void shortcutTable();
+    void keypadDigitReachesTheEntryBoxToo();
+    void spaceOnAFocusedButtonAlsoPressesIt();
+    void eachKeyRunsItsCommandOnce();
+    void keyCodesByName();
+};
+
+namespace {
+
+// A countdown of 5:00 that has run for three seconds, so each command leaves its own trace.
+void prepare(Rig &rig)
+{
+    rig.viewer.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.viewer));
+    rig.button("Cmd_SetTime")->click();
+    rig.start();
+    rig.seconds(3);
+    QCOMPARE(rig.display(), QStringLiteral("4:57"));
+}
+
+} // namespace
+
+void KeysTest::shortcutTable_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("state");   // state line afterwards
+    QTest::addColumn<QString>("display"); // display afterwards
+    QTest::addColumn<bool>("startedNow"); // a start ran, anchoring the countdown at this moment
+
+    const QString running = QStringLiteral("動作状態：進行中");
+    const QString paused = QStringLiteral("動作状態：一時停止中");
+    const QString setup = QStringLiteral("動作状態：セットアップ中");
+    const int keypad = Qt::KeypadModifier;
+    const struct {
+        const char *name;
+        int key, modifiers;
+    } starts[] = {{"F1", Qt::Key_F1, 0},
+                  {"F2", Qt::Key_F2, 0},
+                  {"Num 1", Qt::Key_1, keypad},
+                  {"Shift+F1", Qt::Key_F1, Qt::ShiftModifier},
+                  {"Ctrl+F1", Qt::Key_F1, Qt::ControlModifier}};
+    for (const auto &k : starts)
+        QTest::newRow(k.name) << k.key << k.modifiers << "Cmd_Start" << running << "4:57" << true;
+    const struct {
+        const char *name;
+        int key, modifiers;
+    } restarts[] = {
+        {"F4", Qt::Key_F4, 0}, {"F5", Qt::Key_F5, 0}, {"F6", Qt::Key_F6, 0}, {"Num 5", Qt::Key_5, keypad}};
+    for (const auto &k : restarts)
+        QTest::newRow(k.name) << k.key << k.modifiers << "Cmd_Start" << running << "5:00" << true;
+    QTest::newRow("Space") << int{Qt::Key_Space} << 0 << "Txt_Time_Min" << running << "5:00" << true;
+    QTest::newRow("F7") << int{Qt::Key_F7} << 0 << "Cmd_Start" << paused << "4:57" << false;
+    QTest::newRow("Num 7") << int{Qt::Key_7} << keypad << "Cmd_Start" << paused << "4:57" << false;
+    QTest::newRow("F9") << int{Qt::Key_F9} << 0 << "Cmd_Start" << setup << "5:00" << false;
+    QTest::newRow("Num 9") << int{Qt::Key_9} << keypad << "Cmd_Start" << setup << "5:00" << false;
+    QTest::newRow("F3 does nothing") << int{Qt::Key_F3} << 0 << "Cmd_Start" << running << "4:57" << false;
+    QTest::newRow("F8 does nothing") << int{Qt::Key_F8} << 0 << "Cmd_Start" << running << "4:57" << false;
+    QTest::newRow("top-row 1 does nothing")
+        << int{Qt::Key_1} << 0 << "Cmd_Start" << running << "4:57" << false;
+    QTest::newRow("F1 in the colour list")
+        << int{Qt::Key_F1} << 0 << "Cmb_BC_Alert" << running << "4:57" << true;
+    QTest::newRow("F9 in the seconds box")
+        << int{Qt::Key_F9} << 0 << "Txt_Time_Sec" << setup << "5:00" << false;
+}
+
+void KeysTest::shortcutTable()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, focus);
+    QFETCH(QString, state);
+    QFETCH(QString, display);
+    QFETCH(bool, startedNow);
+    Rig rig;
+    prepare(rig);
+    const QDateTime started = rig.platform.clock.addSecs(-3);
+    QWidget *target = ctl<QWidget>(rig.viewer, focus);
+    target->setVisible(true);
+    target->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), target);
+
+    // Sent to the window, as a real key press arrives.
+    QTest::keyClick(rig.viewer.windowHandle(), static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(rig.label("Lbl_Phase")->text(), state);
+    QCOMPARE(rig.display(), display);
+    QCOMPARE(rig.viewer.StartTime, startedNow ? rig.platform.clock : started);
+    if (startedNow)
+        QCOMPARE(rig.viewer.EndTime, rig.platform.clock.addSecs(display == "5:00" ? 300 : 297));
+}
+
+void KeysTest::keypadDigitReachesTheEntryBoxToo()
+{
+    Rig rig;
+    prepare(rig);
+    QLineEdit *minutes = rig.box("Txt_Time_Min");
+    minutes->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), minutes);
+    minutes->selectAll();
+    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_7, Qt::KeypadModifier);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
+    QCOMPARE(minutes->text(), QStringLiteral("7"));
+    // Num 1 starts again and types its digit.
+    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_1, Qt::KeypadModifier);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
+    QCOMPARE(minutes->text(), QStringLiteral("71"));
+    // The same when the key is sent to the box itself rather than to the window.
+    QTest::keyClick(minutes, Qt::Key_9, Qt::KeypadModifier);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：セットアップ中"));
+    QCOMPARE(minutes->text(), QStringLiteral("719"));
+    QCOMPARE(rig.display(), QStringLiteral("71:00")); // reset read the box before the digit arrived
+}
+
+void KeysTest::spaceOnAFocusedButtonAlsoPressesIt()
+{
+    Rig rig;
+    prepare(rig);
+    QAbstractButton *pause = rig.button("Cmd_Pause");
+    pause->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), pause);
+    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_Space);
+    // Restart ran first, then the focused Pause button took the space bar as a press.
+    QCOMPARE(rig.display(), QStringLiteral("5:00"));
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
+}
+
+void KeysTest::eachKeyRunsItsCommandOnce()
+{
+    Rig rig;
+    prepare(rig);
+    // Start shows the message when the display is not a time: count the messages to count the runs.
+    rig.label("Lbl_Time")->setText(QStringLiteral("超過"));
+    rig.button("Cmd_Pause")->click();
+    for (const char *focus : {"Txt_Bell_1_Min", "Cmb_FC_Bell2", "Cmd_End", "Check_Alert_OnOff2"}) {
+        QWidget *target = ctl<QWidget>(rig.viewer, focus);
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        rig.platform.messages.clear();
+        QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_F1);
+        QCOMPARE(rig.platform.messages.size(), std::size_t{1});
+        QTest::keyClick(target, Qt::Key_F2);
+        QCOMPARE(rig.platform.messages.size(), std::size_t{2});
+    }
+}
+
+void KeysTest::keyCodesByName()
+{
+    Rig rig;
+    rig.button("Cmd_SetTime")->click();
+    auto key = [&](short code, short shift = 0) {
+        QVERIFY(
+            QMetaObject::invokeMethod(&rig.viewer, "Form_KeyDown", Q_ARG(short, code), Q_ARG(short, shift)));
+    };
+    key(112, 1);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
+    key(119);
+    key(114);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
+    key(103);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
+    key(105);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：セットアップ中"));
+    key(32);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
+}
+
+QTEST_MAIN(KeysTest)
+#include "tst_keys.moc"
