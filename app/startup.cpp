@@ -45,11 +45,13 @@ void Viewer::Form_Load()
                                                                    {"Txt_Bell1_Files", "QOR_Sound01.wav"},
                                                                    {"Txt_Bell2_Files", "QOR_Sound02.wav"},
                                                                    {"Txt_Bell3_Files", "QOR_Sound03.wav"}};
-    for (const auto &[box, file] : sounds)
+    for (const auto &[box, file] : sounds) {
         guarded([&] {
-            textBox(QString::fromLatin1(box))
-                ->setText(dataPath(QStringLiteral("Sound"), QString::fromLatin1(file)));
+            const QString path = dataPath(QStringLiteral("Sound"), QString::fromLatin1(file));
+            textBox(QString::fromLatin1(box))->setText(path);
+            platform_.preloadSound(path);
         });
+    }
 
     for (const char *frame : {"Frm_Bell1", "Frm_Bell2", "Frm_Bell3", "Frm_Alert", "Frm_Button"})
         guarded([&] { control(QString::fromLatin1(frame))->hide(); });

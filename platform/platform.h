@@ -16,4 +16,7 @@ public:
     virtual std::optional<QString> chooseWavFile(const QString &startPath) = 0; // nullopt: cancelled
     virtual QString programFolder() const = 0;                                  // no trailing separator
     virtual void quit() = 0;                                                    // end the program at once
+
+    // A hint that this sound will be played later, so its first play need not wait for the disk.
+    virtual void preloadSound(const QString &name) { Q_UNUSED(name); }
 };

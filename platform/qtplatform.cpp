@@ -1,10 +1,18 @@
 #include "platform/qtplatform.h"
 
+#include "platform/soundplayer.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+
+QtPlatform::QtPlatform() : sound_(std::make_unique<SoundPlayer>())
+{
+}
+
+QtPlatform::~QtPlatform() = default;
 
 QDateTime QtPlatform::now() const
 {
@@ -15,7 +23,12 @@ QDateTime QtPlatform::now() const
 
 void QtPlatform::playSound(const QString &name)
 {
-    Q_UNUSED(name);
+    sound_->play(name);
+}
+
+void QtPlatform::preloadSound(const QString &name)
+{
+    sound_->preload(name);
 }
 
 void QtPlatform::showMessage(const QString &text, const QString &caption)

@@ -2,21 +2,29 @@
 
 #include "platform/platform.h"
 
+#include <memory>
+
 class QWidget;
+class SoundPlayer;
 
 // The real world: the system clock, the desktop's dialogs and the folder of the running executable.
 class QtPlatform : public Platform {
 public:
+    QtPlatform();
+    ~QtPlatform() override;
+
     QDateTime now() const override;
     void playSound(const QString &name) override;
     void showMessage(const QString &text, const QString &caption) override;
     std::optional<QString> chooseWavFile(const QString &startPath) override;
     QString programFolder() const override;
     void quit() override;
+    void preloadSound(const QString &name) override;
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
 
 private:
     QWidget *dialogParent_ = nullptr;
+    std::unique_ptr<SoundPlayer> sound_;
 };
