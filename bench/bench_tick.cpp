@@ -1,0 +1,103 @@
+// One clock tick in each phase of a talk, and the cost of asking for a sound. Run with
+//   build/dev/bench/bench_tick --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+#include "../tests/fakeplatform.h"
+#include "forms/slave.h"
+#include "forms/viewer.h"
+#include "platform/soundplayer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct Talk {
+    FakePlatform platform;
+    Viewer viewer{platform};
+
+    Talk()
+    {
+        viewer.Form_Load();
+        viewer.show();
+        press("Cmd_SetTime");
+    }
+    void press(const char *name) { viewer.findChild<QAbstractButton *>(name)->click(); }
+    void text(const char *name, const char *value) { viewer.findChild<QLineEdit *>(name)->setText(value); }
+};
+
+// Every tick sees a new second, so the display text changes each time (the dearer case).
+void runTicks(benchmark::State &state, Talk &talk, int secondsLeft)
+{
+    for (auto _ : state) {
+        talk.viewer.EndTime = talk.platform.clock.addSecs(secondsLeft);
+        talk.platform.advance(1);
+        talk.viewer.Timer_PresentTime_Timer();
+    }
+    QCoreApplication::processEvents();
+}
+
+void tickCounting(benchmark::State &state)
+{
+    Talk talk;
+    talk.press("Cmd_Start");
+    runTicks(state, talk, 200);
+}
+BENCHMARK(tickCounting);
+
+void tickBellDue(benchmark::State &state)
+{
+    Talk talk;
+    talk.text("Txt_Bell_1_Min", "3");
+    talk.text("Txt_Bell_1_Sec", "19");
+    talk.press("Cmd_SetBell1");
+    talk.press("Option_Bell1_OnOff_0");
+    talk.press("Cmd_Start");
+    runTicks(state, talk, 200); // one second after the clock moves, 199 s are left: bell 1 is due
+    if (talk.platform.played.isEmpty())
+        state.SkipWithError("the bell never rang");
+}
+BENCHMARK(tickBellDue);
+
+void tickOverTimeWithSlave(benchmark::State &state)
+{
+    Talk talk;
+    talk.press("Cmd_Slave");
+    talk.press("Cmd_Start");
+    runTicks(state, talk, -12); // the thirteenth second of over-time, neither a fifth nor a thirtieth
+}
+BENCHMARK(tickOverTimeWithSlave);
+
+void tickOverTimeBlinkMark(benchmark::State &state)
+{
+    Talk talk;
+    talk.press("Cmd_Slave");
+    talk.press("Cmd_Start");
+    runTicks(state, talk, -29); // 30 s over: blink armed, "超過" flashed, alarm asked for
+}
+BENCHMARK(tickOverTimeBlinkMark);
+
+void playSoundReturns(benchmark::State &state)
+{
+    SoundPlayer player;
+    const QString path = QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/Sound/QOR_Sound01.wav");
+    for (auto _ : state)
+        player.play(path);
+    QCoreApplication::processEvents();
+}
+BENCHMARK(playSoundReturns);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
