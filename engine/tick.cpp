@@ -15,34 +15,26 @@
 #include <QTimer>
 #include <cmath>
 
-namespace {
-
-QString bellName(const char *pattern, int bell)
-{
-    return QString::fromLatin1(pattern).arg(bell);
-}
-
-} // namespace
-
 void Viewer::bellIfDue(int bell)
 {
     bool due = false;
     guarded([&] {
-        const std::optional<double> time = numericValue(label(bellName("Lbl_Bell%1_Second", bell))->text());
-        due = ticked(bellName("Option_Bell%1_OnOff_0", bell)) && time && *time == RemainingSeconds;
+        const std::optional<double> time =
+            numericValue(label(bellControl("Lbl_Bell%1_Second", bell))->text());
+        due = ticked(bellControl("Option_Bell%1_OnOff_0", bell)) && time && *time == RemainingSeconds;
     });
     if (!due)
         return;
     guarded([&] {
-        if (ticked(bellName("Check_Bell%1_Ringer", bell)))
-            playSoundOf(bellName("Txt_Bell%1_Files", bell));
+        if (ticked(bellControl("Check_Bell%1_Ringer", bell)))
+            playSoundOf(bellControl("Txt_Bell%1_Files", bell));
     });
     guarded([&] {
-        if (ticked(bellName("Check_Bell%1_Color", bell))) {
+        if (ticked(bellControl("Check_Bell%1_Color", bell))) {
             textBox(QStringLiteral("Txt_BackColor"))
-                ->setText(control<QComboBox>(bellName("Cmb_BC_Bell%1", bell))->currentText());
+                ->setText(control<QComboBox>(bellControl("Cmb_BC_Bell%1", bell))->currentText());
             textBox(QStringLiteral("Txt_ForeColor"))
-                ->setText(control<QComboBox>(bellName("Cmb_FC_Bell%1", bell))->currentText());
+                ->setText(control<QComboBox>(bellControl("Cmb_FC_Bell%1", bell))->currentText());
             ApplyScreenColors();
         }
     });

@@ -68,6 +68,23 @@ public slots:
     void Cmd_SetBell1_Click();
     void Cmd_SetBell2_Click();
     void Cmd_SetBell3_Click();
+    void Txt_Bell_1_Min_Change();
+    void Txt_Bell_2_Min_Change();
+    void Txt_Bell_3_Min_Change();
+    void Txt_Bell_1_Sec_Change();
+    void Txt_Bell_2_Sec_Change();
+    void Txt_Bell_3_Sec_Change();
+    void Option_Bell1_OnOff_Click(short Index);
+    void Option_Bell2_OnOff_Click(short Index);
+    void Option_Bell3_OnOff_Click(short Index);
+    void Cmd_Alerm_Files_Click();
+    void Cmd_Bell1_Files_Click();
+    void Cmd_Bell2_Files_Click();
+    void Cmd_Bell3_Files_Click();
+    void Cmd_PlaySound_Alerm_Click();
+    void Cmd_PlaySound1_Click();
+    void Cmd_PlaySound2_Click();
+    void Cmd_PlaySound3_Click();
 
     // Presentation (forms/)
     void Check_Mask_Click();
@@ -88,8 +105,14 @@ private:
     void showValidationMessage();
     void playSoundOf(const QString &pathBox);
     void copyDisplayTo(Slave *target) const;
+    // A bell's control by its name pattern: bellControl("Cmd_SetBell%1", 2) is "Cmd_SetBell2".
+    static QString bellControl(const char *pattern, int bell);
     void commitBell(int bell);
+    void bellMinutesChanged(int bell);
+    void bellSecondsChanged(int bell);
+    void bellSwitched(int bell, short index);
     void bellIfDue(int bell);
+    void chooseSoundFile(const QString &pathBox);
 
     void wireHandlers();
     void watchControls();

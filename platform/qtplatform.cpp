@@ -52,7 +52,11 @@ std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    QString chosen = dialog.selectedFiles().constFirst();
+    // A name typed without an extension is meant as a WAV file, whatever the dialog made of it.
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".wav");
+    return QDir::toNativeSeparators(chosen);
 }
 
 QString QtPlatform::programFolder() const

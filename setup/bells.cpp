@@ -2,38 +2,67 @@
 // its controls by name.
 
 #include "engine/textroutines.h"
+#include "forms/controls.h"
 #include "forms/viewer.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
-namespace {
-
-QString bellName(const char *pattern, int bell)
+QString Viewer::bellControl(const char *pattern, int bell)
 {
     return QString::fromLatin1(pattern).arg(bell);
 }
 
-} // namespace
-
 void Viewer::commitBell(int bell)
 {
-    const QString minutesText = textBox(bellName("Txt_Bell_%1_Min", bell))->text();
-    const QString secondsText = textBox(bellName("Txt_Bell_%1_Sec", bell))->text();
-    const std::optional<qint16> minutes = toInt16(minutesText);
-    const std::optional<qint16> seconds = toInt16(secondsText);
+    const std::optional<qint16> minutes = toInt16(textBox(bellControl("Txt_Bell_%1_Min", bell))->text());
+    const std::optional<qint16> seconds = toInt16(textBox(bellControl("Txt_Bell_%1_Sec", bell))->text());
     // In 16 bits, as the clock compares them: 547 minutes or more would wrap, so such a time is
     // refused and the committed time stays what it was.
-    const int time = minutes && seconds ? *minutes * 60 + *seconds : 0;
-    if (!minutes || !seconds || *minutes * 60 < -32768 || *minutes * 60 > 32767 || time < -32768 ||
-        time > 32767) {
+    const int product = minutes ? *minutes * 60 : 0;
+    const int time = seconds ? product + *seconds : 0;
+    if (!minutes || !seconds || product < -32768 || product > 32767 || time < -32768 || time > 32767) {
         showValidationMessage();
         return;
     }
     ClockMinutes = *minutes;
     ClockSeconds = *seconds;
     RemainingSeconds = static_cast<qint16>(time);
-    label(bellName("Lbl_Bell%1_Second", bell))->setText(QString::number(time));
+    label(bellControl("Lbl_Bell%1_Second", bell))->setText(QString::number(time));
+}
+
+// A valid minutes entry waits for Set; only an unusable one is replaced and committed at once.
+void Viewer::bellMinutesChanged(int bell)
+{
+    QLineEdit *box = textBox(bellControl("Txt_Bell_%1_Min", bell));
+    if (isNumeric(box->text()))
+        return;
+    box->setFocus();
+    box->setText(QStringLiteral("00")); // runs this handler again, which finds a number
+    press(bellControl("Cmd_SetBell%1", bell));
+}
+
+// Seconds are formatted and committed at every change. Writing the formatted text runs this
+// handler once more, which finds it already formatted: the commit may run twice, to one result.
+void Viewer::bellSecondsChanged(int bell)
+{
+    QLineEdit *box = textBox(bellControl("Txt_Bell_%1_Sec", bell));
+    if (isNumeric(box->text())) {
+        box->setText(format00(box->text()));
+        press(bellControl("Cmd_SetBell%1", bell));
+        return;
+    }
+    box->setFocus();
+    box->setText(QStringLiteral("00")); // runs this handler again, which formats and commits
+}
+
+void Viewer::bellSwitched(int bell, short index)
+{
+    press(bellControl("Cmd_SetBell%1", bell));
+    if (index == 0)
+        setForeColor(label(bellControl("Lbl_Bell%1_Pilot", bell)), QColor(0, 255, 0));
+    else if (index == 1)
+        setForeColor(label(bellControl("Lbl_Bell%1_Pilot", bell)), QColor(96, 96, 96));
 }
 
 void Viewer::Cmd_SetBell1_Click()
@@ -49,4 +78,49 @@ void Viewer::Cmd_SetBell2_Click()
 void Viewer::Cmd_SetBell3_Click()
 {
     commitBell(3);
+}
+
+void Viewer::Txt_Bell_1_Min_Change()
+{
+    bellMinutesChanged(1);
+}
+
+void Viewer::Txt_Bell_2_Min_Change()
+{
+    bellMinutesChanged(2);
+}
+
+void Viewer::Txt_Bell_3_Min_Change()
+{
+    bellMinutesChanged(3);
+}
+
+void Viewer::Txt_Bell_1_Sec_Change()
+{
+    bellSecondsChanged(1);
+}
+
+void Viewer::Txt_Bell_2_Sec_Change()
+{
+    bellSecondsChanged(2);
+}
+
+void Viewer::Txt_Bell_3_Sec_Change()
+{
+    bellSecondsChanged(3);
+}
+
+void Viewer::Option_Bell1_OnOff_Click(short Index)
+{
+    bellSwitched(1, Index);
+}
+
+void Viewer::Option_Bell2_OnOff_Click(short Index)
+{
+    bellSwitched(2, Index);
+}
+
+void Viewer::Option_Bell3_OnOff_Click(short Index)
+{
+    bellSwitched(3, Index);
 }

@@ -48,6 +48,9 @@ key() { xdotool key "$@"; sleep 0.3; }
 set_time=(229 412)   # 表示セット
 minutes=(44 412)     # the minutes box
 seconds=(116 412)    # the seconds box
+bell1_minutes=(44 564)
+bell1_seconds=(116 564)
+bell1_on=(240 556)   # 予鈴ON
 
 click "${set_time[@]}"
 # Leave the apply button: a focused button would take the space bar as a press of its own. The
@@ -83,6 +86,24 @@ shot zero
 sleep 1.6
 shot overtime
 expect overtime "srgb(255,0,0)"
+
+# Bell 1 at 0:02 in a four-second talk: it rings and paints the display yellow with black digits.
+key F9
+click "${bell1_minutes[@]}"
+key ctrl+a 0
+click "${bell1_seconds[@]}"
+key ctrl+a 2
+click "${bell1_on[@]}"
+click "${minutes[@]}"
+key ctrl+a 0
+click "${seconds[@]}"
+key ctrl+a 0 4
+click "${set_time[@]}"
+click "${minutes[@]}"
+key F1
+sleep 2.8
+shot bell
+expect bell "srgb(255,255,0)"
 
 grep -v -E 'XDG_RUNTIME_DIR|PulseAudio|pa_context' "$out/program.log" || true
 echo "screenshots in $out"

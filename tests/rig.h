@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTimer>
 
 // A main window after start-up, with the clock in the test's hand. The clock ticks twice in each
