@@ -85,12 +85,14 @@ void Viewer::Form_Load()
 
 void Viewer::Form_Unload()
 {
+    setClockRunning(false);
     if (slave_)
         slave_->close();
 }
 
 void Viewer::Cmd_End_Click()
 {
+    setClockRunning(false);
     platform_.quit();
 }
 

@@ -49,20 +49,20 @@ void Viewer::Cmd_Start_Click()
                           .arg(end.second(), 2, 10, QLatin1Char('0')));
     });
     guarded([&] { label(QStringLiteral("Lbl_Phase"))->setText(QStringLiteral("動作状態：進行中")); });
-    guarded([&] { Timer_PresentTime->start(); });
+    guarded([&] { setClockRunning(true); });
     guarded([&] { Check_Mask_Click(); });
 }
 
 void Viewer::Cmd_Pause_Click()
 {
-    Timer_PresentTime->stop();
+    setClockRunning(false);
     label(QStringLiteral("Lbl_EndTime"))->setText(QStringLiteral("終了予定時刻 --時--分--秒"));
     label(QStringLiteral("Lbl_Phase"))->setText(QStringLiteral("動作状態：一時停止中"));
 }
 
 void Viewer::Cmd_Reset_Click()
 {
-    Timer_PresentTime->stop();
+    setClockRunning(false);
     press(QStringLiteral("Cmd_SetTime"));
     Check_Mask_Click();
 }

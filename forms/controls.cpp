@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace {
@@ -65,6 +66,78 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton)
         emit doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
+}
+
+namespace {
+
+qreal digitWidth(const QFontMetricsF &metrics)
+{
+    qreal widest = 0;
+    for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+        widest = std::max(widest, metrics.horizontalAdvance(QChar(digit)));
+    return widest;
+}
+
+qreal advance(const QFontMetricsF &metrics, QChar c, qreal digit)
+{
+    return c.isDigit() ? digit : metrics.horizontalAdvance(c);
+}
+
+} // namespace
+
+qreal DisplayLabel::textWidth(const QFont &font, const QString &text)
+{
+    const QFontMetricsF metrics(font);
+    const qreal digit = digitWidth(metrics);
+    qreal width = 0;
+    for (QChar c : text)
+        width += advance(metrics, c, digit);
+    return width;
+}
+
+QFont DisplayLabel::fittedFont(const QFont &font, const QString &text, const QSizeF &box)
+{
+    QFont fitted = font;
+    // Font sizes do not scale glyphs exactly in proportion (hinting, rounding): shrink until it fits.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const qreal width = textWidth(fitted, text);
+        const qreal height = QFontMetricsF(fitted).height();
+        if (width <= box.width() && height <= box.height())
+            break;
+        const qreal scale =
+            std::min(box.width() / std::max<qreal>(width, 1), box.height() / std::max<qreal>(height, 1));
+        const qreal points = fitted.pointSizeF() * std::min(scale, 0.99);
+        if (points < 1)
+            break;
+        fitted.setPointSizeF(points);
+    }
+    return fitted;
+}
+
+void DisplayLabel::paintEvent(QPaintEvent *)
+{
+    const QRectF box = contentsRect();
+    const QString shown = text();
+    const QFont font = fittedFont(this->font(), shown, box.size());
+    const QFontMetricsF metrics(font);
+    const qreal digit = digitWidth(metrics);
+    const qreal width = textWidth(font, shown);
+
+    qreal x = box.left() + (box.width() - width) / 2;
+    if (alignment() & Qt::AlignLeft)
+        x = box.left();
+    else if (alignment() & Qt::AlignRight)
+        x = box.right() - width;
+    const qreal baseline = box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent();
+
+    QPainter painter(this);
+    painter.setFont(font);
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (QChar c : shown) {
+        const qreal cell = advance(metrics, c, digit);
+        painter.drawText(QPointF(x + (cell - metrics.horizontalAdvance(c)) / 2, baseline), QString(c));
+        x += cell;
+    }
 }
 
 LimitedLineEdit::LimitedLineEdit(QWidget *parent) : QLineEdit(parent)

@@ -73,6 +73,9 @@ QWidget *createControl(const ControlRow &row, QWidget *container)
 {
     switch (row.kind) {
     case Label:
+        if (row.flags & FitsText)
+            return new DisplayLabel(container);
+        return new ClickLabel(container);
     case Image:
         return new ClickLabel(container);
     case TextBox:
@@ -189,7 +192,7 @@ std::vector<ControlRow> viewerInventory()
 {
     // clang-format off
     std::vector<ControlRow> rows = {
-        {"Lbl_Time", Label, "", "--:--", 120, 0, 14292, 4692, 0x00FF00, 0x000000, 240, Centre | Opaque},
+        {"Lbl_Time", Label, "", "--:--", 120, 0, 14292, 4692, 0x00FF00, 0x000000, 240, Centre | Opaque | FitsText},
         {"ProgressBar1", ProgressBar, "", "", 120, 4800, 14292, 252},
         {"Frm_Time", Frame, "", "総計測時間", 120, 5280, 4452, 1932, White, Grey, 12, Bold},
         {"Frm_Alert", Frame, "", "警告表示", 5040, 5280, 4452, 1932, White, Grey, 12, Bold},
@@ -258,7 +261,7 @@ std::vector<ControlRow> viewerInventory()
 std::vector<ControlRow> slaveInventory()
 {
     return {
-        {"Lbl_Time", Label, "", "--:--", 54, 2808, 14292, 4812, 0x00FF00, kNoColor, 240, Centre},
+        {"Lbl_Time", Label, "", "--:--", 54, 2808, 14292, 4812, 0x00FF00, kNoColor, 240, Centre | FitsText},
     };
 }
 

@@ -34,6 +34,7 @@ enum : unsigned {
     Opaque = 1u << 5,    // a label that paints its own background
     TwoChars = 1u << 6,  // the operator can type at most two characters
     PadShifts = 1u << 7, // a digit typed after "0d" replaces the padding zero
+    FitsText = 1u << 8,  // the big display: its text shrinks rather than being clipped
 };
 }
 

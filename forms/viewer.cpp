@@ -51,6 +51,8 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
 
 Viewer::~Viewer()
 {
+    if (Timer_PresentTime->isActive())
+        platform_.keepDisplayAwake(false);
     // The secondary window has no parent; it must not outlive the window that writes into it.
     delete slave_.data();
 }
@@ -89,6 +91,17 @@ void Viewer::press(const QString &button) const
 {
     // A press from code runs the button's handler at once, hidden or not.
     control<QAbstractButton>(button)->click();
+}
+
+void Viewer::setClockRunning(bool running)
+{
+    const bool wasRunning = Timer_PresentTime->isActive();
+    if (running)
+        Timer_PresentTime->start();
+    else
+        Timer_PresentTime->stop();
+    if (running != wasRunning)
+        platform_.keepDisplayAwake(running);
 }
 
 bool Viewer::ticked(const QString &checkBox) const

@@ -101,6 +101,7 @@ private:
     QLineEdit *textBox(const QString &name) const;
     QString dataPath(const QString &folder, const QString &file) const;
     void press(const QString &button) const;
+    void setClockRunning(bool running);
     bool ticked(const QString &checkBox) const;
     void showValidationMessage();
     void playSoundOf(const QString &pathBox);

@@ -19,4 +19,6 @@ public:
 
     // A hint that this sound will be played later, so its first play need not wait for the disk.
     virtual void preloadSound(const QString &name) { Q_UNUSED(name); }
+    // While a countdown runs, the screen must not blank or start its screensaver.
+    virtual void keepDisplayAwake(bool awake) { Q_UNUSED(awake); }
 };

@@ -1,5 +1,6 @@
 #include "platform/qtplatform.h"
 
+#include "platform/displayawake.h"
 #include "platform/soundplayer.h"
 
 #include <QApplication>
@@ -8,7 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-QtPlatform::QtPlatform() : sound_(std::make_unique<SoundPlayer>())
+QtPlatform::QtPlatform() : sound_(std::make_unique<SoundPlayer>()), awake_(std::make_unique<DisplayAwake>())
 {
 }
 
@@ -29,6 +30,11 @@ void QtPlatform::playSound(const QString &name)
 void QtPlatform::preloadSound(const QString &name)
 {
     sound_->preload(name);
+}
+
+void QtPlatform::keepDisplayAwake(bool awake)
+{
+    awake_->request(awake);
 }
 
 void QtPlatform::showMessage(const QString &text, const QString &caption)

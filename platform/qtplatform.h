@@ -6,6 +6,7 @@
 
 class QWidget;
 class SoundPlayer;
+class DisplayAwake;
 
 // The real world: the system clock, the desktop's dialogs and the folder of the running executable.
 class QtPlatform : public Platform {
@@ -20,6 +21,7 @@ public:
     QString programFolder() const override;
     void quit() override;
     void preloadSound(const QString &name) override;
+    void keepDisplayAwake(bool awake) override;
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
@@ -27,4 +29,5 @@ public:
 private:
     QWidget *dialogParent_ = nullptr;
     std::unique_ptr<SoundPlayer> sound_;
+    std::unique_ptr<DisplayAwake> awake_;
 };

@@ -87,11 +87,11 @@ void Viewer::Cmd_SetTime_Click()
     // Stop the clock before bell 1 is committed: its message box would otherwise let ticks
     // repaint the display over the time just applied. An armed blink is disarmed too, or it
     // would paint the fresh display's digits black on black a moment later.
-    Timer_PresentTime->stop();
+    setClockRunning(false);
     Timer_Alert->stop();
 
     press(QStringLiteral("Cmd_SetBell1"));
     for (const char *frame : {"Frm_Bell1", "Frm_Bell2", "Frm_Bell3", "Frm_Alert", "Frm_Button"})
         control(QString::fromLatin1(frame))->show();
-    Timer_PresentTime->stop();
+    setClockRunning(false);
 }

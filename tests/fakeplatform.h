@@ -17,6 +17,8 @@ public:
     QStringList dialogStarts;
     QString folder = QStringLiteral("/opt/podiumwatch");
     int quits = 0;
+    QStringList preloaded;
+    QList<bool> awake; // every change asked of the screensaver, in order
 
     QDateTime now() const override { return clock; }
     void playSound(const QString &name) override { played << name; }
@@ -34,6 +36,8 @@ public:
     }
     QString programFolder() const override { return folder; }
     void quit() override { ++quits; }
+    void preloadSound(const QString &name) override { preloaded << name; }
+    void keepDisplayAwake(bool on) override { awake << on; }
 
     void advance(int seconds) { clock = clock.addSecs(seconds); }
 };

@@ -25,7 +25,10 @@ public:
 
     QDateTime now() const override { return clock; }
     void playSound(const QString &name) override { sounds << name; }
-    void showMessage(const QString &text, const QString &caption) override { messages << caption + ": " + text; }
+    void showMessage(const QString &text, const QString &caption) override
+    {
+        messages << caption + ": " + text;
+    }
     std::optional<QString> chooseWavFile(const QString &) override { return std::nullopt; }
     QString programFolder() const override { return QStringLiteral("/nowhere"); }
     void quit() override { ++quits; }

@@ -1,0 +1,142 @@
+// Keeping the screen awake while the clock runs: what the main window asks of the platform, and
+// what the platform asks of the desktop's screensaver service (a fake one on a private bus).
+
+#include "platform/qtplatform.h"
+#include "rig.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    QStringList calls;
+    uint next = 41;
+
+public slots:
+    uint Inhibit(const QString &application, const QString &reason)
+    {
+        calls << QStringLiteral("Inhibit %1 (%2)").arg(application, reason);
+        return ++next;
+    }
+    void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
+};
+
+} // namespace
+
+class DisplayAwakeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void viewerAsksWhileTheClockRuns();
+    void releasedWhenTheProgramEnds();
+    void desktopServiceInhibitedAndReleased();
+
+private:
+    QProcess bus_;
+    QString address_;
+};
+
+void DisplayAwakeTest::initTestCase()
+{
+    // A private session bus, set before anything in this process looks for one.
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        return;
+    bus_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+    if (bus_.waitForStarted(5000) && bus_.waitForReadyRead(5000))
+        address_ = QString::fromLocal8Bit(bus_.readLine()).trimmed();
+    if (!address_.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toLocal8Bit());
+}
+
+void DisplayAwakeTest::cleanupTestCase()
+{
+    bus_.terminate();
+    bus_.waitForFinished(3000);
+}
+
+void DisplayAwakeTest::viewerAsksWhileTheClockRuns()
+{
+    Rig rig;
+    rig.button("Cmd_SetTime")->click();
+    QVERIFY(rig.platform.awake.isEmpty());
+    rig.start();
+    rig.start(); // re-anchoring a running clock asks nothing new
+    QCOMPARE(rig.platform.awake, QList<bool>{true});
+    rig.button("Cmd_Pause")->click();
+    QCOMPARE(rig.platform.awake, (QList<bool>{true, false}));
+    rig.button("Cmd_Pause")->click();
+    rig.start();
+    rig.button("Cmd_Reset")->click();
+    QCOMPARE(rig.platform.awake, (QList<bool>{true, false, true, false}));
+    rig.button("Cmd_Reset_Start")->click();
+    rig.button("Cmd_SetTime")->click();
+    QCOMPARE(rig.platform.awake, (QList<bool>{true, false, true, false, true, false}));
+    // A start refused for a display that is not a time asks nothing.
+    rig.label("Lbl_Time")->setText("超過");
+    rig.start();
+    QCOMPARE(rig.platform.awake.size(), 6);
+}
+
+void DisplayAwakeTest::releasedWhenTheProgramEnds()
+{
+    {
+        Rig rig;
+        rig.button("Cmd_SetTime")->click();
+        rig.start();
+        rig.button("Cmd_End")->click();
+        QCOMPARE(rig.platform.awake, (QList<bool>{true, false}));
+        QCOMPARE(rig.platform.quits, 1);
+    }
+    {
+        Rig rig;
+        rig.button("Cmd_SetTime")->click();
+        rig.start();
+        rig.viewer.show();
+        rig.viewer.close();
+        QCOMPARE(rig.platform.awake, (QList<bool>{true, false}));
+    }
+}
+
+void DisplayAwakeTest::desktopServiceInhibitedAndReleased()
+{
+    if (address_.isEmpty())
+        QSKIP("no dbus-daemon to run a private session bus");
+    FakeScreenSaver saver;
+    QDBusConnection fake = QDBusConnection::connectToBus(address_, QStringLiteral("fake screensaver"));
+    QVERIFY(fake.isConnected());
+    QVERIFY(fake.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    QVERIFY(fake.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                                QDBusConnection::ExportAllSlots));
+
+    {
+        QtPlatform platform;
+        platform.keepDisplayAwake(true);
+        QTRY_COMPARE(saver.calls.size(), 1);
+        QVERIFY(saver.calls[0].startsWith(QStringLiteral("Inhibit Podium Watch")));
+        platform.keepDisplayAwake(false);
+        QTRY_COMPARE(saver.calls, (QStringList{saver.calls[0], QStringLiteral("UnInhibit 42")}));
+
+        // Let go again before the desktop has even answered: nothing is left inhibited.
+        platform.keepDisplayAwake(true);
+        platform.keepDisplayAwake(false);
+        QTRY_COMPARE(saver.calls.size(), 4);
+        QCOMPARE(saver.calls[3], QStringLiteral("UnInhibit 43"));
+
+        platform.keepDisplayAwake(true);
+        QTRY_COMPARE(saver.calls.size(), 5);
+    }
+    // The platform going away (the program ending) releases what it held.
+    QTRY_COMPARE(saver.calls.size(), 6);
+    QCOMPARE(saver.calls[5], QStringLiteral("UnInhibit 44"));
+}
+
+QTEST_MAIN(DisplayAwakeTest)
+#include "tst_displayawake.moc"
