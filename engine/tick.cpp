@@ -31,13 +31,17 @@ void Viewer::bellIfDue(int bell)
     });
     guarded([&] {
         if (ticked(bellControl("Check_Bell%1_Color", bell))) {
-            textBox(QStringLiteral("Txt_BackColor"))
-                ->setText(control<QComboBox>(bellControl("Cmb_BC_Bell%1", bell))->currentText());
-            textBox(QStringLiteral("Txt_ForeColor"))
-                ->setText(control<QComboBox>(bellControl("Cmb_FC_Bell%1", bell))->currentText());
-            ApplyScreenColors();
+            applyColorNames(bellControl("Cmb_BC_Bell%1", bell), bellControl("Cmb_FC_Bell%1", bell));
         }
     });
+}
+
+// The colour names go through the two hidden boxes, the only way into the colour routine.
+void Viewer::applyColorNames(const QString &backList, const QString &foreList)
+{
+    writeText(textBox(QStringLiteral("Txt_BackColor")), control<QComboBox>(backList)->currentText());
+    writeText(textBox(QStringLiteral("Txt_ForeColor")), control<QComboBox>(foreList)->currentText());
+    ApplyScreenColors();
 }
 
 void Viewer::copyDisplayTo(Slave *target) const
@@ -45,8 +49,7 @@ void Viewer::copyDisplayTo(Slave *target) const
     const QLabel *time = label(QStringLiteral("Lbl_Time"));
     setBackColor(target, backColor(time));
     setForeColor(target->timeLabel(), foreColor(time));
-    if (target->timeLabel()->text() != time->text())
-        target->timeLabel()->setText(time->text());
+    writeText(target->timeLabel(), time->text());
 }
 
 void Viewer::Timer_PresentTime_Timer()
@@ -66,8 +69,7 @@ void Viewer::Timer_PresentTime_Timer()
     });
     guarded([&] {
         const QString text = QString::number(ClockMinutes) + QLatin1Char(':') + format00(ClockSeconds);
-        if (time->text() != text)
-            time->setText(text);
+        writeText(time, text);
     });
 
     for (int bell = 1; bell <= 3; ++bell)
@@ -83,18 +85,14 @@ void Viewer::Timer_PresentTime_Timer()
             QLineEdit *phase = textBox(QStringLiteral("Txt_Phase"));
             guarded([&] {
                 if (phase->text() != QLatin1String("OverTime")) {
-                    textBox(QStringLiteral("Txt_BackColor"))
-                        ->setText(control<QComboBox>(QStringLiteral("Cmb_BC_Alert"))->currentText());
-                    textBox(QStringLiteral("Txt_ForeColor"))
-                        ->setText(control<QComboBox>(QStringLiteral("Cmb_FC_Alert"))->currentText());
-                    ApplyScreenColors();
-                    phase->setText(QStringLiteral("OverTime"));
+                    applyColorNames(QStringLiteral("Cmb_BC_Alert"), QStringLiteral("Cmb_FC_Alert"));
+                    writeText(phase, QStringLiteral("OverTime"));
                 }
             });
             guarded([&] {
                 if (RemainingSeconds % 5 == 0) {
                     Timer_Alert->start();
-                    phase->setText(QStringLiteral("Wink"));
+                    writeText(phase, QStringLiteral("Wink"));
                 }
             });
         }
@@ -103,7 +101,7 @@ void Viewer::Timer_PresentTime_Timer()
                 if (ticked(QStringLiteral("Check_Alert_OnOff2"))) {
                     setBackColor(time, QColor(255, 255, 0));
                     setForeColor(time, QColor(255, 0, 0));
-                    time->setText(QStringLiteral("超過"));
+                    writeText(time, QStringLiteral("超過"));
                 }
             });
             guarded([&] {

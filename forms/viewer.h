@@ -113,6 +113,7 @@ private:
     void bellSecondsChanged(int bell);
     void bellSwitched(int bell, short index);
     void bellIfDue(int bell);
+    void applyColorNames(const QString &backList, const QString &foreList);
     void chooseSoundFile(const QString &pathBox);
 
     void wireHandlers();
