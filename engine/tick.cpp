@@ -8,6 +8,7 @@
 #include "forms/viewer.h"
 #include "platform/platform.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,32 +16,28 @@
 #include <QTimer>
 #include <cmath>
 
-void Viewer::bellIfDue(int bell)
+void Viewer::bellIfDue(int number)
 {
+    const Bell &bell = this->bell(number);
     bool due = false;
-    guarded([&] {
-        const std::optional<double> time =
-            numericValue(label(bellControl("Lbl_Bell%1_Second", bell))->text());
-        due = ticked(bellControl("Option_Bell%1_OnOff_0", bell)) && time && *time == RemainingSeconds;
-    });
+    guarded([&] { due = bell.on->isChecked() && numericValue(bell.committed->text()) == RemainingSeconds; });
     if (!due)
         return;
     guarded([&] {
-        if (ticked(bellControl("Check_Bell%1_Ringer", bell)))
-            playSoundOf(bellControl("Txt_Bell%1_Files", bell));
+        if (bell.ringer->isChecked())
+            platform_.playSound(bell.sound->text());
     });
     guarded([&] {
-        if (ticked(bellControl("Check_Bell%1_Color", bell))) {
-            applyColorNames(bellControl("Cmb_BC_Bell%1", bell), bellControl("Cmb_FC_Bell%1", bell));
-        }
+        if (bell.colour->isChecked())
+            applyColorNames(bell.back, bell.fore);
     });
 }
 
 // The colour names go through the two hidden boxes, the only way into the colour routine.
-void Viewer::applyColorNames(const QString &backList, const QString &foreList)
+void Viewer::applyColorNames(const QComboBox *backList, const QComboBox *foreList)
 {
-    writeText(textBox(QStringLiteral("Txt_BackColor")), control<QComboBox>(backList)->currentText());
-    writeText(textBox(QStringLiteral("Txt_ForeColor")), control<QComboBox>(foreList)->currentText());
+    writeText(textBox(QStringLiteral("Txt_BackColor")), backList->currentText());
+    writeText(textBox(QStringLiteral("Txt_ForeColor")), foreList->currentText());
     ApplyScreenColors();
 }
 
@@ -83,14 +80,19 @@ void Viewer::Timer_PresentTime_Timer()
     if (RemainingSeconds < 0) {
         if (ticked(QStringLiteral("Check_Alert_OnOff1"))) {
             QLineEdit *phase = textBox(QStringLiteral("Txt_Phase"));
+            const bool blinkMark = RemainingSeconds % 5 == 0;
             guarded([&] {
                 if (phase->text() != QLatin1String("OverTime")) {
-                    applyColorNames(QStringLiteral("Cmb_BC_Alert"), QStringLiteral("Cmb_FC_Alert"));
-                    writeText(phase, QStringLiteral("OverTime"));
+                    applyColorNames(control<QComboBox>(QStringLiteral("Cmb_BC_Alert")),
+                                    control<QComboBox>(QStringLiteral("Cmb_FC_Alert")));
+                    // At a fifth second the marker goes on to "Wink" at once; nothing reads it in
+                    // between, so it is written once (a text box write is the dearest step here).
+                    if (!blinkMark)
+                        writeText(phase, QStringLiteral("OverTime"));
                 }
             });
             guarded([&] {
-                if (RemainingSeconds % 5 == 0) {
+                if (blinkMark) {
                     Timer_Alert->start();
                     writeText(phase, QStringLiteral("Wink"));
                 }

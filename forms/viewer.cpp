@@ -27,6 +27,7 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     setBackColor(this, QColor(128, 128, 128));
 
     controls_ = buildControls(this, viewerInventory());
+    findBells();
 
     Timer_PresentTime->setObjectName(QStringLiteral("Timer_PresentTime"));
     Timer_PresentTime->setInterval(500);

@@ -4,9 +4,12 @@
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
+#include <array>
 
 class Platform;
 class Slave;
+class QAbstractButton;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -106,14 +109,21 @@ private:
     void showValidationMessage();
     void playSoundOf(const QString &pathBox);
     void copyDisplayTo(Slave *target) const;
-    // A bell's control by its name pattern: bellControl("Cmd_SetBell%1", 2) is "Cmd_SetBell2".
-    static QString bellControl(const char *pattern, int bell);
+    // One warning bell's controls: the three bells share every handler through this.
+    struct Bell {
+        QLineEdit *minutes, *seconds, *sound;
+        QLabel *committed, *pilot;
+        QAbstractButton *set, *on, *ringer, *colour;
+        QComboBox *back, *fore;
+    };
+    const Bell &bell(int number) const { return bells_[static_cast<std::size_t>(number - 1)]; }
+    void findBells();
     void commitBell(int bell);
     void bellMinutesChanged(int bell);
     void bellSecondsChanged(int bell);
     void bellSwitched(int bell, short index);
     void bellIfDue(int bell);
-    void applyColorNames(const QString &backList, const QString &foreList);
+    void applyColorNames(const QComboBox *backList, const QComboBox *foreList);
     void chooseSoundFile(const QString &pathBox);
 
     void wireHandlers();
@@ -121,6 +131,7 @@ private:
 
     Platform &platform_;
     QHash<QString, QWidget *> controls_;
+    std::array<Bell, 3> bells_{};
     QTimer *Timer_PresentTime;
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;

@@ -5,18 +5,36 @@
 #include "forms/controls.h"
 #include "forms/viewer.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-QString Viewer::bellControl(const char *pattern, int bell)
+// The controls never change while the program runs, so each bell's are looked up once, by name.
+void Viewer::findBells()
 {
-    return QString::fromLatin1(pattern).arg(bell);
+    for (int number = 1; number <= 3; ++number) {
+        auto name = [number](const char *pattern) { return QString::fromLatin1(pattern).arg(number); };
+        bells_[static_cast<std::size_t>(number - 1)] = {
+            textBox(name("Txt_Bell_%1_Min")),
+            textBox(name("Txt_Bell_%1_Sec")),
+            textBox(name("Txt_Bell%1_Files")),
+            label(name("Lbl_Bell%1_Second")),
+            label(name("Lbl_Bell%1_Pilot")),
+            control<QAbstractButton>(name("Cmd_SetBell%1")),
+            control<QAbstractButton>(name("Option_Bell%1_OnOff_0")),
+            control<QAbstractButton>(name("Check_Bell%1_Ringer")),
+            control<QAbstractButton>(name("Check_Bell%1_Color")),
+            control<QComboBox>(name("Cmb_BC_Bell%1")),
+            control<QComboBox>(name("Cmb_FC_Bell%1")),
+        };
+    }
 }
 
 void Viewer::commitBell(int bell)
 {
-    const std::optional<qint16> minutes = toInt16(textBox(bellControl("Txt_Bell_%1_Min", bell))->text());
-    const std::optional<qint16> seconds = toInt16(textBox(bellControl("Txt_Bell_%1_Sec", bell))->text());
+    const std::optional<qint16> minutes = toInt16(this->bell(bell).minutes->text());
+    const std::optional<qint16> seconds = toInt16(this->bell(bell).seconds->text());
     // In 16 bits, as the clock compares them: 547 minutes or more would wrap, so such a time is
     // refused and the committed time stays what it was.
     const int product = minutes ? *minutes * 60 : 0;
@@ -28,28 +46,28 @@ void Viewer::commitBell(int bell)
     ClockMinutes = *minutes;
     ClockSeconds = *seconds;
     RemainingSeconds = static_cast<qint16>(time);
-    label(bellControl("Lbl_Bell%1_Second", bell))->setText(QString::number(time));
+    this->bell(bell).committed->setText(QString::number(time));
 }
 
 // A valid minutes entry waits for Set; only an unusable one is replaced and committed at once.
 void Viewer::bellMinutesChanged(int bell)
 {
-    QLineEdit *box = textBox(bellControl("Txt_Bell_%1_Min", bell));
+    QLineEdit *box = this->bell(bell).minutes;
     if (isNumeric(box->text()))
         return;
     box->setFocus();
     box->setText(QStringLiteral("00")); // runs this handler again, which finds a number
-    press(bellControl("Cmd_SetBell%1", bell));
+    this->bell(bell).set->click();
 }
 
 // Seconds are formatted and committed at every change. Writing the formatted text runs this
 // handler once more, which finds it already formatted: the commit may run twice, to one result.
 void Viewer::bellSecondsChanged(int bell)
 {
-    QLineEdit *box = textBox(bellControl("Txt_Bell_%1_Sec", bell));
+    QLineEdit *box = this->bell(bell).seconds;
     if (isNumeric(box->text())) {
         box->setText(format00(box->text()));
-        press(bellControl("Cmd_SetBell%1", bell));
+        this->bell(bell).set->click();
         return;
     }
     box->setFocus();
@@ -58,11 +76,11 @@ void Viewer::bellSecondsChanged(int bell)
 
 void Viewer::bellSwitched(int bell, short index)
 {
-    press(bellControl("Cmd_SetBell%1", bell));
+    this->bell(bell).set->click();
     if (index == 0)
-        setForeColor(label(bellControl("Lbl_Bell%1_Pilot", bell)), QColor(0, 255, 0));
+        setForeColor(this->bell(bell).pilot, QColor(0, 255, 0));
     else if (index == 1)
-        setForeColor(label(bellControl("Lbl_Bell%1_Pilot", bell)), QColor(96, 96, 96));
+        setForeColor(this->bell(bell).pilot, QColor(96, 96, 96));
 }
 
 void Viewer::Cmd_SetBell1_Click()
