@@ -2,11 +2,14 @@
 # Installs what is missing, builds, then starts the program or runs every test.
 #   ./make.sh run    build and start Podium Watch (on a virtual display when there is none)
 #   ./make.sh test   build with warnings as errors and run every test
+#   ./make.sh asan   the same under the address and undefined-behaviour sanitizers
+#   ./make.sh fuzz   fuzz the text routines for FUZZ_SECONDS (30) seconds
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev qt6-multimedia-dev fonts-ipafont-gothic)
 RUN_PACKAGES=(xvfb xauth)
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev)
 
 as_root() {
@@ -45,8 +48,23 @@ test)
     build -DPODIUMWATCH_WERROR=ON
     ctest --preset dev -j "$(nproc)"
     ;;
+asan)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    cmake --preset asan -DPODIUMWATCH_WERROR=ON >/dev/null
+    cmake --build --preset asan -j "$(nproc)"
+    ctest --preset asan -j "$(nproc)"
+    ;;
+fuzz)
+    install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j "$(nproc)"
+    corpus=$(mktemp -d)
+    cp tests/fuzz-seeds/* "$corpus"
+    build/fuzz/tests/fuzz_textroutines -max_len=64 -max_total_time="${FUZZ_SECONDS:-30}" -artifact_prefix=build/fuzz/ "$corpus"
+    rm -rf "$corpus"
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|asan|fuzz" >&2
     exit 2
     ;;
 esac

@@ -63,7 +63,8 @@ bool isNumeric(QStringView text)
         if (exponentDigits == 0)
             return false;
     }
-    return i == n;
+    // A number too large for a double ("1e400") has no value to work with: not a number.
+    return i == n && std::isfinite(toDouble(text));
 }
 
 std::optional<double> numericValue(QStringView text)

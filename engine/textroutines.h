@@ -7,7 +7,8 @@
 // and bell times all pass through these, so they must agree with each other on every text.
 
 // A text is numeric when it reads whole as a decimal number: blanks around it, an optional sign,
-// digits with at most one decimal point, an optional exponent. The empty text is not.
+// digits with at most one decimal point, an optional exponent. The empty text is not, nor is a
+// number beyond the range of a double. Values are worked with as doubles.
 bool isNumeric(QStringView text);
 
 // The value of a numeric text, or nullopt for any other text.

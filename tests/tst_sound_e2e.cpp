@@ -19,6 +19,14 @@ namespace {
 
 constexpr int kRate = 44100;
 
+// How soon a bell must be heard. A sanitizer build runs several times slower and only checks that
+// the sound still comes.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kPromptMs = 200;
+#else
+constexpr qint64 kPromptMs = 40;
+#endif
+
 // A steady 1 kHz tone of the given length with no silence after it: its last sample is sound.
 QByteArray toneWav(int milliseconds)
 {
@@ -186,7 +194,7 @@ void SoundEndToEndTest::soundArrivesPromptlyAndWhole()
         const qint64 heardMs = (last - first) * 1000 / kRate;
         qInfo("round %d: sound arrived %lld ms after the request and lasted %lld ms", round, arrivedMs,
               heardMs);
-        QVERIFY2(arrivedMs <= 40, qPrintable(QString::number(arrivedMs)));
+        QVERIFY2(arrivedMs <= kPromptMs, qPrintable(QString::number(arrivedMs)));
         QVERIFY2(heardMs >= 590 && heardMs <= 620, qPrintable(QString::number(heardMs)));
     }
 }

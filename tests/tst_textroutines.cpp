@@ -45,6 +45,8 @@ void TextRoutinesTest::numericTest_data()
     QTest::newRow("letters") << "abc" << false;
     QTest::newRow("full-width digit") << "５" << false;
     QTest::newRow("infinity word") << "inf" << false;
+    QTest::newRow("beyond a double") << "1e400" << false;
+    QTest::newRow("tiny, not zero") << "1e-400" << true;
 }
 
 void TextRoutinesTest::numericTest()
