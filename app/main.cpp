@@ -4,6 +4,29 @@
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
+#include <cstdio>
+
+namespace {
+
+// For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on standard
+// output when the main window has first been painted.
+class FirstPaintProbe : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            std::fputs("first-paint\n", stdout);
+            std::fflush(stdout);
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +38,10 @@ int main(int argc, char *argv[])
     Viewer viewer(platform);
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
+
+    FirstPaintProbe probe;
+    if (qEnvironmentVariableIsSet("PODIUMWATCH_PROBE_FIRST_PAINT"))
+        viewer.installEventFilter(&probe);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = viewer.frameGeometry();

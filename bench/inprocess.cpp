@@ -1,5 +1,6 @@
-// One clock tick in each phase of a talk, and the cost of asking for a sound. Run with
-//   build/dev/bench/bench_tick --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// In-process costs: building and starting the main window, one clock tick in each phase of a talk,
+// repainting the big display and the full-screen projector window, and asking for a sound. Run with
+//   build/dev/bench/bench_inprocess --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "../tests/fakeplatform.h"
 #include "forms/slave.h"
@@ -8,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
@@ -80,6 +82,47 @@ void tickOverTimeBlinkMark(benchmark::State &state)
     runTicks(state, talk, -29); // 30 s over: blink armed, "超過" flashed, alarm asked for
 }
 BENCHMARK(tickOverTimeBlinkMark);
+
+void constructAndLoad(benchmark::State &state)
+{
+    for (auto _ : state) {
+        FakePlatform platform;
+        platform.folder = QStringLiteral(PODIUMWATCH_BUILD_DIR);
+        Viewer viewer(platform);
+        viewer.Form_Load();
+        benchmark::DoNotOptimize(viewer.windowTitle());
+    }
+}
+BENCHMARK(constructAndLoad)->Unit(benchmark::kMillisecond);
+
+// Painting into an image, as the window system would have the widget paint its area.
+void repaint(benchmark::State &state, QWidget *widget)
+{
+    QImage target(widget->size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        widget->render(&target);
+        benchmark::DoNotOptimize(target.bits());
+    }
+}
+
+void repaintMainDisplay(benchmark::State &state)
+{
+    Talk talk;
+    auto *time = talk.viewer.findChild<QLabel *>(QStringLiteral("Lbl_Time"));
+    time->setText(QStringLiteral("546:08"));
+    repaint(state, time);
+}
+BENCHMARK(repaintMainDisplay)->Unit(benchmark::kMicrosecond);
+
+void repaintFullScreenSlave(benchmark::State &state)
+{
+    Slave slave;
+    slave.show();
+    slave.resize(1920, 1080);
+    slave.timeLabel()->setText(QStringLiteral("12:34"));
+    repaint(state, &slave);
+}
+BENCHMARK(repaintFullScreenSlave)->Unit(benchmark::kMicrosecond);
 
 void playSoundReturns(benchmark::State &state)
 {
