@@ -4,6 +4,7 @@
 #   ./make.sh test   build with warnings as errors and run every test
 #   ./make.sh asan   the same under the address and undefined-behaviour sanitizers
 #   ./make.sh fuzz   fuzz the text routines for FUZZ_SECONDS (30) seconds
+#   ./make.sh package  build the Debian package (build/dev/podiumwatch_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -63,8 +64,13 @@ fuzz)
     build/fuzz/tests/fuzz_textroutines -max_len=64 -max_total_time="${FUZZ_SECONDS:-30}" -artifact_prefix=build/fuzz/ "$corpus"
     rm -rf "$corpus"
     ;;
+package)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build -DPODIUMWATCH_WERROR=OFF
+    (cd build/dev && cpack)
+    ;;
 *)
-    echo "usage: $0 run|test|asan|fuzz" >&2
+    echo "usage: $0 run|test|asan|fuzz|package" >&2
     exit 2
     ;;
 esac

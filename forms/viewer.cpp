@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
@@ -25,6 +26,7 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     setFixedSize(twipsToPixels(14508), twipsToPixels(10512));
     setAutoFillBackground(true);
     setBackColor(this, QColor(128, 128, 128));
+    setWindowIcon(QIcon(QStringLiteral(":/podiumwatch/podiumwatch-32.png")));
 
     controls_ = buildControls(this, viewerInventory());
     findBells();

@@ -1,7 +1,7 @@
 // Draws the four button pictures and synthesises the bell sounds the program ships with, so that
 // every data file is made from source at build time.
 //
-// usage: podiumwatch_datagen <folder for DATA> [<path of the built-in default bell>]
+// usage: podiumwatch_datagen <folder for DATA> [<folder for the files built into the program>]
 
 #include <QCoreApplication>
 #include <QDir>
@@ -161,13 +161,34 @@ QImage pausePicture()
     return image;
 }
 
+// The program's icon: a stopwatch with a green face ring, drawn at any size.
+QImage icon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(70, 70, 78));
+    painter.drawRoundedRect(QRectF(13, 1, 6, 4), 1, 1); // the crown
+    painter.setBrush(QColor(0, 200, 0));
+    painter.drawEllipse(QRectF(3, 5, 26, 26));
+    painter.setBrush(QColor(20, 20, 24));
+    painter.drawEllipse(QRectF(6, 8, 20, 20));
+    painter.setPen(QPen(QColor(0, 255, 0), 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(16, 18), QPointF(16, 11));
+    painter.drawLine(QPointF(16, 18), QPointF(21, 21));
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder for DATA> [<default bell wav>]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <folder for DATA> [<folder for built-in files>]\n", argv[0]);
         return 2;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
@@ -194,9 +215,14 @@ int main(int argc, char *argv[])
     for (const auto &[file, samples] : sounds)
         ok &= writeWav(root.filePath(QStringLiteral("DATA/Sound/") + QLatin1StringView(file)), samples);
 
-    if (argc > 2)
-        ok &= writeWav(QString::fromLocal8Bit(argv[2]),
+    if (argc > 2) {
+        const QDir builtIn(QString::fromLocal8Bit(argv[2]));
+        ok &= builtIn.mkpath(QStringLiteral("."));
+        ok &= writeWav(builtIn.filePath(QStringLiteral("default_bell.wav")),
                        chime({{0.0, 987.8, 0.4, 0.45}, {0.45, 784.0, 0.5, 1.3}}));
+        for (int size : {32, 128})
+            ok &= icon(size).save(builtIn.filePath(QStringLiteral("podiumwatch-%1.png").arg(size)), "PNG");
+    }
 
     if (!ok)
         std::fprintf(stderr, "could not write every data file\n");
