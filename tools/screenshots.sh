@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Makes the README's pictures with the program itself in a virtual X display (Xvfb, 1920x1080):
+# set up, running, a bell's colours, over-time with "超過", masked, and the second display full
+# screen.
+#   usage: tools/screenshots.sh [build/dev/podiumwatch] [docs/screenshots]
+set -euo pipefail
+exe=$(realpath "${1:-build/dev/podiumwatch}")
+out=$(realpath -m "${2:-docs/screenshots}")
+mkdir -p "$out"
+# shellcheck source=xdrive.sh
+source "$(dirname "$0")/xdrive.sh"
+
+window_shot() { shot "$1" && convert "$out/$1.png" -crop "967x701+$X+$Y" +repage "$out/$1.png"; }
+# Shots every quarter second until the display shows the given colour, the first match kept.
+shot_when() {
+    for _ in $(seq 16); do
+        shot "$1"
+        [ "$(display_colour "$1")" = "$2" ] && { convert "$out/$1.png" -crop "967x701+$X+$Y" +repage "$out/$1.png"; return; }
+        sleep 0.25
+    done
+    echo "the display never showed $2 for $1" >&2
+    exit 1
+}
+
+start_program
+click "${set_time[@]}"
+click "${minutes[@]}"
+window_shot setup
+
+key F1
+sleep 2.2
+window_shot running
+
+# Bell 1 at 0:02 in a four-second talk: yellow with black digits.
+key F9
+type_into "${bell1_minutes[@]}" 0
+type_into "${bell1_seconds[@]}" 2
+click "${bell1_on[@]}"
+type_into "${minutes[@]}" 0
+type_into "${seconds[@]}" 04
+click "${set_time[@]}"
+click "${minutes[@]}"
+key F1
+shot_when bell "srgb(255,255,0)"
+
+# A total of -2:91 (29 seconds over at the start), so the half-minute "超過" comes a second later.
+key F9
+type_into "${minutes[@]}" -2
+type_into "${seconds[@]}" 91
+click "${set_time[@]}"
+click "${minutes[@]}"
+key F1
+shot_when overtime "srgb(255,255,0)"
+
+# The same talk masked: only the time and the bottom strip remain.
+click "${mask[@]}"
+sleep 1.2
+window_shot masked
+click "${mask[@]}"
+
+# The second display, full screen (a double-click), in over-time.
+click "${slave[@]}"
+sleep 0.5
+xdotool mousemove 200 200 click --repeat 2 --delay 60 1
+sleep 1.5
+shot slave-fullscreen
+convert "$out/slave-fullscreen.png" -resize 50% "$out/slave-fullscreen.png"
+rm -f "$out/program.log"
+echo "pictures in $out"
