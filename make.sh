@@ -11,7 +11,8 @@ cd "$(dirname "$0")"
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev qt6-multimedia-dev fonts-ipafont-gothic)
 RUN_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev)
+TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev
+    desktop-file-utils appstream)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
