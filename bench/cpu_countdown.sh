@@ -5,26 +5,15 @@
 #   usage: bench/cpu_countdown.sh build/dev/podiumwatch
 set -euo pipefail
 exe=$(realpath "$1")
+out=$(mktemp -d)
 measured=${SECONDS_MEASURED:-60}
-if [ -z "${CPU_BENCH_INNER:-}" ]; then
-    CPU_BENCH_INNER=1 exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$exe"
-fi
+# shellcheck source=../tools/xdrive.sh
+source "$(dirname "$0")/../tools/xdrive.sh"
 
-"$exe" >/dev/null 2>&1 &
-program=$!
-trap 'kill $program 2>/dev/null || true' EXIT
-window=""
-for _ in $(seq 50); do
-    window=$(xdotool search --name 'ポディウムウォッチ' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$window")"
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
-click 229 412 # 表示セット
-click 128 676 # Slave
-click 688 676 # Start
+start_program
+click "${set_time[@]}"
+click "${slave[@]}"
+click "${start[@]}"
 sleep 2
 
 ticks() { awk '{print $14 + $15}' "/proc/$program/stat"; }

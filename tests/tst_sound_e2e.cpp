@@ -52,6 +52,14 @@ QByteArray toneWav(int milliseconds)
     return wav;
 }
 
+QString writeFile(const QTemporaryDir &folder, const QString &name, const QByteArray &bytes)
+{
+    QFile file(folder.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return file.fileName();
+}
+
 // The recording as it arrives, with the moment each chunk came in, so a sample's index can be
 // turned into the time it was played. A chunk arrives after its samples were played, never
 // before, so the earliest start time consistent with every chunk is the closest to the truth and
@@ -162,11 +170,7 @@ void SoundEndToEndTest::record(Recording &recording, const std::function<void()>
 void SoundEndToEndTest::soundArrivesPromptlyAndWhole()
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("tone.wav"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(toneWav(600));
-    file.close();
+    const QString path = writeFile(folder, QStringLiteral("tone.wav"), toneWav(600));
 
     SoundPlayer player;
     // Twice: the first play reads the file, the second finds it already decoded.
@@ -202,11 +206,7 @@ void SoundEndToEndTest::soundArrivesPromptlyAndWhole()
 void SoundEndToEndTest::newRequestCutsTheOldSound()
 {
     QTemporaryDir folder;
-    const QString longTone = folder.filePath(QStringLiteral("long.wav"));
-    QFile file(longTone);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(toneWav(3000));
-    file.close();
+    const QString longTone = writeFile(folder, QStringLiteral("long.wav"), toneWav(3000));
 
     SoundPlayer player;
     Recording recording;
@@ -240,12 +240,7 @@ void SoundEndToEndTest::unplayableFallsBackToTheDefaultBell()
     QVERIFY(bell);
 
     QTemporaryDir folder;
-    auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile file(folder.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        return file.fileName();
-    };
+    auto write = [&](const QString &name, const QByteArray &bytes) { return writeFile(folder, name, bytes); };
     QStringList unplayable = {QString(),
                               folder.filePath(QStringLiteral("missing.wav")),
                               write(QStringLiteral("empty.wav"), QByteArray()),
