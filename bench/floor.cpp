@@ -1,9 +1,10 @@
 // The floor for the start-up benchmark: the least a Qt Widgets program can do to show a window of
 // the same size with a big label in it, built by the same toolchain. Says "first-paint" on
-// standard output when its window is first painted.
+// standard output when its window, label included, is first painted.
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -15,8 +16,11 @@ protected:
         QWidget::paintEvent(event);
         if (!painted_) {
             painted_ = true;
-            std::fputs("first-paint\n", stdout);
-            std::fflush(stdout);
+            // As in the program: reported once the label, painted after this, is on the screen.
+            QTimer::singleShot(0, [] {
+                std::fputs("first-paint\n", stdout);
+                std::fflush(stdout);
+            });
         }
     }
 

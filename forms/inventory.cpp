@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -99,17 +100,11 @@ QWidget *createControl(const ControlRow &row, QWidget *container)
     return new QWidget(container);
 }
 
-// Only roles set one by one count as the widget's own; the rest would still be inherited.
-QPalette explicitPalette(const QPalette &source)
+// Every role marked as the widget's own, or the ones not marked would still be inherited from
+// the container. Marking them keeps the palette shared with its source.
+QPalette explicitPalette(QPalette palette)
 {
-    QPalette palette;
-    for (int group = 0; group < QPalette::NColorGroups; ++group) {
-        for (int role = 0; role < QPalette::NColorRoles; ++role) {
-            const auto g = static_cast<QPalette::ColorGroup>(group);
-            const auto r = static_cast<QPalette::ColorRole>(role);
-            palette.setColor(g, r, source.color(g, r));
-        }
-    }
+    palette.setResolveMask(~QPalette::ResolveMask(0));
     return palette;
 }
 
@@ -122,13 +117,14 @@ Qt::Alignment alignment(unsigned flags)
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-void applyRow(const ControlRow &row, QWidget *widget, const QHash<QString, QWidget *> &built)
+void applyRow(const ControlRow &row, QWidget *widget, const QHash<QString, QWidget *> &built,
+              const QStringList &families)
 {
     widget->setObjectName(row.name);
     widget->setGeometry(twipsToPixels(row.left), twipsToPixels(row.top), twipsToPixels(row.width),
                         twipsToPixels(row.height));
     if (row.points > 0)
-        widget->setFont(gothicFont(row.points, row.flags & Bold));
+        widget->setFont(gothicFont(row.points, row.flags & Bold, families));
     // Start from the system's colours, not the container's: a text box in a white-on-grey frame
     // keeps the system's black text unless its own row says otherwise.
     widget->setPalette(explicitPalette(QApplication::palette(widget)));
@@ -176,12 +172,35 @@ int twipsToPixels(int twips)
     return static_cast<int>(std::lround(twips / 15.0));
 }
 
-QFont gothicFont(double points, bool bold)
+QStringList gothicFamilies()
+{
+    return {QStringLiteral("ＭＳ ゴシック"),        QStringLiteral("MS Gothic"),
+            QStringLiteral("IPAGothic"),            QStringLiteral("IPAゴシック"),
+            QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")};
+}
+
+QStringList firstInstalledFamily(const QStringList &wanted, const QStringList &installed)
+{
+    for (const QString &family : wanted) {
+        if (installed.contains(family, Qt::CaseInsensitive))
+            return {family};
+    }
+    return wanted;
+}
+
+namespace {
+
+QStringList installedGothicFamilies()
+{
+    return firstInstalledFamily(gothicFamilies(), QFontDatabase::families());
+}
+
+} // namespace
+
+QFont gothicFont(double points, bool bold, const QStringList &families)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                      QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                      QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(families.isEmpty() ? installedGothicFamilies() : families);
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -293,10 +312,11 @@ QStringList viewerFocusOrder()
 QHash<QString, QWidget *> buildControls(QWidget *window, const std::vector<ControlRow> &rows)
 {
     QHash<QString, QWidget *> built;
+    const QStringList families = installedGothicFamilies();
     for (const ControlRow &row : rows) {
         QWidget *container = row.container.isEmpty() ? window : built.value(row.container, window);
         QWidget *widget = createControl(row, container);
-        applyRow(row, widget, built);
+        applyRow(row, widget, built, families);
         built.insert(row.name, widget);
     }
     return built;

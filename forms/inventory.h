@@ -64,9 +64,19 @@ QStringList viewerFocusOrder();
 // Pixels at 96 dpi.
 int twipsToPixels(int twips);
 
-// The gothic face the display was designed in, falling back to whatever Japanese gothic face the
-// machine has, so the Japanese captions never render as boxes.
-QFont gothicFont(double points, bool bold = false);
+// The gothic faces the display may be drawn in: the one it was designed in first, then the
+// Japanese gothic faces other machines have, so the Japanese captions never render as boxes.
+QStringList gothicFamilies();
+
+// The first of `wanted` that is among `installed` (compared without case), alone; all of `wanted`
+// when none is, so the font's own fallback still looks for a Japanese face.
+QStringList firstInstalledFamily(const QStringList &wanted, const QStringList &installed);
+
+// A gothic font in the first of gothicFamilies() the machine has. Naming a face the machine lacks
+// costs a search through every font for each size and script the controls use, which was most of
+// the start-up time spent on fonts; `families` lets a caller building many controls look the face
+// up once.
+QFont gothicFont(double points, bool bold = false, const QStringList &families = {});
 
 // Creates every row's control on `window` in row order (later rows lie on top of earlier ones)
 // and returns them by name.

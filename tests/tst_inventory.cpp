@@ -2,12 +2,14 @@
 // name, of its kind, in its container, in its design-time state.
 
 #include "fakeplatform.h"
+#include "forms/inventory.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "support.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,8 +31,11 @@ private slots:
     void designTimeTexts_data();
     void designTimeTexts();
     void designTimeTicks();
+    void entryBoxesKeepSystemText();
     void hiddenStateHolders();
     void fontsAreJapaneseGothic();
+    void firstInstalledFamily_data();
+    void firstInstalledFamily();
     void timersStartDisabled();
     void spinRanges();
     void focusOrderAndInitialFocus();
@@ -304,6 +309,20 @@ void InventoryTest::designTimeTicks()
     QCOMPARE(bar->value(), 0);
 }
 
+void InventoryTest::entryBoxesKeepSystemText()
+{
+    FakePlatform platform;
+    Viewer viewer(platform);
+    // The frames around them have white captions; their text stays the system's, in every group.
+    for (const char *name : {"Txt_Time_Min", "Txt_Bell_1_Min", "Txt_Bell_3_Sec"}) {
+        auto *box = ctl<QLineEdit>(viewer, name);
+        QCOMPARE(box->parentWidget()->palette().color(QPalette::Text), QColor(Qt::white));
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            QCOMPARE(box->palette().color(group, QPalette::Text),
+                     QApplication::palette(box).color(group, QPalette::Text));
+    }
+}
+
 void InventoryTest::hiddenStateHolders()
 {
     FakePlatform platform;
@@ -325,7 +344,10 @@ void InventoryTest::fontsAreJapaneseGothic()
     FakePlatform platform;
     Viewer viewer(platform);
     const QFont display = ctl<QWidget>(viewer, "Lbl_Time")->font();
-    QCOMPARE(display.families().value(0), QStringLiteral("ＭＳ ゴシック"));
+    // One face, the first wanted one the machine has (the test machines have IPAGothic at least).
+    QCOMPARE(display.families().size(), 1);
+    QVERIFY(gothicFamilies().contains(display.families().first()));
+    QVERIFY(QFontDatabase::families().contains(display.families().first(), Qt::CaseInsensitive));
     QCOMPARE(display.pointSizeF(), 240.0);
     const QFont frame = ctl<QWidget>(viewer, "Frm_Alert")->font();
     QVERIFY(frame.bold());
@@ -336,6 +358,30 @@ void InventoryTest::fontsAreJapaneseGothic()
     // Whatever face the machine substitutes must draw kanji, or the captions turn into boxes.
     QVERIFY(QFontMetrics(display).inFont(QChar(u'超')));
     QVERIFY(QFontMetrics(frame).inFont(QChar(u'鈴')));
+}
+
+void InventoryTest::firstInstalledFamily_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList wanted = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                                QStringLiteral("IPAGothic")};
+    QTest::newRow("the designed face") << QStringList{"DejaVu Sans", "ＭＳ ゴシック", "IPAGothic"}
+                                       << QStringList{"ＭＳ ゴシック"};
+    QTest::newRow("a later one") << QStringList{"DejaVu Sans", "IPAGothic"} << QStringList{"IPAGothic"};
+    QTest::newRow("case differs") << QStringList{"ipagothic"} << QStringList{"IPAGothic"};
+    QTest::newRow("none: all, for the fallback") << QStringList{"DejaVu Sans"} << wanted;
+    QTest::newRow("no fonts at all") << QStringList{} << wanted;
+    QTest::newRow("a name that only contains one") << QStringList{"IPAGothic Extra"} << wanted;
+}
+
+void InventoryTest::firstInstalledFamily()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, expected);
+    const QStringList wanted = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                                QStringLiteral("IPAGothic")};
+    QCOMPARE(::firstInstalledFamily(wanted, installed), expected);
 }
 
 void InventoryTest::timersStartDisabled()
