@@ -2,6 +2,7 @@
 
 #include "engine/textroutines.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -54,6 +55,16 @@ void setForeColor(QWidget *widget, const QColor &color)
     setRoles(widget, kForeRoles, color);
 }
 
+void ColorComboBox::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange && findChild<QAbstractItemView *>() == nullptr) {
+        QWidget::changeEvent(event);
+        updateGeometry();
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
@@ -99,13 +110,17 @@ QFont DisplayLabel::fittedFont(const QFont &font, const QString &text, const QSi
 {
     QFont fitted = font;
     // Font sizes do not scale glyphs exactly in proportion (hinting, rounding): shrink until it fits.
+    // Each size tried loads a font engine, so aim inside the box by the pixel each glyph and each
+    // edge may be rounded up by: the second size then fits.
+    const qreal widthSlack = std::min(static_cast<qreal>(text.size()), box.width() / 2);
+    const qreal heightSlack = std::min<qreal>(2, box.height() / 2);
     for (int attempt = 0; attempt < 8; ++attempt) {
         const qreal width = textWidth(fitted, text);
         const qreal height = QFontMetricsF(fitted).height();
         if (width <= box.width() && height <= box.height())
             break;
-        const qreal scale =
-            std::min(box.width() / std::max<qreal>(width, 1), box.height() / std::max<qreal>(height, 1));
+        const qreal scale = std::min((box.width() - widthSlack) / std::max<qreal>(width, 1),
+                                     (box.height() - heightSlack) / std::max<qreal>(height, 1));
         const qreal points = fitted.pointSizeF() * std::min(scale, 0.99);
         if (points < 1)
             break;
@@ -114,11 +129,30 @@ QFont DisplayLabel::fittedFont(const QFont &font, const QString &text, const QSi
     return fitted;
 }
 
+const QFont &DisplayLabel::drawnFont(const QString &shown, const QSizeF &box)
+{
+    // Every digit takes the widest digit's width, so "12:34" needs the same font as "56:07": the
+    // clock repaints every second, and fits the text again only when its pattern, the font or the
+    // box has changed.
+    QString pattern = shown;
+    for (QChar &c : pattern) {
+        if (c.isDigit())
+            c = u'0';
+    }
+    if (pattern != fitPattern_ || box != fitBox_ || font() != fitSource_) {
+        fitted_ = fittedFont(font(), shown, box);
+        fitPattern_ = pattern;
+        fitBox_ = box;
+        fitSource_ = font();
+    }
+    return fitted_;
+}
+
 void DisplayLabel::paintEvent(QPaintEvent *)
 {
     const QRectF box = contentsRect();
     const QString shown = text();
-    const QFont font = fittedFont(this->font(), shown, box.size());
+    const QFont &font = drawnFont(shown, box.size());
     const QFontMetricsF metrics(font);
     const qreal digit = digitWidth(metrics);
     const qreal width = textWidth(font, shown);

@@ -91,7 +91,7 @@ QWidget *createControl(const ControlRow &row, QWidget *container)
     case Option:
         return new QRadioButton(container);
     case ComboBox:
-        return new QComboBox(container);
+        return new ColorComboBox(container);
     case Spin:
         return new SpinButton(container);
     case ProgressBar:
@@ -174,9 +174,12 @@ int twipsToPixels(int twips)
 
 QStringList gothicFamilies()
 {
-    return {QStringLiteral("ＭＳ ゴシック"),        QStringLiteral("MS Gothic"),
-            QStringLiteral("IPAGothic"),            QStringLiteral("IPAゴシック"),
-            QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")};
+    return {QStringLiteral("ＭＳ ゴシック"),
+            QStringLiteral("MS Gothic"),
+            QStringLiteral("IPAGothic"),
+            QStringLiteral("IPAゴシック"),
+            QStringLiteral("Noto Sans Mono CJK JP"),
+            QStringLiteral("Noto Sans CJK JP")};
 }
 
 QStringList firstInstalledFamily(const QStringList &wanted, const QStringList &installed)

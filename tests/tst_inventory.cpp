@@ -7,6 +7,7 @@
 #include "forms/viewer.h"
 #include "support.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -32,6 +33,7 @@ private slots:
     void designTimeTexts();
     void designTimeTicks();
     void entryBoxesKeepSystemText();
+    void colourListsOpenInTheirFont();
     void hiddenStateHolders();
     void fontsAreJapaneseGothic();
     void firstInstalledFamily_data();
@@ -323,6 +325,22 @@ void InventoryTest::entryBoxesKeepSystemText()
     }
 }
 
+void InventoryTest::colourListsOpenInTheirFont()
+{
+    FakePlatform platform;
+    Viewer viewer(platform);
+    viewer.Form_Load();
+    auto *list = ctl<QComboBox>(viewer, "Cmb_FC_Bell2");
+    // The drop-down window is not built before the list is first opened...
+    QVERIFY(list->findChild<QAbstractItemView *>() == nullptr);
+    // ...and opens in the list's font all the same, and follows it afterwards.
+    QCOMPARE(list->view()->font(), list->font());
+    QFont larger = list->font();
+    larger.setPointSizeF(20);
+    list->setFont(larger);
+    QCOMPARE(list->view()->font().pointSizeF(), 20.0);
+}
+
 void InventoryTest::hiddenStateHolders()
 {
     FakePlatform platform;
@@ -366,8 +384,8 @@ void InventoryTest::firstInstalledFamily_data()
     QTest::addColumn<QStringList>("expected");
     const QStringList wanted = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
                                 QStringLiteral("IPAGothic")};
-    QTest::newRow("the designed face") << QStringList{"DejaVu Sans", "ＭＳ ゴシック", "IPAGothic"}
-                                       << QStringList{"ＭＳ ゴシック"};
+    QTest::newRow("the designed face")
+        << QStringList{"DejaVu Sans", "ＭＳ ゴシック", "IPAGothic"} << QStringList{"ＭＳ ゴシック"};
     QTest::newRow("a later one") << QStringList{"DejaVu Sans", "IPAGothic"} << QStringList{"IPAGothic"};
     QTest::newRow("case differs") << QStringList{"ipagothic"} << QStringList{"IPAGothic"};
     QTest::newRow("none: all, for the fallback") << QStringList{"DejaVu Sans"} << wanted;

@@ -51,6 +51,8 @@ private slots:
     void closingTheMainWindowClosesSlave();
     void slaveFullScreenByKeyAndDoubleClick();
     void slaveKeysDoNotRunCommands();
+    void drawnTextStaysInsideTheBox_data();
+    void drawnTextStaysInsideTheBox();
     void displayFitsEveryWindow_data();
     void displayFitsEveryWindow();
     void digitsGrowWithTheWindow();
@@ -223,6 +225,49 @@ void PresentationTest::displayFitsEveryWindow_data()
          {QSize(320, 240), QSize(640, 480), QSize(960, 695), QSize(1024, 768), QSize(1280, 720),
           QSize(1920, 1080), QSize(2560, 1440), QSize(3840, 2160), QSize(3840, 600), QSize(400, 2000)})
         QTest::addRow("%dx%d", size.width(), size.height()) << size;
+}
+
+void PresentationTest::drawnTextStaysInsideTheBox_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QSize>("box");
+    // Each run repaints one label through a series of texts and box sizes; the last is checked.
+    QTest::newRow("longer text") << QStringList{"5:00", "9:59", "546:08"} << QSize(400, 150);
+    QTest::newRow("back to shorter") << QStringList{"546:08", "5:00", "-546:-08"} << QSize(400, 150);
+    QTest::newRow("same pattern") << QStringList{"546:08", "123:45"} << QSize(300, 200);
+}
+
+void PresentationTest::drawnTextStaysInsideTheBox()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QSize, box);
+    DisplayLabel label;
+    label.setFont(QFont(QStringLiteral("IPAGothic"), 240));
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::green);
+    label.setPalette(palette);
+    label.setAutoFillBackground(true);
+    label.resize(QSize(900, 400));
+    QImage image;
+    for (const QString &text : texts) {
+        label.setText(text);
+        image = label.grab().toImage(); // paints at each size the label had before
+        label.resize(box);
+    }
+    image = label.grab().toImage();
+    QCOMPARE(image.size(), box * image.devicePixelRatio());
+    auto greenIn = [&](QRect area) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGreen(image.pixel(x, y)) > 128)
+                    return true;
+        return false;
+    };
+    const int w = image.width(), h = image.height();
+    QVERIFY(greenIn(QRect(0, 0, w, h)));
+    QVERIFY2(!greenIn(QRect(0, 0, 1, h)) && !greenIn(QRect(w - 1, 0, 1, h)), "clipped at a side");
+    QVERIFY2(!greenIn(QRect(0, 0, w, 1)) && !greenIn(QRect(0, h - 1, w, 1)), "clipped at top or bottom");
 }
 
 void PresentationTest::displayFitsEveryWindow()
