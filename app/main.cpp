@@ -1,3 +1,4 @@
+#include "forms/inventory.h"
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
 
@@ -38,6 +39,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Fusion paints buttons in their palette colours on every desktop, as the design asks.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    useGothicApplicationFont();
 
     QtPlatform platform;
     Viewer viewer(platform);

@@ -191,14 +191,17 @@ QStringList firstInstalledFamily(const QStringList &wanted, const QStringList &i
     return wanted;
 }
 
-namespace {
-
 QStringList installedGothicFamilies()
 {
     return firstInstalledFamily(gothicFamilies(), QFontDatabase::families());
 }
 
-} // namespace
+void useGothicApplicationFont()
+{
+    QFont font = QApplication::font();
+    font.setFamilies(installedGothicFamilies());
+    QApplication::setFont(font);
+}
 
 QFont gothicFont(double points, bool bold, const QStringList &families)
 {

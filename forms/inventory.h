@@ -72,6 +72,15 @@ QStringList gothicFamilies();
 // when none is, so the font's own fallback still looks for a Japanese face.
 QStringList firstInstalledFamily(const QStringList &wanted, const QStringList &installed);
 
+// The first of gothicFamilies() the machine has, as firstInstalledFamily() gives it. Walks the
+// list of every font the machine has: ask once for many controls.
+QStringList installedGothicFamilies();
+
+// Makes the gothic face the application's font at the platform's size, before any window is
+// built: message boxes and dialogs then show their Japanese text in the same face as the windows,
+// and no second face is loaded at start-up for the moment a widget is created in the default font.
+void useGothicApplicationFont();
+
 // A gothic font in the first of gothicFamilies() the machine has. Naming a face the machine lacks
 // costs a search through every font for each size and script the controls use, which was most of
 // the start-up time spent on fonts; `families` lets a caller building many controls look the face

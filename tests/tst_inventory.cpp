@@ -36,6 +36,7 @@ private slots:
     void colourListsOpenInTheirFont();
     void hiddenStateHolders();
     void fontsAreJapaneseGothic();
+    void applicationFontIsGothicAtTheSystemSize();
     void firstInstalledFamily_data();
     void firstInstalledFamily();
     void timersStartDisabled();
@@ -376,6 +377,19 @@ void InventoryTest::fontsAreJapaneseGothic()
     // Whatever face the machine substitutes must draw kanji, or the captions turn into boxes.
     QVERIFY(QFontMetrics(display).inFont(QChar(u'超')));
     QVERIFY(QFontMetrics(frame).inFont(QChar(u'鈴')));
+}
+
+void InventoryTest::applicationFontIsGothicAtTheSystemSize()
+{
+    const QFont system = QApplication::font();
+    useGothicApplicationFont();
+    const QFont font = QApplication::font();
+    QApplication::setFont(system);
+    QCOMPARE(font.families(), installedGothicFamilies());
+    QVERIFY(QFontDatabase::families().contains(font.families().value(0), Qt::CaseInsensitive));
+    QCOMPARE(font.pointSizeF(), system.pointSizeF());
+    QCOMPARE(font.pixelSize(), system.pixelSize());
+    QVERIFY(QFontMetrics(font).inFont(QChar(u'秒')));
 }
 
 void InventoryTest::firstInstalledFamily_data()
