@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTimer>
 
 Viewer::Viewer(Platform &platform, QWidget *parent)
@@ -122,11 +121,38 @@ void Viewer::playSoundOf(const QString &pathBox)
     platform_.playSound(textBox(pathBox)->text());
 }
 
+namespace {
+
+struct ArrayMember {
+    QString array; // empty: not a member of a control array
+    short index = 0;
+};
+
+// "Option_Bell1_OnOff_2" is member 2 of "Option_Bell1_OnOff": the name up to its last underscore,
+// then only digits.
+ArrayMember arrayMember(const QString &name)
+{
+    const qsizetype underscore = name.lastIndexOf(u'_');
+    if (underscore <= 0 || underscore == name.size() - 1)
+        return {};
+    const QStringView digits = QStringView(name).mid(underscore + 1);
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return {};
+    }
+    bool ok = false;
+    const short index = digits.toShort(&ok);
+    if (!ok)
+        return {};
+    return {name.left(underscore), index};
+}
+
+} // namespace
+
 void Viewer::wireHandlers()
 {
     // Handlers are found by name, control name and event joined by an underscore; a member of a
     // control array ("Name_3") goes to the array's handler with its index.
-    static const QRegularExpression arrayMember(QStringLiteral("^(.+)_(\\d+)$"));
     const QMetaObject *meta = metaObject();
     auto handler = [meta](const QString &signature) {
         return meta->method(
@@ -139,10 +165,9 @@ void Viewer::wireHandlers()
     for (auto it = controls_.cbegin(); it != controls_.cend(); ++it) {
         const QString &name = it.key();
         QWidget *widget = it.value();
-        const QRegularExpressionMatch member = arrayMember.match(name);
-        if (member.hasMatch()) {
-            const QMetaMethod method = handler(member.captured(1) + QStringLiteral("_Click(short)"));
-            const auto index = static_cast<short>(member.captured(2).toInt());
+        if (const ArrayMember member = arrayMember(name); !member.array.isEmpty()) {
+            const QMetaMethod method = handler(member.array + QStringLiteral("_Click(short)"));
+            const short index = member.index;
             if (!method.isValid())
                 continue;
             if (auto *option = qobject_cast<QRadioButton *>(widget)) {
