@@ -106,5 +106,7 @@ std::optional<PcmSound> readWavFile(const QString &path, int tailMs)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return decodeWav(file.read(kLargestSoundFile), tailMs);
+    // Read what the file holds: asking QIODevice::read for the largest size allowed reserves that
+    // much memory first, 64 MB for every sound read at once.
+    return decodeWav(file.read(std::min(file.size(), kLargestSoundFile)), tailMs);
 }
