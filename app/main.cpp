@@ -7,29 +7,32 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
-// For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on standard
-// output when the main window has first been painted, controls included.
-class FirstPaintProbe : public QObject {
+// Runs `then` once the window has first been painted, controls included.
+class AfterFirstPaint : public QObject {
 public:
-    using QObject::QObject;
+    AfterFirstPaint(QWidget *window, std::function<void()> then) : QObject(window), then_(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
-            // The window's own paint event comes before its controls are painted; the moment to
-            // report is after the whole window has been painted and flushed.
-            QTimer::singleShot(0, [] {
-                std::fputs("first-paint\n", stdout);
-                std::fflush(stdout);
-            });
+            // The window's own paint event comes before its controls are painted; the moment
+            // wanted is after the whole window has been painted and flushed.
+            QTimer::singleShot(0, this, [this] { then_(); });
         }
         return false;
     }
+
+private:
+    std::function<void()> then_;
 };
 
 } // namespace
@@ -47,9 +50,18 @@ int main(int argc, char *argv[])
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
 
-    FirstPaintProbe probe;
-    if (qEnvironmentVariableIsSet("PODIUMWATCH_PROBE_FIRST_PAINT"))
-        viewer.installEventFilter(&probe);
+    // For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on
+    // standard output when the main window has first been painted.
+    const bool probe = qEnvironmentVariableIsSet("PODIUMWATCH_PROBE_FIRST_PAINT");
+    new AfterFirstPaint(&viewer, [&platform, probe] {
+        if (probe) {
+            std::fputs("first-paint\n", stdout);
+            std::fflush(stdout);
+        }
+        // The sound server's handshake waits until the window is on the screen: a slow server
+        // then delays neither the window nor, minutes later, the first bell.
+        platform.openSoundOutput();
+    });
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = viewer.frameGeometry();

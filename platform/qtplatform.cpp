@@ -27,6 +27,11 @@ void QtPlatform::playSound(const QString &name)
     sound_->play(name);
 }
 
+void QtPlatform::openSoundOutput()
+{
+    sound_->openOutput();
+}
+
 void QtPlatform::preloadSound(const QString &name)
 {
     sound_->preload(name);

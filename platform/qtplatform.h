@@ -25,6 +25,8 @@ public:
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
+    // Once the window is on the screen: opens the sound output and reads the sounds asked for.
+    void openSoundOutput();
 
 private:
     QWidget *dialogParent_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
+#include <utility>
 
 namespace {
 
@@ -14,14 +15,21 @@ constexpr qsizetype kCacheBytes = 96 * 1024 * 1024;
 
 } // namespace
 
-SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent), devices_(new QMediaDevices(this))
+SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent)
 {
     pool_.setMaxThreadCount(1);
-    // Asking for the output once here keeps the sound server's first handshake out of the first
-    // bell's way.
+}
+
+void SoundPlayer::openOutput()
+{
+    if (devices_)
+        return;
+    devices_ = new QMediaDevices(this);
     output_ = QMediaDevices::defaultAudioOutput();
     connect(devices_, &QMediaDevices::audioOutputsChanged, this,
             [this] { output_ = QMediaDevices::defaultAudioOutput(); });
+    for (const QString &name : std::exchange(readAhead_, {}))
+        preload(name);
 }
 
 SoundPlayer::~SoundPlayer()
@@ -44,6 +52,7 @@ void SoundPlayer::play(const QString &name)
 
 void SoundPlayer::serve()
 {
+    openOutput();
     serving_ = false;
     const quint64 generation = generation_;
     const QString name = requested_;
@@ -70,19 +79,28 @@ void SoundPlayer::serve()
 
 void SoundPlayer::preload(const QString &name)
 {
+    if (!devices_) {
+        readAhead_.append(name);
+        return;
+    }
     const QFileInfo info(name);
     if (name.isEmpty() || !info.isFile() || info.size() > kLargestSoundFile ||
         cache_.contains(cacheKey(info)))
         return;
     const QString path = info.absoluteFilePath();
     const QString key = cacheKey(info);
-    pool_.start([this, path, key] {
+    pool_.start([this, path, key, name] {
         std::optional<PcmSound> pcm = readWavFile(path, kTailMs);
         if (!pcm)
             return;
         auto sound = std::make_shared<const PcmSound>(std::move(*pcm));
         QMetaObject::invokeMethod(
-            this, [this, key, sound] { remember(key, sound); }, Qt::QueuedConnection);
+            this,
+            [this, key, sound, name] {
+                remember(key, sound);
+                emit readAhead(name);
+            },
+            Qt::QueuedConnection);
     });
 }
 

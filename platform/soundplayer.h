@@ -27,8 +27,13 @@ public:
 
     // Returns at once; the sound starts from the event loop a moment later.
     void play(const QString &name);
-    // Reads and decodes a file in the background so that its first play starts without delay.
+    // Reads and decodes a file in the background so that its first play starts without delay;
+    // asked before the output is open, it waits for openOutput().
     void preload(const QString &name);
+    // Shakes hands with the sound server and starts the reading asked for ahead. Meant for the
+    // moment the window is first on the screen: the handshake then holds up neither the first
+    // paint nor the first bell. The first sound opens the output itself if nobody has.
+    void openOutput();
 
     // Silence kept after every sound: the output drops the last moment of a stream, and this way
     // the moment it drops is silence of our own rather than the end of the file.
@@ -38,6 +43,8 @@ signals:
     // The output has been asked to start this many bytes of 16-bit samples (for tests and
     // measurements).
     void started(qsizetype bytes);
+    // A file asked for ahead has been read and is ready to play (for tests).
+    void readAhead(const QString &name);
 
 private:
     using Sound = std::shared_ptr<const PcmSound>;
@@ -51,7 +58,8 @@ private:
     void remember(const QString &key, const Sound &sound);
 
     QThreadPool pool_;
-    QMediaDevices *devices_;
+    QMediaDevices *devices_ = nullptr; // null: the output is not open yet
+    QStringList readAhead_;
     QAudioDevice output_;
     QPointer<QAudioSink> sink_;
     QPointer<QBuffer> buffer_;

@@ -12,6 +12,7 @@ class SilentSoundTest : public QObject {
 private slots:
     void initTestCase();
     void playingWithoutAServer();
+    void readingAheadWaitsForTheOutput();
 };
 
 void SilentSoundTest::initTestCase()
@@ -40,6 +41,25 @@ void SilentSoundTest::playingWithoutAServer()
         QTest::qWait(300);
     }
     QCOMPARE(started, 0);
+}
+
+void SilentSoundTest::readingAheadWaitsForTheOutput()
+{
+    // Reading needs no sound server; it only waits until the output is opened.
+    SoundPlayer player;
+    QStringList read;
+    connect(&player, &SoundPlayer::readAhead, this, [&](const QString &name) { read << name; });
+    const QString chime = QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/Sound/QOR_Sound02.wav");
+    player.preload(chime);
+    player.preload(QStringLiteral("/no/such/file.wav"));
+    QTest::qWait(200);
+    QVERIFY(read.isEmpty());
+    player.openOutput();
+    QTRY_COMPARE(read, QStringList{chime});
+    player.openOutput();   // a second time changes nothing
+    player.preload(chime); // already read
+    QTest::qWait(100);
+    QCOMPARE(read, QStringList{chime});
 }
 
 QTEST_MAIN(SilentSoundTest)
