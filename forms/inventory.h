@@ -82,9 +82,8 @@ QStringList installedGothicFamilies();
 void useGothicApplicationFont();
 
 // A gothic font in the first of gothicFamilies() the machine has. Naming a face the machine lacks
-// costs a search through every font for each size and script the controls use, which was most of
-// the start-up time spent on fonts; `families` lets a caller building many controls look the face
-// up once.
+// costs a search through every font for each size and script the controls use; `families` lets a
+// caller building many controls look the face up once.
 QFont gothicFont(double points, bool bold = false, const QStringList &families = {});
 
 // Creates every row's control on `window` in row order (later rows lie on top of earlier ones)
