@@ -117,6 +117,18 @@ Qt::Alignment alignment(unsigned flags)
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
+// Naming a face the machine lacks costs a search through every font for each size and script the
+// controls use: `families` is installedGothicFamilies(), looked up once for all the controls.
+QFont gothicFont(double points, bool bold, const QStringList &families)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
 void applyRow(const ControlRow &row, QWidget *widget, const QHash<QString, QWidget *> &built,
               const QStringList &families)
 {
@@ -201,16 +213,6 @@ void useGothicApplicationFont()
     QFont font = QApplication::font();
     font.setFamilies(installedGothicFamilies());
     QApplication::setFont(font);
-}
-
-QFont gothicFont(double points, bool bold, const QStringList &families)
-{
-    QFont font;
-    font.setFamilies(families.isEmpty() ? installedGothicFamilies() : families);
-    font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
 }
 
 std::vector<ControlRow> viewerInventory()

@@ -81,11 +81,6 @@ QStringList installedGothicFamilies();
 // and no second face is loaded at start-up for the moment a widget is created in the default font.
 void useGothicApplicationFont();
 
-// A gothic font in the first of gothicFamilies() the machine has. Naming a face the machine lacks
-// costs a search through every font for each size and script the controls use; `families` lets a
-// caller building many controls look the face up once.
-QFont gothicFont(double points, bool bold = false, const QStringList &families = {});
-
 // Creates every row's control on `window` in row order (later rows lie on top of earlier ones)
 // and returns them by name.
 QHash<QString, QWidget *> buildControls(QWidget *window, const std::vector<ControlRow> &rows);

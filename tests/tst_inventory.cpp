@@ -392,28 +392,31 @@ void InventoryTest::applicationFontIsGothicAtTheSystemSize()
     QVERIFY(QFontMetrics(font).inFont(QChar(u'秒')));
 }
 
+namespace {
+
+const QStringList kWantedFaces = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                                  QStringLiteral("IPAGothic")};
+
+} // namespace
+
 void InventoryTest::firstInstalledFamily_data()
 {
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QStringList>("expected");
-    const QStringList wanted = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                                QStringLiteral("IPAGothic")};
     QTest::newRow("the designed face")
         << QStringList{"DejaVu Sans", "ＭＳ ゴシック", "IPAGothic"} << QStringList{"ＭＳ ゴシック"};
     QTest::newRow("a later one") << QStringList{"DejaVu Sans", "IPAGothic"} << QStringList{"IPAGothic"};
     QTest::newRow("case differs") << QStringList{"ipagothic"} << QStringList{"IPAGothic"};
-    QTest::newRow("none: all, for the fallback") << QStringList{"DejaVu Sans"} << wanted;
-    QTest::newRow("no fonts at all") << QStringList{} << wanted;
-    QTest::newRow("a name that only contains one") << QStringList{"IPAGothic Extra"} << wanted;
+    QTest::newRow("none: all, for the fallback") << QStringList{"DejaVu Sans"} << kWantedFaces;
+    QTest::newRow("no fonts at all") << QStringList{} << kWantedFaces;
+    QTest::newRow("a name that only contains one") << QStringList{"IPAGothic Extra"} << kWantedFaces;
 }
 
 void InventoryTest::firstInstalledFamily()
 {
     QFETCH(QStringList, installed);
     QFETCH(QStringList, expected);
-    const QStringList wanted = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                                QStringLiteral("IPAGothic")};
-    QCOMPARE(::firstInstalledFamily(wanted, installed), expected);
+    QCOMPARE(::firstInstalledFamily(kWantedFaces, installed), expected);
 }
 
 void InventoryTest::timersStartDisabled()
