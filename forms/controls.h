@@ -86,7 +86,6 @@ public:
     explicit LimitedLineEdit(QWidget *parent = nullptr);
 
     void setTypingLimit(int characters) { typingLimit_ = characters; }
-    int typingLimit() const { return typingLimit_; }
 
     // A box whose program formats every keystroke to "0d" would otherwise refuse the second digit
     // of "30": typed at the end of "03", a digit takes the place of the padding zero instead.
