@@ -81,6 +81,15 @@ void Viewer::Form_Load()
                           .arg(kFirstCopyrightYear)
                           .arg(year, 4, 10, QLatin1Char('0')));
     });
+
+    guarded([&] {
+        // The window may go before the platform that reports to it.
+        const QPointer<Viewer> self(this);
+        platform_.watchSoundOutput([self](bool available) {
+            if (self)
+                self->showSoundOutput(available);
+        });
+    });
 }
 
 void Viewer::Form_Unload()

@@ -12,6 +12,14 @@
 
 void Viewer::Cmd_Start_Click()
 {
+    // Already counting: re-reading the whole-second display would throw away the part of a
+    // second already counted and restart the tick's rhythm, so a held or repeated Start would
+    // stop the clock. The countdown goes on as it is; only the mask is applied again.
+    if (Timer_PresentTime->isActive()) {
+        Check_Mask_Click();
+        return;
+    }
+
     textBox(QStringLiteral("Txt_Phase"))->setText(QStringLiteral("Presentation"));
 
     // All but the last three characters are the minutes, the last two the seconds. "--:--" and
@@ -39,7 +47,10 @@ void Viewer::Cmd_Start_Click()
             RemainingSeconds = static_cast<qint16>(remaining);
     });
     guarded([&] { StartTime = platform_.now(); });
-    guarded([&] { EndTime = StartTime.addSecs(RemainingSeconds); });
+    guarded([&] {
+        EndTime = StartTime.addSecs(RemainingSeconds);
+        anchorCountdown(qint64{RemainingSeconds} * 1000);
+    });
     guarded([&] {
         const QTime end = EndTime.time();
         label(QStringLiteral("Lbl_EndTime"))
@@ -95,33 +106,35 @@ void Viewer::Img_Stop_Click()
     press(QStringLiteral("Cmd_Reset"));
 }
 
+const char *Viewer::commandForKey(int keyCode)
+{
+    switch (keyCode) {
+    case 97:  // Num 1
+    case 112: // F1
+    case 113: // F2
+        return "Cmd_Start";
+    case 32:  // Space
+    case 101: // Num 5
+    case 115: // F4
+    case 116: // F5
+    case 117: // F6
+        return "Cmd_Reset_Start";
+    case 103: // Num 7
+    case 118: // F7
+        return "Cmd_Pause";
+    case 105: // Num 9
+    case 120: // F9
+        return "Cmd_Reset";
+    default:
+        return nullptr;
+    }
+}
+
 void Viewer::Form_KeyDown(short KeyCode, short Shift)
 {
     Q_UNUSED(Shift); // Shift+F1, Ctrl+F1 and F1 all start
     guarded([&] {
-        switch (KeyCode) {
-        case 97:  // Num 1
-        case 112: // F1
-        case 113: // F2
-            press(QStringLiteral("Cmd_Start"));
-            break;
-        case 32:  // Space
-        case 101: // Num 5
-        case 115: // F4
-        case 116: // F5
-        case 117: // F6
-            press(QStringLiteral("Cmd_Reset_Start"));
-            break;
-        case 103: // Num 7
-        case 118: // F7
-            press(QStringLiteral("Cmd_Pause"));
-            break;
-        case 105: // Num 9
-        case 120: // F9
-            press(QStringLiteral("Cmd_Reset"));
-            break;
-        default:
-            break;
-        }
+        if (const char *button = commandForKey(KeyCode))
+            press(QString::fromLatin1(button));
     });
 }

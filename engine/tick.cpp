@@ -49,17 +49,34 @@ void Viewer::copyDisplayTo(Slave *target) const
     writeText(target->timeLabel(), time->text());
 }
 
+void Viewer::anchorCountdown(qint64 msLeft)
+{
+    deadlineMs_ = platform_.monotonicMs() + msLeft;
+    anchoredEnd_ = EndTime;
+}
+
+void Viewer::countTowardsEndTime()
+{
+    if (!EndTime.isValid())
+        return;
+    // An end moment set other than by a start is counted towards from now on.
+    if (EndTime != anchoredEnd_)
+        anchorCountdown(platform_.now().msecsTo(EndTime));
+    // Whole seconds as a wall clock of whole seconds would give them: the display shows 0:00 from
+    // the end moment for a second, and 0:01 of over-time after that.
+    const qint64 left = deadlineMs_ - platform_.monotonicMs();
+    const qint64 seconds = left >= 0 ? (left + 999) / 1000 : -(-left / 1000);
+    // Beyond 16 bits the step fails and the previous value stands: a very long over-time
+    // freezes at 546:08 rather than wrapping round to a positive time.
+    if (seconds >= -32768 && seconds <= 32767)
+        RemainingSeconds = static_cast<qint16>(seconds);
+}
+
 void Viewer::Timer_PresentTime_Timer()
 {
     QLabel *time = label(QStringLiteral("Lbl_Time"));
 
-    guarded([&] {
-        // Beyond 16 bits the step fails and the previous value stands: a very long over-time
-        // freezes at 546:08 rather than wrapping round to a positive time.
-        const qint64 seconds = platform_.now().secsTo(EndTime);
-        if (EndTime.isValid() && seconds >= -32768 && seconds <= 32767)
-            RemainingSeconds = static_cast<qint16>(seconds);
-    });
+    guarded([&] { countTowardsEndTime(); });
     guarded([&] {
         ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
         ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));

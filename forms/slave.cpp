@@ -32,6 +32,22 @@ Slave::Slave() : QWidget(nullptr)
     // A projector unplugged under a full-screen window must not take the window with it.
     connect(qApp, &QGuiApplication::screenRemoved, this,
             [this] { QTimer::singleShot(0, this, &Slave::keepOnScreen); });
+    fitWithinDesktop();
+    connect(qApp, &QGuiApplication::screenAdded, this, &Slave::fitWithinDesktop);
+    connect(qApp, &QGuiApplication::screenRemoved, this, &Slave::fitWithinDesktop);
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        connect(primary, &QScreen::virtualGeometryChanged, this, &Slave::fitWithinDesktop);
+}
+
+void Slave::fitWithinDesktop()
+{
+    // Every pixel of the window is backed by memory: a window stretched far past the screens
+    // (32000 x 32000 is 4 GB) could take the machine down in the middle of a talk.
+    QRect desktop;
+    for (const QScreen *screen : QGuiApplication::screens())
+        desktop = desktop.united(screen->geometry());
+    if (!desktop.isEmpty())
+        setMaximumSize(desktop.size());
 }
 
 void Slave::resizeEvent(QResizeEvent *event)

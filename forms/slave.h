@@ -28,6 +28,7 @@ protected:
 private:
     void toggleFullScreen();
     void keepOnScreen();
+    void fitWithinDesktop();
 
     QLabel *time_;
 };

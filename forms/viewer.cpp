@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QRadioButton>
@@ -47,8 +48,31 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
         setTabOrder(stops[i - 1], stops[i]);
     stops.constFirst()->setFocus();
 
+    // Not one of the designed controls: a sign in the free space of the bottom strip, which the
+    // mask never hides, for the one failure an operator must know about before a bell is due.
+    soundWarning_ = new QLabel(QStringLiteral("音が出ません"), this);
+    soundWarning_->setObjectName(QStringLiteral("SoundOutputWarning"));
+    soundWarning_->setToolTip(
+        QStringLiteral("サウンド出力が見つかりません。見つかり次第、自動で復帰します。"));
+    soundWarning_->setGeometry(twipsToPixels(2400), twipsToPixels(9960), twipsToPixels(2400),
+                               twipsToPixels(372));
+    soundWarning_->setAlignment(Qt::AlignCenter);
+    soundWarning_->setAutoFillBackground(true);
+    setBackColor(soundWarning_, QColor(160, 0, 0));
+    setForeColor(soundWarning_, QColor(255, 255, 0));
+    QFont warningFont = soundWarning_->font();
+    warningFont.setBold(true);
+    soundWarning_->setFont(warningFont);
+    soundWarning_->hide();
+
     wireHandlers();
     watchControls();
+}
+
+void Viewer::showSoundOutput(bool available)
+{
+    // A message box would stop the operator mid-talk; a sign that comes and goes by itself does not.
+    soundWarning_->setVisible(!available);
 }
 
 Viewer::~Viewer()
@@ -256,8 +280,14 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
         // travels on to that control exactly once; while it does, this filter stands aside, so
         // the containers it bubbles up through do not run the shortcut a second time.
         auto *key = static_cast<QKeyEvent *>(event);
+        const int code = windowsKeyCode(*key);
+        if (key->isAutoRepeat() && commandForKey(code)) {
+            // A held key (or a presenter's clicker stuck down) acts once, on its first press.
+            event->accept();
+            return true;
+        }
         previewingKey_ = true;
-        if (const int code = windowsKeyCode(*key))
+        if (code)
             Form_KeyDown(static_cast<short>(code), shiftState(key->modifiers()));
         const QPointer<QObject> target(watched);
         if (target)

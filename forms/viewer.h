@@ -128,6 +128,11 @@ private:
 
     void wireHandlers();
     void watchControls();
+    void showSoundOutput(bool available);
+    void anchorCountdown(qint64 msLeft);
+    // The run button a shortcut key presses (its Windows key code), or nullptr.
+    static const char *commandForKey(int keyCode);
+    void countTowardsEndTime();
 
     Platform &platform_;
     QHash<QString, QWidget *> controls_;
@@ -135,5 +140,10 @@ private:
     QTimer *Timer_PresentTime;
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;
+    QLabel *soundWarning_;
     bool previewingKey_ = false;
+    // The end moment on the steady clock, and the EndTime it was taken from: the tick counts on
+    // the steady clock, so that setting the system clock moves nothing that counts.
+    qint64 deadlineMs_ = 0;
+    QDateTime anchoredEnd_;
 };

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Everything the program needs from outside its own process. The windows talk to the world only
@@ -21,4 +22,10 @@ public:
     virtual void preloadSound(const QString &name) { Q_UNUSED(name); }
     // While a countdown runs, the screen must not blank or start its screensaver.
     virtual void keepDisplayAwake(bool awake) { Q_UNUSED(awake); }
+    // Milliseconds on a clock that only moves forward at its own pace: what the countdown counts
+    // with, so that setting the system clock during a talk moves nothing. A clock of whole seconds
+    // that nobody sets (a test's) may serve as it is.
+    virtual qint64 monotonicMs() const { return now().toMSecsSinceEpoch(); }
+    // Tells whether sound can be heard: once at once with the current answer, then at each change.
+    virtual void watchSoundOutput(std::function<void(bool available)> onChange) { Q_UNUSED(onChange); }
 };

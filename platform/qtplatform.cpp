@@ -5,11 +5,35 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#ifdef Q_OS_LINUX
+#include <time.h>
+#endif
 
-QtPlatform::QtPlatform() : sound_(std::make_unique<SoundPlayer>()), awake_(std::make_unique<DisplayAwake>())
+QtPlatform::Clocks QtPlatform::systemClocks()
+{
+    return {[] { return QDateTime::currentMSecsSinceEpoch(); },
+            [] {
+#ifdef Q_OS_LINUX
+                // A laptop suspended mid-talk (lid closed by mistake) must find the talk's time
+                // gone on when it wakes: the boot-time clock counts the suspended time, the
+                // monotonic one does not.
+                timespec now{};
+                if (clock_gettime(CLOCK_BOOTTIME, &now) == 0)
+                    return qint64{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
+#endif
+                QElapsedTimer reading;
+                reading.start();
+                return reading.msecsSinceReference();
+            }};
+}
+
+QtPlatform::QtPlatform(Clocks clocks)
+    : clocks_(std::move(clocks)), sound_(std::make_unique<SoundPlayer>()),
+      awake_(std::make_unique<DisplayAwake>())
 {
 }
 
@@ -19,7 +43,12 @@ QDateTime QtPlatform::now() const
 {
     // The countdown works in whole seconds; a stray millisecond part would make two ticks in the
     // same second disagree about the remaining time.
-    return QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    return QDateTime::fromSecsSinceEpoch(clocks_.wallMs() / 1000);
+}
+
+qint64 QtPlatform::monotonicMs() const
+{
+    return clocks_.steadyMs();
 }
 
 void QtPlatform::playSound(const QString &name)

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -11,10 +12,19 @@ class DisplayAwake;
 // The real world: the system clock, the desktop's dialogs and the folder of the running executable.
 class QtPlatform : public Platform {
 public:
-    QtPlatform();
+    // Where the time comes from, in milliseconds: the system's wall clock, which anybody may set,
+    // and a steady clock that keeps counting through suspend. Tests put clocks of their own here.
+    struct Clocks {
+        std::function<qint64()> wallMs;
+        std::function<qint64()> steadyMs;
+    };
+    static Clocks systemClocks();
+
+    explicit QtPlatform(Clocks clocks = systemClocks());
     ~QtPlatform() override;
 
     QDateTime now() const override;
+    qint64 monotonicMs() const override;
     void playSound(const QString &name) override;
     void showMessage(const QString &text, const QString &caption) override;
     std::optional<QString> chooseWavFile(const QString &startPath) override;
@@ -29,6 +39,7 @@ public:
     void openSoundOutput();
 
 private:
+    Clocks clocks_;
     QWidget *dialogParent_ = nullptr;
     std::unique_ptr<SoundPlayer> sound_;
     std::unique_ptr<DisplayAwake> awake_;

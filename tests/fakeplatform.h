@@ -19,8 +19,10 @@ public:
     int quits = 0;
     QStringList preloaded;
     QList<bool> awake; // every change asked of the screensaver, in order
+    qint64 steadyMs = 1'000'000;
 
     QDateTime now() const override { return clock; }
+    qint64 monotonicMs() const override { return steadyMs; }
     void playSound(const QString &name) override { played << name; }
     void showMessage(const QString &text, const QString &caption) override
     {
@@ -38,6 +40,19 @@ public:
     void quit() override { ++quits; }
     void preloadSound(const QString &name) override { preloaded << name; }
     void keepDisplayAwake(bool on) override { awake << on; }
+    void watchSoundOutput(std::function<void(bool)> onChange) override
+    {
+        soundWatcher = std::move(onChange);
+        soundWatcher(true);
+    }
+    std::function<void(bool)> soundWatcher;
 
-    void advance(int seconds) { clock = clock.addSecs(seconds); }
+    // Time passes: both clocks move.
+    void advance(int seconds)
+    {
+        clock = clock.addSecs(seconds);
+        steadyMs += seconds * qint64{1000};
+    }
+    // Somebody sets the system clock: only the wall clock moves.
+    void setWallClockBy(int seconds) { clock = clock.addSecs(seconds); }
 };

@@ -40,6 +40,16 @@ sleep 1.2
 shot restarted
 expect restarted "srgb(0,0,0)"
 
+# F1 held down (the keyboard repeats it) while the clock runs: the count goes on.
+key F1
+xdotool keydown F1
+sleep 0.6
+shot held-1
+sleep 1.5
+shot held-2
+xdotool keyup F1
+if same_display held-1 held-2; then echo "FAIL: the display stood still while F1 was held"; fail=1; else echo "ok: counting on while F1 is held"; fi
+
 # A three-second talk runs into over-time.
 click "${minutes[@]}"
 key ctrl+a 0

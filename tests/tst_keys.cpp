@@ -4,6 +4,7 @@
 #include "rig.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QWindow>
 
 class KeysTest : public QObject {
@@ -15,6 +16,8 @@ private slots:
     void keypadDigitReachesTheEntryBoxToo();
     void spaceOnAFocusedButtonAlsoPressesIt();
     void eachKeyRunsItsCommandOnce();
+    void startWhileRunningLosesNothing();
+    void heldKeyActsOnce();
     void keyCodesByName();
 };
 
@@ -54,8 +57,9 @@ void KeysTest::shortcutTable_data()
                   {"Num 1", Qt::Key_1, keypad},
                   {"Shift+F1", Qt::Key_F1, Qt::ShiftModifier},
                   {"Ctrl+F1", Qt::Key_F1, Qt::ControlModifier}};
+    // Already running: a start leaves the countdown anchored where it was.
     for (const auto &k : starts)
-        QTest::newRow(k.name) << k.key << k.modifiers << "Cmd_Start" << running << "4:57" << true;
+        QTest::newRow(k.name) << k.key << k.modifiers << "Cmd_Start" << running << "4:57" << false;
     const struct {
         const char *name;
         int key, modifiers;
@@ -73,7 +77,7 @@ void KeysTest::shortcutTable_data()
     QTest::newRow("top-row 1 does nothing")
         << int{Qt::Key_1} << 0 << "Cmd_Start" << running << "4:57" << false;
     QTest::newRow("F1 in the colour list")
-        << int{Qt::Key_F1} << 0 << "Cmb_BC_Alert" << running << "4:57" << true;
+        << int{Qt::Key_F1} << 0 << "Cmb_BC_Alert" << running << "4:57" << false;
     QTest::newRow("F9 in the seconds box")
         << int{Qt::Key_F9} << 0 << "Txt_Time_Sec" << setup << "5:00" << false;
 }
@@ -155,6 +159,43 @@ void KeysTest::eachKeyRunsItsCommandOnce()
         QTest::keyClick(target, Qt::Key_F2);
         QCOMPARE(rig.platform.messages.size(), std::size_t{2});
     }
+}
+
+void KeysTest::startWhileRunningLosesNothing()
+{
+    Rig rig;
+    prepare(rig);
+    // Twenty presses of F1 1.3 s apart, off the second: 26 s pass, and 26 s are counted.
+    for (int press = 0; press < 20; ++press) {
+        rig.platform.steadyMs += 1300;
+        QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_F1);
+        rig.tick();
+    }
+    QCOMPARE(rig.display(), QStringLiteral("4:31"));
+}
+
+void KeysTest::heldKeyActsOnce()
+{
+    Rig rig;
+    prepare(rig);
+    // As the window system delivers a held key: one press, then presses marked as repeats.
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, bool repeat) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, QString(), repeat);
+        QCoreApplication::sendEvent(rig.viewer.windowHandle(), &event);
+    };
+    press(Qt::Key_Space, Qt::NoModifier, false);
+    QCOMPARE(rig.display(), QStringLiteral("5:00"));
+    rig.seconds(2);
+    for (int repeat = 0; repeat < 10; ++repeat) {
+        press(Qt::Key_Space, Qt::NoModifier, true);
+        press(Qt::Key_7, Qt::KeypadModifier, true);
+        press(Qt::Key_F9, Qt::NoModifier, true);
+    }
+    QCOMPARE(rig.display(), QStringLiteral("4:58"));
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
+    // Released and pressed again, it acts again.
+    press(Qt::Key_7, Qt::KeypadModifier, false);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
 }
 
 void KeysTest::keyCodesByName()

@@ -303,6 +303,10 @@ void PresentationTest::digitsGrowWithTheWindow()
     QVERIFY(small < design);
     QVERIFY(design < projector);
     QVERIFY(projector > 1.4 * design);
+
+    // Never larger than the desktop: each pixel of the window costs memory.
+    slave.resize(32000, 32000);
+    QVERIFY(slave.width() <= 3840 && slave.height() <= 2160);
 }
 
 void PresentationTest::mainDisplayFitsTheWidestText()

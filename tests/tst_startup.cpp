@@ -28,6 +28,7 @@ private slots:
     void unreadablePictures();
     void copyrightDoubleClick();
     void exitButtonQuits();
+    void silenceIsShownWithoutABox();
 };
 
 void StartupTest::picturesFromTheDataFolder()
@@ -209,6 +210,24 @@ void StartupTest::exitButtonQuits()
     viewer.Form_Load();
     ctl<QAbstractButton>(viewer, "Cmd_End")->click();
     QCOMPARE(platform.quits, 1);
+}
+
+void StartupTest::silenceIsShownWithoutABox()
+{
+    FakePlatform platform;
+    Viewer viewer(platform);
+    viewer.Form_Load();
+    viewer.show();
+    auto *sign = ctl<QLabel>(viewer, "SoundOutputWarning");
+    QVERIFY(!sign->isVisible());
+    platform.soundWatcher(false);
+    QVERIFY(sign->isVisible());
+    // Masked for the audience, the operator still sees it.
+    ctl<QAbstractButton>(viewer, "Check_Mask")->click();
+    QVERIFY(sign->isVisible());
+    platform.soundWatcher(true);
+    QVERIFY(!sign->isVisible());
+    QVERIFY(platform.messages.empty());
 }
 
 QTEST_MAIN(StartupTest)

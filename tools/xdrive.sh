@@ -44,5 +44,10 @@ key() { xdotool key "$@"; sleep 0.3; }
 # Replaces the text of the box at the given point: type_into x y text
 type_into() { click "$1" "$2"; xdotool key ctrl+a; xdotool type --delay 50 -- "$3"; sleep 0.3; }
 shot() { import -window root "$out/$1.png"; }
+# Whether the big display reads the same on two screenshots.
+same_display() {
+    [ "$(convert "$out/$1.png" -crop "940x300+$((X + 8))+$((Y + 8))" +repage -format '%#' info:)" = \
+      "$(convert "$out/$2.png" -crop "940x300+$((X + 8))+$((Y + 8))" +repage -format '%#' info:)" ]
+}
 # The colour of one pixel of the big display, away from the digits.
 display_colour() { convert "$out/$1.png" -format "%[pixel:p{$((X + 20)),$((Y + 20))}]" info:; }
