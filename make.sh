@@ -30,15 +30,17 @@ install_missing() {
     fi
 }
 
+# Each preset builds in a folder of its own (build/dev, build/ci, ...), so switching between
+# running and testing rebuilds nothing.
 build() {
-    cmake --preset dev "$@" >/dev/null
-    cmake --build --preset dev -j "$(nproc)"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$(nproc)"
 }
 
 case "${1:-}" in
 run)
     install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
-    build -DPODIUMWATCH_WERROR=OFF
+    build dev
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting Podium Watch on a virtual display (Xvfb)."
         exec xvfb-run -a -s "-screen 0 1920x1080x24" build/dev/podiumwatch
@@ -47,19 +49,17 @@ run)
     ;;
 test)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    build -DPODIUMWATCH_WERROR=ON
-    ctest --preset dev -j "$(nproc)"
+    build ci
+    ctest --preset ci -j "$(nproc)"
     ;;
 asan)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    cmake --preset asan -DPODIUMWATCH_WERROR=ON >/dev/null
-    cmake --build --preset asan -j "$(nproc)"
+    build asan
     ctest --preset asan -j "$(nproc)"
     ;;
 fuzz)
     install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
-    cmake --preset fuzz >/dev/null
-    cmake --build --preset fuzz -j "$(nproc)"
+    build fuzz
     corpus=$(mktemp -d)
     cp tests/fuzz-seeds/* "$corpus"
     build/fuzz/tests/fuzz_textroutines -max_len=64 -max_total_time="${FUZZ_SECONDS:-30}" -artifact_prefix=build/fuzz/ "$corpus"
@@ -67,7 +67,7 @@ fuzz)
     ;;
 package)
     install_missing "${BUILD_PACKAGES[@]}"
-    build -DPODIUMWATCH_WERROR=OFF
+    build dev
     (cd build/dev && cpack)
     ;;
 *)

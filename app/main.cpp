@@ -3,11 +3,14 @@
 #include "platform/qtplatform.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -46,7 +49,17 @@ int main(int argc, char *argv[])
     useGothicApplicationFont();
 
     QtPlatform platform;
-    Viewer viewer(platform);
+    std::unique_ptr<Viewer> built;
+    try {
+        built = std::make_unique<Viewer>(platform);
+    } catch (const std::runtime_error &error) {
+        // A fault in the window's own make-up: say which, rather than open a window whose buttons
+        // may do nothing.
+        std::fprintf(stderr, "podiumwatch: %s\n", error.what());
+        QMessageBox::critical(nullptr, Viewer::programTitle(), QString::fromUtf8(error.what()));
+        return 1;
+    }
+    Viewer &viewer = *built;
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
 

@@ -2,7 +2,7 @@
 // repainting the big display and the full-screen projector window, and asking for a sound. Run with
 //   build/dev/bench/bench_inprocess --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include "../tests/fakeplatform.h"
+#include "fakeplatform.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/soundplayer.h"

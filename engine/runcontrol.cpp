@@ -1,14 +1,12 @@
 // Start, pause, reset and restart. The remaining time has no store of its own while the clock is
 // stopped: it is the text on the big display, and every start reads it back from there.
 
-#include "engine/guarded.h"
-#include "engine/textroutines.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
 
-#include <QLabel>
-#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 void Viewer::Cmd_Start_Click()
 {
@@ -20,111 +18,89 @@ void Viewer::Cmd_Start_Click()
         return;
     }
 
-    textBox(QStringLiteral("Txt_Phase"))->setText(QStringLiteral("Presentation"));
-
-    // All but the last three characters are the minutes, the last two the seconds. "--:--" and
-    // "超過" are not a time.
-    const QString shown = label(QStringLiteral("Lbl_Time"))->text();
-    const QString minutesPart = shown.left(std::max<qsizetype>(shown.size() - 3, 0));
-    const QString secondsPart = shown.right(2);
-    if (shown.size() < 3 || !isNumeric(minutesPart) || !isNumeric(secondsPart)) {
+    setPhase(PhaseMarker::Presentation);
+    const std::optional<DisplayedTime> shown = displayedTime();
+    if (!shown) {
         showValidationMessage();
         return;
     }
-
-    guarded([&] {
-        if (const auto minutes = toInt16(minutesPart))
-            ClockMinutes = *minutes;
-    });
-    guarded([&] {
-        if (const auto seconds = toInt16(secondsPart))
-            ClockSeconds = *seconds;
-    });
-    guarded([&] {
-        // 16 bits: a display beyond 546:07 cannot be re-read, and the previous value stands.
-        const int remaining = ClockMinutes * 60 + ClockSeconds;
-        if (remaining >= -32768 && remaining <= 32767)
-            RemainingSeconds = static_cast<qint16>(remaining);
-    });
-    guarded([&] { StartTime = platform_.now(); });
-    guarded([&] {
-        EndTime = StartTime.addSecs(RemainingSeconds);
-        anchorCountdown(qint64{RemainingSeconds} * 1000);
-    });
-    guarded([&] {
-        const QTime end = EndTime.time();
-        label(QStringLiteral("Lbl_EndTime"))
-            ->setText(QStringLiteral("終了終了時刻 %1時%2分%3秒")
-                          .arg(end.hour(), 2, 10, QLatin1Char('0'))
-                          .arg(end.minute(), 2, 10, QLatin1Char('0'))
-                          .arg(end.second(), 2, 10, QLatin1Char('0')));
-    });
-    guarded([&] { label(QStringLiteral("Lbl_Phase"))->setText(QStringLiteral("動作状態：進行中")); });
-    guarded([&] { setClockRunning(true); });
-    guarded([&] { Check_Mask_Click(); });
+    // A part beyond 16 bits cannot be read back, and the previous value stands.
+    if (shown->minutes)
+        ClockMinutes = *shown->minutes;
+    if (shown->seconds)
+        ClockSeconds = *shown->seconds;
+    if (const int remaining = ClockMinutes * 60 + ClockSeconds; std::in_range<qint16>(remaining))
+        RemainingSeconds = static_cast<qint16>(remaining);
+    StartTime = platform_.now();
+    EndTime = StartTime.addSecs(RemainingSeconds);
+    anchorCountdown(qint64{RemainingSeconds} * 1000);
+    showEndTime(EndTime);
+    showRunState(RunState::Running);
+    setClockRunning(true);
+    Check_Mask_Click();
 }
 
 void Viewer::Cmd_Pause_Click()
 {
     setClockRunning(false);
-    label(QStringLiteral("Lbl_EndTime"))->setText(QStringLiteral("終了予定時刻 --時--分--秒"));
-    label(QStringLiteral("Lbl_Phase"))->setText(QStringLiteral("動作状態：一時停止中"));
+    showEndTime({});
+    showRunState(RunState::Paused);
 }
 
 void Viewer::Cmd_Reset_Click()
 {
     setClockRunning(false);
-    press(QStringLiteral("Cmd_SetTime"));
+    Cmd_SetTime->click();
     Check_Mask_Click();
 }
 
 void Viewer::Cmd_Reset_Start_Click()
 {
-    textBox(QStringLiteral("Txt_Phase"))->setText(QStringLiteral("Presentation"));
-    press(QStringLiteral("Cmd_Reset"));
-    press(QStringLiteral("Cmd_Start"));
+    setPhase(PhaseMarker::Presentation);
+    Cmd_Reset->click();
+    Cmd_Start->click();
     Check_Mask_Click();
 }
 
 void Viewer::Img_Start_Click()
 {
-    press(QStringLiteral("Cmd_Start"));
+    Cmd_Start->click();
 }
 
 void Viewer::Img_ReStart_Click()
 {
-    press(QStringLiteral("Cmd_Reset_Start"));
+    Cmd_Reset_Start->click();
 }
 
 void Viewer::Img_Pause_Click()
 {
-    press(QStringLiteral("Cmd_Pause"));
+    Cmd_Pause->click();
 }
 
 void Viewer::Img_Stop_Click()
 {
-    press(QStringLiteral("Cmd_Reset"));
+    Cmd_Reset->click();
 }
 
-const char *Viewer::commandForKey(int keyCode)
+QPushButton *Viewer::commandForKey(int keyCode) const
 {
     switch (keyCode) {
     case 97:  // Num 1
     case 112: // F1
     case 113: // F2
-        return "Cmd_Start";
+        return Cmd_Start;
     case 32:  // Space
     case 101: // Num 5
     case 115: // F4
     case 116: // F5
     case 117: // F6
-        return "Cmd_Reset_Start";
+        return Cmd_Reset_Start;
     case 103: // Num 7
     case 118: // F7
-        return "Cmd_Pause";
+        return Cmd_Pause;
     case 105: // Num 9
     case 120: // F9
-        return "Cmd_Reset";
+        return Cmd_Reset;
     default:
         return nullptr;
     }
@@ -133,8 +109,6 @@ const char *Viewer::commandForKey(int keyCode)
 void Viewer::Form_KeyDown(short KeyCode, short Shift)
 {
     Q_UNUSED(Shift); // Shift+F1, Ctrl+F1 and F1 all start
-    guarded([&] {
-        if (const char *button = commandForKey(KeyCode))
-            press(QString::fromLatin1(button));
-    });
+    if (QPushButton *button = commandForKey(KeyCode))
+        button->click();
 }

@@ -1,9 +1,7 @@
 #include "engine/colortable.h"
-#include "forms/controls.h"
+#include "forms/colors.h"
+#include "forms/displaylabel.h"
 #include "forms/viewer.h"
-
-#include <QLabel>
-#include <QLineEdit>
 
 namespace {
 
@@ -18,9 +16,9 @@ QColor toQColor(const Rgb &rgb)
 // A name outside the table leaves its colour as it was.
 void Viewer::ApplyScreenColors()
 {
-    QLabel *time = label(QStringLiteral("Lbl_Time"));
-    if (const auto back = colorByName(textBox(QStringLiteral("Txt_BackColor"))->text()))
-        setBackColor(time, toQColor(*back));
-    if (const auto fore = colorByName(textBox(QStringLiteral("Txt_ForeColor"))->text()))
-        setForeColor(time, toQColor(*fore));
+    const auto [backName, foreName] = colorNames();
+    if (const auto back = colorByName(backName))
+        setBackColor(Lbl_Time, toQColor(*back));
+    if (const auto fore = colorByName(foreName))
+        setForeColor(Lbl_Time, toQColor(*fore));
 }

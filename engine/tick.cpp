@@ -1,52 +1,47 @@
-// The clock tick: twice a second, the remaining time is worked out afresh from the wall clock and
-// everything the display, the bells and the over-time alert show follows from it.
+// The clock tick: twice a second, the remaining time is worked out afresh and everything the
+// display, the bells and the over-time alert show follows from it.
 
-#include "engine/guarded.h"
 #include "engine/textroutines.h"
-#include "forms/controls.h"
+#include "forms/colors.h"
+#include "forms/displaylabel.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
 
-#include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <cmath>
+#include <utility>
 
 void Viewer::bellIfDue(int number)
 {
     const Bell &bell = this->bell(number);
-    bool due = false;
-    guarded([&] { due = bell.on->isChecked() && numericValue(bell.committed->text()) == RemainingSeconds; });
-    if (!due)
+    // A bell never committed ("0s") is not due, whatever the time.
+    if (!bell.onOff[0]->isChecked() || committedSeconds(number) != RemainingSeconds)
         return;
-    guarded([&] {
-        if (bell.ringer->isChecked())
-            platform_.playSound(bell.sound->text());
-    });
-    guarded([&] {
-        if (bell.colour->isChecked())
-            applyColorNames(bell.back, bell.fore);
-    });
+    if (bell.ringer->isChecked())
+        platform_.playSound(bell.sound->text());
+    if (bell.colour->isChecked())
+        applyColorNames(bell.back, bell.fore);
 }
 
 // The colour names go through the two hidden boxes, the only way into the colour routine.
 void Viewer::applyColorNames(const QComboBox *backList, const QComboBox *foreList)
 {
-    writeText(textBox(QStringLiteral("Txt_BackColor")), backList->currentText());
-    writeText(textBox(QStringLiteral("Txt_ForeColor")), foreList->currentText());
+    setColorNames(backList->currentText(), foreList->currentText());
     ApplyScreenColors();
 }
 
 void Viewer::copyDisplayTo(Slave *target) const
 {
-    const QLabel *time = label(QStringLiteral("Lbl_Time"));
-    setBackColor(target, backColor(time));
-    setForeColor(target->timeLabel(), foreColor(time));
-    writeText(target->timeLabel(), time->text());
+    setBackColor(target, backColor(Lbl_Time));
+    setForeColor(target->timeLabel(), foreColor(Lbl_Time));
+    writeText(target->timeLabel(), Lbl_Time->text());
 }
 
 void Viewer::anchorCountdown(qint64 msLeft)
@@ -68,86 +63,56 @@ void Viewer::countTowardsEndTime()
     const qint64 seconds = left >= 0 ? (left + 999) / 1000 : -(-left / 1000);
     // Beyond 16 bits the step fails and the previous value stands: a very long over-time
     // freezes at 546:08 rather than wrapping round to a positive time.
-    if (seconds >= -32768 && seconds <= 32767)
+    if (std::in_range<qint16>(seconds))
         RemainingSeconds = static_cast<qint16>(seconds);
 }
 
 void Viewer::Timer_PresentTime_Timer()
 {
-    QLabel *time = label(QStringLiteral("Lbl_Time"));
-
-    guarded([&] { countTowardsEndTime(); });
-    guarded([&] {
-        ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
-        ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
-    });
-    guarded([&] {
-        const QString text = QString::number(ClockMinutes) + QLatin1Char(':') + format00(ClockSeconds);
-        writeText(time, text);
-    });
+    countTowardsEndTime();
+    ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
+    ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
+    setDisplayedTime(ClockMinutes, format00(ClockSeconds));
 
     for (int bell = 1; bell <= 3; ++bell)
         bellIfDue(bell);
 
-    guarded([&] {
-        if (RemainingSeconds == 0)
-            playSoundOf(QStringLiteral("Txt_Alerm_Files"));
-    });
+    if (RemainingSeconds == 0)
+        platform_.playSound(Txt_Alerm_Files->text());
 
     if (RemainingSeconds < 0) {
-        if (ticked(QStringLiteral("Check_Alert_OnOff1"))) {
-            QLineEdit *phase = textBox(QStringLiteral("Txt_Phase"));
+        if (Check_Alert_OnOff1->isChecked()) {
             const bool blinkMark = RemainingSeconds % 5 == 0;
-            guarded([&] {
-                if (phase->text() != QLatin1String("OverTime")) {
-                    applyColorNames(control<QComboBox>(QStringLiteral("Cmb_BC_Alert")),
-                                    control<QComboBox>(QStringLiteral("Cmb_FC_Alert")));
-                    // At a fifth second the marker goes on to "Wink" at once; nothing reads it in
-                    // between, so it is written once (a text box write is the dearest step here).
-                    if (!blinkMark)
-                        writeText(phase, QStringLiteral("OverTime"));
-                }
-            });
-            guarded([&] {
-                if (blinkMark) {
-                    Timer_Alert->start();
-                    writeText(phase, QStringLiteral("Wink"));
-                }
-            });
+            if (!phaseIs(PhaseMarker::OverTime)) {
+                applyColorNames(Cmb_BC_Alert, Cmb_FC_Alert);
+                // At a fifth second the marker goes on to "Wink" at once; nothing reads it in
+                // between, so it is written once (a text box write is the dearest step here).
+                if (!blinkMark)
+                    setPhase(PhaseMarker::OverTime);
+            }
+            if (blinkMark) {
+                Timer_Alert->start();
+                setPhase(PhaseMarker::Wink);
+            }
         }
         if (RemainingSeconds % 30 == 0) {
-            guarded([&] {
-                if (ticked(QStringLiteral("Check_Alert_OnOff2"))) {
-                    setBackColor(time, QColor(255, 255, 0));
-                    setForeColor(time, QColor(255, 0, 0));
-                    writeText(time, QStringLiteral("超過"));
-                }
-            });
-            guarded([&] {
-                if (ticked(QStringLiteral("Check_Alert_OnOff3")))
-                    playSoundOf(QStringLiteral("Txt_Alerm_Files"));
-            });
+            if (Check_Alert_OnOff2->isChecked())
+                showOverTimeWord();
+            if (Check_Alert_OnOff3->isChecked())
+                platform_.playSound(Txt_Alerm_Files->text());
         }
     }
 
-    guarded([&] {
-        // The elapsed share in percent. A total of 0, over-time and a remaining time beyond the
-        // total all fall outside 0..100 and leave the bar where it was.
-        const std::optional<double> total = numericValue(label(QStringLiteral("Lbl_Time_Second"))->text());
-        if (!total || *total == 0)
-            return;
+    // The elapsed share in percent. A total of 0, over-time and a remaining time beyond the
+    // total all fall outside 0..100 and leave the bar where it was.
+    if (const std::optional<double> total = appliedTotal(); total && *total != 0) {
         const double percent = 100.0 - RemainingSeconds / std::fabs(*total) * 100.0;
         if (percent >= 0 && percent <= 100)
-            control<QProgressBar>(QStringLiteral("ProgressBar1"))
-                ->setValue(static_cast<int>(std::lround(percent)));
-    });
+            ProgressBar1->setValue(static_cast<int>(std::lround(percent)));
+    }
 
-    guarded([&] {
-        setBackColor(this, ticked(QStringLiteral("Check_Mask")) ? QColor(128, 128, 128) : backColor(time));
-    });
+    setBackColor(this, Check_Mask->isChecked() ? Palette::kWindowGrey : backColor(Lbl_Time));
 
-    guarded([&] {
-        if (slave_ && slave_->isVisible())
-            copyDisplayTo(slave_);
-    });
+    if (slave_ && slave_->isVisible())
+        copyDisplayTo(slave_);
 }

@@ -1,6 +1,10 @@
 #include "forms/inventory.h"
 
-#include "forms/controls.h"
+#include "forms/colorcombobox.h"
+#include "forms/colors.h"
+#include "forms/displaylabel.h"
+#include "forms/limitedlineedit.h"
+#include "forms/spinbutton.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
+#include <stdexcept>
 
 using enum ControlKind;
 using namespace ControlFlag;
@@ -168,7 +173,11 @@ void applyRow(const ControlRow &row, QWidget *widget, const QHash<QString, QWidg
         button->setCheckable(row.kind != Button);
         button->setChecked(ticked);
     } else if (auto *spin = qobject_cast<SpinButton *>(widget)) {
-        spin->setBuddy(qobject_cast<QLineEdit *>(built.value(row.buddy)));
+        auto *buddy = qobject_cast<QLineEdit *>(built.value(row.buddy));
+        if (!buddy)
+            throw std::runtime_error("Spin " + row.name.toStdString() + " has no text box " +
+                                     row.buddy.toStdString());
+        spin->setBuddy(buddy);
         spin->setRange(row.minimum, row.maximum);
     } else if (auto *bar = qobject_cast<QProgressBar *>(widget)) {
         bar->setRange(0, 100);
@@ -322,7 +331,14 @@ QHash<QString, QWidget *> buildControls(QWidget *window, const std::vector<Contr
     QHash<QString, QWidget *> built;
     const QStringList families = installedGothicFamilies();
     for (const ControlRow &row : rows) {
-        QWidget *container = row.container.isEmpty() ? window : built.value(row.container, window);
+        QWidget *container = row.container.isEmpty() ? window : built.value(row.container);
+        // A misspelt container would put the control somewhere the design never meant; a name
+        // given twice would hide the first control from every handler.
+        if (!container)
+            throw std::runtime_error("Control " + row.name.toStdString() + " is in " +
+                                     row.container.toStdString() + ", which comes nowhere before it");
+        if (built.contains(row.name))
+            throw std::runtime_error("Two controls are named " + row.name.toStdString());
         QWidget *widget = createControl(row, container);
         applyRow(row, widget, built, families);
         built.insert(row.name, widget);

@@ -82,5 +82,6 @@ QStringList installedGothicFamilies();
 void useGothicApplicationFont();
 
 // Creates every row's control on `window` in row order (later rows lie on top of earlier ones)
-// and returns them by name.
+// and returns them by name. Throws std::runtime_error for a row whose container comes nowhere
+// before it, or whose name an earlier row has.
 QHash<QString, QWidget *> buildControls(QWidget *window, const std::vector<ControlRow> &rows);

@@ -1,35 +1,30 @@
 // The screen mask and the secondary display.
 
-#include "forms/controls.h"
+#include "forms/colors.h"
+#include "forms/displaylabel.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
 
-#include <QAbstractButton>
-#include <QLabel>
-
-namespace {
-
-constexpr const char *kMaskedSet[] = {"Frm_Bell1", "Frm_Bell2", "Frm_Bell3",
-                                      "Frm_Time",  "Frm_Alert", "Frm_Button"};
-
-} // namespace
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QPushButton>
 
 // Applies the mask state the toggle holds (ticked: not masked). A click toggles first; start,
 // reset and restart call it as it stands to hide again what they showed.
 void Viewer::Check_Mask_Click()
 {
-    auto *mask = control<QAbstractButton>(QStringLiteral("Check_Mask"));
-    const bool shown = mask->isChecked();
-    mask->setText(shown ? QStringLiteral("画面マスク") : QStringLiteral("マスク解除"));
+    const bool shown = Check_Mask->isChecked();
+    Check_Mask->setText(shown ? QStringLiteral("画面マスク") : QStringLiteral("マスク解除"));
     if (shown) {
-        setBackColor(this, QColor(128, 128, 128));
+        setBackColor(this, Palette::kWindowGrey);
     } else {
-        setBackColor(this, backColor(label(QStringLiteral("Lbl_Time"))));
-        setBackColor(mask, QColor(32, 32, 32));
+        setBackColor(this, backColor(Lbl_Time));
+        setBackColor(Check_Mask, Palette::kMaskedToggle);
     }
-    for (const char *name : kMaskedSet)
-        control(QString::fromLatin1(name))->setVisible(shown);
-    control(QStringLiteral("ProgressBar1"))->setVisible(shown);
+    for (QGroupBox *frame : settingFrames())
+        frame->setVisible(shown);
+    Frm_Time->setVisible(shown);
+    ProgressBar1->setVisible(shown);
 }
 
 void Viewer::Cmd_Slave_Click()

@@ -1,11 +1,12 @@
 #include "forms/slave.h"
 
-#include "forms/controls.h"
+#include "forms/colors.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>

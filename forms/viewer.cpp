@@ -1,21 +1,26 @@
 #include "forms/viewer.h"
 
-#include "forms/controls.h"
+#include "forms/clicklabel.h"
+#include "forms/colors.h"
+#include "forms/displaylabel.h"
 #include "forms/inventory.h"
 #include "forms/slave.h"
+#include "forms/spinbutton.h"
 #include "platform/platform.h"
 
-#include <QAbstractButton>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaMethod>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <stdexcept>
 
 Viewer::Viewer(Platform &platform, QWidget *parent)
     : QWidget(parent), platform_(platform), Timer_PresentTime(new QTimer(this)), Timer_Alert(new QTimer(this))
@@ -25,11 +30,11 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     // 240-point display.
     setFixedSize(twipsToPixels(14508), twipsToPixels(10512));
     setAutoFillBackground(true);
-    setBackColor(this, QColor(128, 128, 128));
+    setBackColor(this, Palette::kWindowGrey);
     setWindowIcon(QIcon(QStringLiteral(":/podiumwatch/podiumwatch-32.png")));
 
-    controls_ = buildControls(this, viewerInventory());
-    findBells();
+    const QHash<QString, QWidget *> built = buildControls(this, viewerInventory());
+    static_cast<ViewerControls &>(*this) = ViewerControls::resolve(built);
 
     Timer_PresentTime->setObjectName(QStringLiteral("Timer_PresentTime"));
     Timer_PresentTime->setInterval(500);
@@ -41,7 +46,10 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     // The spin arrows take no focus; chaining them would tangle the Tab order.
     QList<QWidget *> stops;
     for (const QString &name : viewerFocusOrder()) {
-        if (QWidget *widget = control(name); widget->focusPolicy() & Qt::TabFocus)
+        QWidget *widget = built.value(name);
+        if (!widget)
+            throw std::runtime_error("The Tab order names a control the window lacks: " + name.toStdString());
+        if (widget->focusPolicy() & Qt::TabFocus)
             stops << widget;
     }
     for (qsizetype i = 1; i < stops.size(); ++i)
@@ -66,13 +74,10 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     soundWarning_->hide();
 
     wireHandlers();
-    watchControls();
-}
-
-void Viewer::showSoundOutput(bool available)
-{
-    // A message box would stop the operator mid-talk; a sign that comes and goes by itself does not.
-    soundWarning_->setVisible(!available);
+    // Key preview and focus loss: the window sees the keys and focus changes of every control.
+    installEventFilter(this);
+    for (QWidget *widget : built)
+        widget->installEventFilter(this);
 }
 
 Viewer::~Viewer()
@@ -98,25 +103,10 @@ QString Viewer::tagLine()
     return QStringLiteral(" - 講演・発表のためのタイマー");
 }
 
-QWidget *Viewer::control(const QString &name) const
+std::array<QGroupBox *, 5> Viewer::settingFrames() const
 {
-    return controls_.value(name);
-}
-
-QLabel *Viewer::label(const QString &name) const
-{
-    return control<QLabel>(name);
-}
-
-QLineEdit *Viewer::textBox(const QString &name) const
-{
-    return control<QLineEdit>(name);
-}
-
-void Viewer::press(const QString &button) const
-{
-    // A press from code runs the button's handler at once, hidden or not.
-    control<QAbstractButton>(button)->click();
+    // Hidden at start-up until a total is applied; the mask hides them with Frm_Time.
+    return {Frm_Bell1, Frm_Bell2, Frm_Bell3, Frm_Alert, Frm_Button};
 }
 
 void Viewer::setClockRunning(bool running)
@@ -130,111 +120,103 @@ void Viewer::setClockRunning(bool running)
         platform_.keepDisplayAwake(running);
 }
 
-bool Viewer::ticked(const QString &checkBox) const
-{
-    return control<QAbstractButton>(checkBox)->isChecked();
-}
-
 void Viewer::showValidationMessage()
 {
     platform_.showMessage(QStringLiteral("時間として取り扱えない書式です。"), programTitle());
 }
 
-void Viewer::playSoundOf(const QString &pathBox)
+void Viewer::showSoundOutput(bool available)
 {
-    platform_.playSound(textBox(pathBox)->text());
+    // A message box would stop the operator mid-talk; a sign that comes and goes by itself does not.
+    soundWarning_->setVisible(!available);
 }
 
 namespace {
 
-struct ArrayMember {
-    QString array; // empty: not a member of a control array
-    short index = 0;
-};
-
-// "Option_Bell1_OnOff_2" is member 2 of "Option_Bell1_OnOff": the name up to its last underscore,
-// then only digits.
-ArrayMember arrayMember(const QString &name)
+// A connection that did not take is a handler that would never run: stop at start-up instead.
+void mustConnect(const QMetaObject::Connection &connection, const char *what)
 {
-    const qsizetype underscore = name.lastIndexOf(u'_');
-    if (underscore <= 0 || underscore == name.size() - 1)
-        return {};
-    const QStringView digits = QStringView(name).mid(underscore + 1);
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return {};
-    }
-    bool ok = false;
-    const short index = digits.toShort(&ok);
-    if (!ok)
-        return {};
-    return {name.left(underscore), index};
+    if (!connection)
+        throw std::runtime_error(std::string("Could not wire ") + what);
 }
 
 } // namespace
 
 void Viewer::wireHandlers()
 {
-    // Handlers are found by name, control name and event joined by an underscore; a member of a
-    // control array ("Name_3") goes to the array's handler with its index.
-    const QMetaObject *meta = metaObject();
-    auto handler = [meta](const QString &signature) {
-        return meta->method(
-            meta->indexOfSlot(QMetaObject::normalizedSignature(signature.toLatin1().constData())));
+    using Handler = void (Viewer::*)();
+    const std::pair<QAbstractButton *, Handler> clicks[] = {
+        {Cmd_Start, &Viewer::Cmd_Start_Click},
+        {Cmd_Pause, &Viewer::Cmd_Pause_Click},
+        {Cmd_Reset, &Viewer::Cmd_Reset_Click},
+        {Cmd_Reset_Start, &Viewer::Cmd_Reset_Start_Click},
+        {Cmd_End, &Viewer::Cmd_End_Click},
+        {Cmd_SetTime, &Viewer::Cmd_SetTime_Click},
+        {bell(1).set, &Viewer::Cmd_SetBell1_Click},
+        {bell(2).set, &Viewer::Cmd_SetBell2_Click},
+        {bell(3).set, &Viewer::Cmd_SetBell3_Click},
+        {Cmd_Alerm_Files, &Viewer::Cmd_Alerm_Files_Click},
+        {bell(1).browse, &Viewer::Cmd_Bell1_Files_Click},
+        {bell(2).browse, &Viewer::Cmd_Bell2_Files_Click},
+        {bell(3).browse, &Viewer::Cmd_Bell3_Files_Click},
+        {Cmd_PlaySound_Alerm, &Viewer::Cmd_PlaySound_Alerm_Click},
+        {bell(1).preview, &Viewer::Cmd_PlaySound1_Click},
+        {bell(2).preview, &Viewer::Cmd_PlaySound2_Click},
+        {bell(3).preview, &Viewer::Cmd_PlaySound3_Click},
+        {Check_Mask, &Viewer::Check_Mask_Click},
+        {Cmd_Slave, &Viewer::Cmd_Slave_Click},
     };
-    auto run = [this](const QMetaMethod &method) {
-        return [this, method] { method.invoke(this, Qt::DirectConnection); };
-    };
+    for (const auto &[button, handler] : clicks)
+        mustConnect(connect(button, &QAbstractButton::clicked, this, handler), "a button");
 
-    for (auto it = controls_.cbegin(); it != controls_.cend(); ++it) {
-        const QString &name = it.key();
-        QWidget *widget = it.value();
-        if (const ArrayMember member = arrayMember(name); !member.array.isEmpty()) {
-            const QMetaMethod method = handler(member.array + QStringLiteral("_Click(short)"));
-            const short index = member.index;
-            if (!method.isValid())
-                continue;
-            if (auto *option = qobject_cast<QRadioButton *>(widget)) {
-                // An option's handler runs when it becomes the selected one, by a click or from code.
-                connect(option, &QRadioButton::toggled, this, [this, method, index](bool selected) {
-                    if (selected)
-                        method.invoke(this, Qt::DirectConnection, Q_ARG(short, index));
-                });
-            } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-                connect(button, &QAbstractButton::clicked, this, [this, method, index] {
-                    method.invoke(this, Qt::DirectConnection, Q_ARG(short, index));
-                });
-            }
-            continue;
-        }
-        if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-            if (const QMetaMethod method = handler(name + QStringLiteral("_Click()")); method.isValid())
-                connect(button, &QAbstractButton::clicked, this, run(method));
-        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-            if (const QMetaMethod method = handler(name + QStringLiteral("_Change()")); method.isValid())
-                connect(edit, &QLineEdit::textChanged, this, run(method));
-        } else if (auto *spin = qobject_cast<SpinButton *>(widget)) {
-            if (const QMetaMethod method = handler(name + QStringLiteral("_Change()")); method.isValid())
-                connect(spin, &SpinButton::changed, this, run(method));
-        } else if (auto *clickable = qobject_cast<ClickLabel *>(widget)) {
-            if (const QMetaMethod method = handler(name + QStringLiteral("_Click()")); method.isValid())
-                connect(clickable, &ClickLabel::clicked, this, run(method));
-            if (const QMetaMethod method = handler(name + QStringLiteral("_DblClick()")); method.isValid())
-                connect(clickable, &ClickLabel::doubleClicked, this, run(method));
+    const std::pair<ClickLabel *, Handler> pictureClicks[] = {
+        {Img_Start, &Viewer::Img_Start_Click},
+        {Img_ReStart, &Viewer::Img_ReStart_Click},
+        {Img_Pause, &Viewer::Img_Pause_Click},
+        {Img_Stop, &Viewer::Img_Stop_Click},
+    };
+    for (const auto &[picture, handler] : pictureClicks)
+        mustConnect(connect(picture, &ClickLabel::clicked, this, handler), "a picture button");
+    mustConnect(connect(Lbl_Copyright, &ClickLabel::doubleClicked, this, &Viewer::Lbl_Copyright_DblClick),
+                "the copyright line");
+
+    const std::pair<QLineEdit *, Handler> changes[] = {
+        {bell(1).minutes, &Viewer::Txt_Bell_1_Min_Change}, {bell(2).minutes, &Viewer::Txt_Bell_2_Min_Change},
+        {bell(3).minutes, &Viewer::Txt_Bell_3_Min_Change}, {bell(1).seconds, &Viewer::Txt_Bell_1_Sec_Change},
+        {bell(2).seconds, &Viewer::Txt_Bell_2_Sec_Change}, {bell(3).seconds, &Viewer::Txt_Bell_3_Sec_Change},
+    };
+    for (const auto &[box, handler] : changes)
+        mustConnect(connect(box, &QLineEdit::textChanged, this, handler), "a text box");
+    mustConnect(connect(UpDown_Min, &SpinButton::changed, this, &Viewer::UpDown_Min_Change), "a spin");
+    mustConnect(connect(UpDown_Sec, &SpinButton::changed, this, &Viewer::UpDown_Sec_Change), "a spin");
+    lostFocus_ = {
+        {{Txt_Time_Min, &Viewer::Txt_Time_Min_LostFocus}, {Txt_Time_Sec, &Viewer::Txt_Time_Sec_LostFocus}}};
+
+    for (short index = 0; index < static_cast<short>(Cmd_SetTime_1touch.size()); ++index) {
+        mustConnect(connect(Cmd_SetTime_1touch[static_cast<std::size_t>(index)], &QAbstractButton::clicked,
+                            this, [this, index] { Cmd_SetTime_1touch_Click(index); }),
+                    "a preset");
+    }
+    using IndexHandler = void (Viewer::*)(short);
+    const IndexHandler switches[] = {&Viewer::Option_Bell1_OnOff_Click, &Viewer::Option_Bell2_OnOff_Click,
+                                     &Viewer::Option_Bell3_OnOff_Click};
+    for (int number = 1; number <= 3; ++number) {
+        const IndexHandler handler = switches[number - 1];
+        for (short index = 0; index < 2; ++index) {
+            // An option's handler runs when it becomes the selected one, by a click or from code.
+            mustConnect(connect(bell(number).onOff[static_cast<std::size_t>(index)], &QRadioButton::toggled,
+                                this,
+                                [this, handler, index](bool selected) {
+                                    if (selected)
+                                        (this->*handler)(index);
+                                }),
+                        "a bell switch");
         }
     }
-    for (QTimer *timer : {Timer_PresentTime, Timer_Alert}) {
-        if (const QMetaMethod method = handler(timer->objectName() + QStringLiteral("_Timer()"));
-            method.isValid())
-            connect(timer, &QTimer::timeout, this, run(method));
-    }
-}
 
-void Viewer::watchControls()
-{
-    installEventFilter(this);
-    for (QWidget *widget : std::as_const(controls_))
-        widget->installEventFilter(this);
+    mustConnect(connect(Timer_PresentTime, &QTimer::timeout, this, &Viewer::Timer_PresentTime_Timer),
+                "the clock");
+    mustConnect(connect(Timer_Alert, &QTimer::timeout, this, &Viewer::Timer_Alert_Timer), "the blink");
 }
 
 namespace {
@@ -300,10 +282,10 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
         // Losing the focus to another window (or to a list's popup) is not leaving the box.
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            const QByteArray signature = watched->objectName().toLatin1() + "_LostFocus()";
-            const int index = metaObject()->indexOfSlot(signature.constData());
-            if (index >= 0)
-                metaObject()->method(index).invoke(this, Qt::DirectConnection);
+            for (const auto &[box, handler] : lostFocus_) {
+                if (watched == box)
+                    (this->*handler)();
+            }
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "forms/viewercontrols.h"
+
 #include <QDateTime>
-#include <QHash>
 #include <QPointer>
 #include <QWidget>
-#include <array>
+#include <optional>
+#include <utility>
 
 class Platform;
 class Slave;
-class QAbstractButton;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -18,7 +19,7 @@ class QTimer;
 // writes their texts, captions, colours and visibility directly. Handlers are slots under the
 // names of the control and event they belong to, so a press, a key or a test can run them alike.
 // Their bodies live beside the subsystem they belong to (app/, engine/, setup/, forms/).
-class Viewer : public QWidget {
+class Viewer : public QWidget, private ViewerControls {
     Q_OBJECT
 public:
     explicit Viewer(Platform &platform, QWidget *parent = nullptr);
@@ -98,49 +99,55 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QWidget *control(const QString &name) const;
-    template <class T> T *control(const QString &name) const { return qobject_cast<T *>(control(name)); }
-    QLabel *label(const QString &name) const;
-    QLineEdit *textBox(const QString &name) const;
-    QString dataPath(const QString &folder, const QString &file) const;
-    void press(const QString &button) const;
-    void setClockRunning(bool running);
-    bool ticked(const QString &checkBox) const;
-    void showValidationMessage();
-    void playSoundOf(const QString &pathBox);
-    void copyDisplayTo(Slave *target) const;
-    // One warning bell's controls: the three bells share every handler through this.
-    struct Bell {
-        QLineEdit *minutes, *seconds, *sound;
-        QLabel *committed, *pilot;
-        QAbstractButton *set, *on, *ringer, *colour;
-        QComboBox *back, *fore;
+    // The texts that handlers hand to each other through controls, each read and written in one
+    // place (forms/statetexts.cpp).
+    enum class PhaseMarker { Presentation, OverTime, Wink };
+    enum class RunState { Setup, Running, Paused };
+    struct DisplayedTime {
+        std::optional<qint16> minutes, seconds; // nullopt: that part is beyond 16 bits
     };
-    const Bell &bell(int number) const { return bells_[static_cast<std::size_t>(number - 1)]; }
-    void findBells();
+    bool phaseIs(PhaseMarker marker) const;
+    void setPhase(PhaseMarker marker);
+    std::optional<double> committedSeconds(int bell) const; // nullopt: not committed yet
+    void setCommittedSeconds(int bell, qint16 seconds);
+    std::optional<DisplayedTime> displayedTime() const; // nullopt: the display is not a time
+    void setDisplayedTime(qint16 minutes, const QString &seconds);
+    void showOverTimeWord();
+    std::pair<QString, QString> colorNames() const; // background, text
+    void setColorNames(const QString &back, const QString &fore);
+    void showRunState(RunState state);
+    void showEndTime(const QDateTime &end); // an invalid one: no end planned
+    std::optional<double> appliedTotal() const;
+    void setAppliedTotal(int seconds);
+
+    const Bell &bell(int number) const { return bells[static_cast<std::size_t>(number - 1)]; }
+    std::array<QGroupBox *, 5> settingFrames() const;
+    QString dataPath(const QString &folder, const QString &file) const;
+    void setClockRunning(bool running);
+    void showValidationMessage();
+    void copyDisplayTo(Slave *target) const;
     void commitBell(int bell);
     void bellMinutesChanged(int bell);
     void bellSecondsChanged(int bell);
     void bellSwitched(int bell, short index);
     void bellIfDue(int bell);
     void applyColorNames(const QComboBox *backList, const QComboBox *foreList);
-    void chooseSoundFile(const QString &pathBox);
+    void chooseSoundFile(QLineEdit *pathBox);
+    void anchorCountdown(qint64 msLeft);
+    void countTowardsEndTime();
+    // The run button a shortcut key presses (its Windows key code), or nullptr.
+    QPushButton *commandForKey(int keyCode) const;
 
     void wireHandlers();
-    void watchControls();
     void showSoundOutput(bool available);
-    void anchorCountdown(qint64 msLeft);
-    // The run button a shortcut key presses (its Windows key code), or nullptr.
-    static const char *commandForKey(int keyCode);
-    void countTowardsEndTime();
 
     Platform &platform_;
-    QHash<QString, QWidget *> controls_;
-    std::array<Bell, 3> bells_{};
     QTimer *Timer_PresentTime;
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;
-    QLabel *soundWarning_;
+    QLabel *soundWarning_ = nullptr;
+    // The boxes whose focus-loss handlers run when the focus leaves them for another control.
+    std::array<std::pair<QLineEdit *, void (Viewer::*)()>, 2> lostFocus_{};
     bool previewingKey_ = false;
     // The end moment on the steady clock, and the EndTime it was taken from: the tick counts on
     // the steady clock, so that setting the system clock moves nothing that counts.

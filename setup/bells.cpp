@@ -1,35 +1,14 @@
 // The three warning bells: one implementation, parameterised by the bell's number, which picks
-// its controls by name.
+// its controls from the family.
 
 #include "engine/textroutines.h"
-#include "forms/controls.h"
+#include "forms/colors.h"
 #include "forms/viewer.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-
-// The controls never change while the program runs, so each bell's are looked up once, by name.
-void Viewer::findBells()
-{
-    for (int number = 1; number <= 3; ++number) {
-        auto name = [number](const char *pattern) { return QString::fromLatin1(pattern).arg(number); };
-        bells_[static_cast<std::size_t>(number - 1)] = {
-            textBox(name("Txt_Bell_%1_Min")),
-            textBox(name("Txt_Bell_%1_Sec")),
-            textBox(name("Txt_Bell%1_Files")),
-            label(name("Lbl_Bell%1_Second")),
-            label(name("Lbl_Bell%1_Pilot")),
-            control<QAbstractButton>(name("Cmd_SetBell%1")),
-            control<QAbstractButton>(name("Option_Bell%1_OnOff_0")),
-            control<QAbstractButton>(name("Check_Bell%1_Ringer")),
-            control<QAbstractButton>(name("Check_Bell%1_Color")),
-            control<QComboBox>(name("Cmb_BC_Bell%1")),
-            control<QComboBox>(name("Cmb_FC_Bell%1")),
-        };
-    }
-}
+#include <QPushButton>
+#include <utility>
 
 void Viewer::commitBell(int bell)
 {
@@ -39,14 +18,14 @@ void Viewer::commitBell(int bell)
     // refused and the committed time stays what it was.
     const int product = minutes ? *minutes * 60 : 0;
     const int time = seconds ? product + *seconds : 0;
-    if (!minutes || !seconds || product < -32768 || product > 32767 || time < -32768 || time > 32767) {
+    if (!minutes || !seconds || !std::in_range<qint16>(product) || !std::in_range<qint16>(time)) {
         showValidationMessage();
         return;
     }
     ClockMinutes = *minutes;
     ClockSeconds = *seconds;
     RemainingSeconds = static_cast<qint16>(time);
-    this->bell(bell).committed->setText(QString::number(time));
+    setCommittedSeconds(bell, RemainingSeconds);
 }
 
 // A valid minutes entry waits for Set; only an unusable one is replaced and committed at once.
@@ -78,9 +57,9 @@ void Viewer::bellSwitched(int bell, short index)
 {
     this->bell(bell).set->click();
     if (index == 0)
-        setForeColor(this->bell(bell).pilot, QColor(0, 255, 0));
+        setForeColor(this->bell(bell).pilot, Palette::kLampOn);
     else if (index == 1)
-        setForeColor(this->bell(bell).pilot, QColor(96, 96, 96));
+        setForeColor(this->bell(bell).pilot, Palette::kLampOff);
 }
 
 void Viewer::Cmd_SetBell1_Click()

@@ -6,9 +6,8 @@
 
 #include <QLineEdit>
 
-void Viewer::chooseSoundFile(const QString &pathBox)
+void Viewer::chooseSoundFile(QLineEdit *box)
 {
-    QLineEdit *box = textBox(pathBox);
     const std::optional<QString> chosen = platform_.chooseWavFile(box->text());
     if (!chosen) {
         platform_.showMessage(QStringLiteral("ユーザーによりキャンセルされました。\r\n処理を中止します。"),
@@ -23,42 +22,42 @@ void Viewer::chooseSoundFile(const QString &pathBox)
 
 void Viewer::Cmd_Alerm_Files_Click()
 {
-    chooseSoundFile(QStringLiteral("Txt_Alerm_Files"));
+    chooseSoundFile(Txt_Alerm_Files);
 }
 
 void Viewer::Cmd_Bell1_Files_Click()
 {
-    chooseSoundFile(QStringLiteral("Txt_Bell1_Files"));
+    chooseSoundFile(bell(1).sound);
 }
 
 void Viewer::Cmd_Bell2_Files_Click()
 {
-    chooseSoundFile(QStringLiteral("Txt_Bell2_Files"));
+    chooseSoundFile(bell(2).sound);
 }
 
 void Viewer::Cmd_Bell3_Files_Click()
 {
-    chooseSoundFile(QStringLiteral("Txt_Bell3_Files"));
+    chooseSoundFile(bell(3).sound);
 }
 
 // A preview plays the path exactly as it stands, an empty one included; the player decides what
 // can be heard.
 void Viewer::Cmd_PlaySound_Alerm_Click()
 {
-    playSoundOf(QStringLiteral("Txt_Alerm_Files"));
+    platform_.playSound(Txt_Alerm_Files->text());
 }
 
 void Viewer::Cmd_PlaySound1_Click()
 {
-    playSoundOf(QStringLiteral("Txt_Bell1_Files"));
+    platform_.playSound(bell(1).sound->text());
 }
 
 void Viewer::Cmd_PlaySound2_Click()
 {
-    playSoundOf(QStringLiteral("Txt_Bell2_Files"));
+    platform_.playSound(bell(2).sound->text());
 }
 
 void Viewer::Cmd_PlaySound3_Click()
 {
-    playSoundOf(QStringLiteral("Txt_Bell3_Files"));
+    platform_.playSound(bell(3).sound->text());
 }

@@ -5,6 +5,7 @@
 #include "forms/inventory.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
+#include "forms/viewercontrols.h"
 #include "support.h"
 
 #include <QAbstractItemView>
@@ -43,6 +44,8 @@ private slots:
     void spinRanges();
     void focusOrderAndInitialFocus();
     void slaveDesign();
+    void faultyInventoryStopsStartUp_data();
+    void faultyInventoryStopsStartUp();
 };
 
 void InventoryTest::everyControlExists_data()
@@ -490,6 +493,45 @@ void InventoryTest::slaveDesign()
     QCOMPARE(time->palette().color(QPalette::WindowText), QColor(0, 255, 0));
     QVERIFY(!time->autoFillBackground());
     QCOMPARE(time->geometry(), QRect(4, 187, 953, 321));
+}
+
+void InventoryTest::faultyInventoryStopsStartUp_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("missing") << "Cmd_Start"
+                             << "missing";
+    QTest::newRow("of another kind") << "Txt_Phase"
+                                     << "kind";
+    QTest::newRow("in a container that does not exist") << "Cmd_SetBell2"
+                                                        << "container";
+    QTest::newRow("named twice") << "Lbl_EndTime"
+                                 << "twice";
+}
+
+void InventoryTest::faultyInventoryStopsStartUp()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, fault);
+    std::vector<ControlRow> rows = viewerInventory();
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [&](const ControlRow &r) { return r.name == name; });
+    QVERIFY(row != rows.end());
+    if (fault == "missing")
+        rows.erase(row);
+    else if (fault == "kind")
+        row->kind = ControlKind::Label;
+    else if (fault == "container")
+        row->container = "Frm_Bel2";
+    else
+        rows.push_back(*row);
+    QWidget window;
+    try {
+        ViewerControls::resolve(buildControls(&window, rows));
+        QFAIL("the faulty inventory was taken");
+    } catch (const std::runtime_error &error) {
+        QVERIFY2(QString::fromUtf8(error.what()).contains(name), error.what());
+    }
 }
 
 QTEST_MAIN(InventoryTest)

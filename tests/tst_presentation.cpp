@@ -1,7 +1,7 @@
 // The screen mask and the projector window: what hides and shows, and a time display that fits
 // any window without clipping.
 
-#include "forms/controls.h"
+#include "forms/displaylabel.h"
 #include "forms/slave.h"
 #include "rig.h"
 

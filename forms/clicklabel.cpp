@@ -1,0 +1,17 @@
+#include "forms/clicklabel.h"
+
+#include <QMouseEvent>
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
