@@ -16,22 +16,18 @@ QString name(const char *pattern, int bell)
 
 // A shown, active window, so focus and typing behave as for the operator.
 struct TypingRig : Rig {
-    TypingRig()
+    // Shows the window with the bell frames; false when it never became active.
+    [[nodiscard]] bool show()
     {
         viewer.show();
-        button("Cmd_SetTime")->click(); // shows the bell frames
-        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        button("Cmd_SetTime")->click();
+        return QTest::qWaitForWindowActive(&viewer, kPatienceMs);
     }
     QLineEdit *bellBox(const char *pattern, int bell) const
     {
         return ctl<QLineEdit>(viewer, name(pattern, bell));
     }
     QString committed(int bell) const { return ctl<QLabel>(viewer, name("Lbl_Bell%1_Second", bell))->text(); }
-    void focus(QWidget *widget)
-    {
-        widget->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), widget);
-    }
 };
 
 } // namespace
@@ -86,9 +82,10 @@ void BellsTest::typingSecondsKeystrokeByKeystroke()
     QFETCH(QStringList, shown);
     QFETCH(QStringList, committed);
     TypingRig rig;
+    QVERIFY(rig.show());
     rig.bellBox("Txt_Bell_%1_Min", bell)->setText(minutes);
     QLineEdit *seconds = rig.bellBox("Txt_Bell_%1_Sec", bell);
-    rig.focus(seconds);
+    QVERIFY(focusOn(seconds));
     seconds->selectAll();
     for (int i = 0; i < keys.size(); ++i) {
         QTest::keyClick(rig.viewer.windowHandle(), keys[i].toLatin1());
@@ -100,8 +97,9 @@ void BellsTest::typingSecondsKeystrokeByKeystroke()
 void BellsTest::neverAThirdTypedCharacter()
 {
     TypingRig rig;
+    QVERIFY(rig.show());
     QLineEdit *seconds = rig.bellBox("Txt_Bell_%1_Sec", 2);
-    rig.focus(seconds);
+    QVERIFY(focusOn(seconds));
     seconds->selectAll();
     QTest::keyClicks(seconds, "305");
     QCOMPARE(seconds->text(), QStringLiteral("30"));
@@ -110,7 +108,7 @@ void BellsTest::neverAThirdTypedCharacter()
     QCOMPARE(seconds->text(), QStringLiteral("30"));
     // The total's seconds box has no formatting while typing: two characters and no more.
     QLineEdit *total = rig.box("Txt_Time_Sec");
-    rig.focus(total);
+    QVERIFY(focusOn(total));
     total->selectAll();
     QTest::keyClicks(total, "456");
     QCOMPARE(total->text(), QStringLiteral("45"));
@@ -119,12 +117,13 @@ void BellsTest::neverAThirdTypedCharacter()
 void BellsTest::programWritesAreNotCut()
 {
     TypingRig rig;
+    QVERIFY(rig.show());
     QLineEdit *seconds = rig.bellBox("Txt_Bell_%1_Sec", 1);
     seconds->setText("-5");
     QCOMPARE(seconds->text(), QStringLiteral("-05"));
     QCOMPARE(rig.committed(1), QStringLiteral("115"));
     // A digit typed after "-0d" takes the padding zero's place too.
-    rig.focus(seconds);
+    QVERIFY(focusOn(seconds));
     seconds->end(false);
     QTest::keyClick(seconds, Qt::Key_1);
     QCOMPARE(seconds->text(), QStringLiteral("-51"));
@@ -134,9 +133,10 @@ void BellsTest::programWritesAreNotCut()
 void BellsTest::validMinutesWaitForSet()
 {
     TypingRig rig;
+    QVERIFY(rig.show());
     QCOMPARE(rig.committed(1), QStringLiteral("120"));
     QLineEdit *minutes = rig.bellBox("Txt_Bell_%1_Min", 1);
-    rig.focus(minutes);
+    QVERIFY(focusOn(minutes));
     minutes->selectAll();
     QTest::keyClick(minutes, Qt::Key_3);
     QCOMPARE(minutes->text(), QStringLiteral("3"));
@@ -147,48 +147,40 @@ void BellsTest::validMinutesWaitForSet()
 
 void BellsTest::commitArithmetic_data()
 {
+    QTest::addColumn<int>("bell");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QString>("seconds");
     QTest::addColumn<QString>("committed");
-    QTest::newRow("seconds above 59") << "1"
-                                      << "75"
-                                      << "135";
-    QTest::newRow("negative seconds") << "2"
-                                      << "-5"
-                                      << "115";
-    QTest::newRow("half minute rounds down to even") << "2.5"
-                                                     << "00"
-                                                     << "120";
-    QTest::newRow("half minute rounds up to even") << "3.5"
-                                                   << "00"
-                                                   << "240";
-    QTest::newRow("minus a minute") << "-1"
-                                    << "00"
-                                    << "-60";
-    QTest::newRow("the largest") << "546"
-                                 << "07"
-                                 << "32767";
-    QTest::newRow("the smallest") << "-546"
-                                  << "-08"
-                                  << "-32768";
-    QTest::newRow("exponent") << "1e1"
-                              << "00"
-                              << "600";
+    const struct {
+        const char *name, *minutes, *seconds, *committed;
+    } cases[] = {
+        {"seconds above 59", "1", "75", "135"},
+        {"negative seconds", "2", "-5", "115"},
+        {"half minute rounds down to even", "2.5", "00", "120"},
+        {"half minute rounds up to even", "3.5", "00", "240"},
+        {"minus a minute", "-1", "00", "-60"},
+        {"the largest", "546", "07", "32767"},
+        {"the smallest", "-546", "-08", "-32768"},
+        {"exponent", "1e1", "00", "600"},
+    };
+    for (int bell = 1; bell <= 3; ++bell) {
+        for (const auto &c : cases)
+            QTest::addRow("bell %d: %s", bell, c.name) << bell << c.minutes << c.seconds << c.committed;
+    }
 }
 
 void BellsTest::commitArithmetic()
 {
+    QFETCH(int, bell);
     QFETCH(QString, minutes);
     QFETCH(QString, seconds);
     QFETCH(QString, committed);
-    for (int bell = 1; bell <= 3; ++bell) {
-        Rig rig;
-        ctl<QLineEdit>(rig.viewer, name("Txt_Bell_%1_Min", bell))->setText(minutes);
-        ctl<QLineEdit>(rig.viewer, name("Txt_Bell_%1_Sec", bell))->setText(seconds);
-        rig.button(name("Cmd_SetBell%1", bell))->click();
-        QCOMPARE(ctl<QLabel>(rig.viewer, name("Lbl_Bell%1_Second", bell))->text(), committed);
-        QVERIFY(rig.platform.messages.empty());
-    }
+    Rig rig;
+    ctl<QLineEdit>(rig.viewer, name("Txt_Bell_%1_Min", bell))->setText(minutes);
+    ctl<QLineEdit>(rig.viewer, name("Txt_Bell_%1_Sec", bell))->setText(seconds);
+    rig.button(name("Cmd_SetBell%1", bell))->click();
+    QCOMPARE(ctl<QLabel>(rig.viewer, name("Lbl_Bell%1_Second", bell))->text(), committed);
+    QVERIFY(rig.platform.messages.empty());
 }
 
 void BellsTest::outOfRangeIsRefused_data()
@@ -240,13 +232,14 @@ void BellsTest::clearingABoxWritesZeroFocusesAndCommits()
     QFETCH(QString, box);
     QFETCH(QString, committed);
     TypingRig rig;
+    QVERIFY(rig.show());
     rig.bellBox("Txt_Bell_%1_Min", 3)->setText("4");
     rig.bellBox("Txt_Bell_%1_Sec", 3)->setText("45");
     QCOMPARE(rig.committed(3), QStringLiteral("285"));
-    rig.focus(rig.button("Cmd_Start"));
+    QVERIFY(focusOn(rig.button("Cmd_Start")));
     ctl<QLineEdit>(rig.viewer, box)->clear();
     QCOMPARE(ctl<QLineEdit>(rig.viewer, box)->text(), QStringLiteral("00"));
-    QTRY_COMPARE(QApplication::focusWidget(), ctl<QWidget>(rig.viewer, box));
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), ctl<QWidget>(rig.viewer, box), kPatienceMs);
     QCOMPARE(rig.committed(3), committed);
     QVERIFY(rig.platform.messages.empty());
     // Text that is not a number is treated alike.
@@ -278,28 +271,28 @@ void BellsTest::spinSteps()
 {
     Rig rig;
     auto step = [&](const char *spin, const char *slot) {
-        QVERIFY(QMetaObject::invokeMethod(ctl<QWidget>(rig.viewer, spin), slot));
+        return QMetaObject::invokeMethod(ctl<QWidget>(rig.viewer, spin), slot);
     };
     rig.box("Txt_Bell_1_Sec")->setText("04");
-    step("UpDown_Bell1_Sec", "stepUp");
+    QVERIFY(step("UpDown_Bell1_Sec", "stepUp"));
     QCOMPARE(rig.box("Txt_Bell_1_Sec")->text(), QStringLiteral("05"));
     QCOMPARE(rig.label("Lbl_Bell1_Second")->text(), QStringLiteral("125"));
-    step("UpDown_Bell1_Min", "stepUp");
+    QVERIFY(step("UpDown_Bell1_Min", "stepUp"));
     QCOMPARE(rig.box("Txt_Bell_1_Min")->text(), QStringLiteral("3"));
     QCOMPARE(rig.label("Lbl_Bell1_Second")->text(), QStringLiteral("125"));
     // The ends of the range hold.
     rig.box("Txt_Bell_1_Sec")->setText("59");
-    step("UpDown_Bell1_Sec", "stepUp");
+    QVERIFY(step("UpDown_Bell1_Sec", "stepUp"));
     QCOMPARE(rig.box("Txt_Bell_1_Sec")->text(), QStringLiteral("59"));
     rig.box("Txt_Bell_3_Min")->setText("0");
-    step("UpDown_Bell3_Min", "stepDown");
+    QVERIFY(step("UpDown_Bell3_Min", "stepDown"));
     QCOMPARE(rig.box("Txt_Bell_3_Min")->text(), QStringLiteral("0"));
     rig.box("Txt_Bell_3_Min")->setText("999");
-    step("UpDown_Bell3_Min", "stepUp");
+    QVERIFY(step("UpDown_Bell3_Min", "stepUp"));
     QCOMPARE(rig.box("Txt_Bell_3_Min")->text(), QStringLiteral("999"));
     // A number outside the range steps back into it.
     rig.box("Txt_Bell_2_Sec")->setText("75");
-    step("UpDown_Bell2_Sec", "stepDown");
+    QVERIFY(step("UpDown_Bell2_Sec", "stepDown"));
     QCOMPARE(rig.box("Txt_Bell_2_Sec")->text(), QStringLiteral("59"));
 }
 
@@ -345,45 +338,46 @@ void BellsTest::bellFiresAtItsSecond()
 void BellsTest::totalTimeBoxesOnFocusLoss()
 {
     TypingRig rig;
+    QVERIFY(rig.show());
     QLineEdit *minutes = rig.box("Txt_Time_Min");
     QLineEdit *seconds = rig.box("Txt_Time_Sec");
-    rig.focus(seconds);
+    QVERIFY(focusOn(seconds));
     seconds->selectAll();
     QTest::keyClick(seconds, Qt::Key_7);
-    rig.focus(rig.button("Cmd_SetTime"));
+    QVERIFY(focusOn(rig.button("Cmd_SetTime")));
     QCOMPARE(seconds->text(), QStringLiteral("07"));
 
-    rig.focus(minutes);
+    QVERIFY(focusOn(minutes));
     minutes->setText("05");
-    rig.focus(rig.button("Cmd_SetTime"));
+    QVERIFY(focusOn(rig.button("Cmd_SetTime")));
     QCOMPARE(minutes->text(), QStringLiteral("05")); // a number stays as typed
 
     minutes->setText("abc");
-    rig.focus(minutes);
-    rig.focus(rig.button("Cmd_SetTime"));
+    QVERIFY(focusOn(minutes));
+    QVERIFY(focusOn(rig.button("Cmd_SetTime")));
     QCOMPARE(minutes->text(), QStringLiteral("00"));
-    QTRY_COMPARE(QApplication::focusWidget(), minutes);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), minutes, kPatienceMs);
     QVERIFY(rig.platform.messages.empty());
 
     seconds->setText("x");
-    rig.focus(seconds);
-    rig.focus(rig.button("Cmd_SetTime"));
+    QVERIFY(focusOn(seconds));
+    QVERIFY(focusOn(rig.button("Cmd_SetTime")));
     QCOMPARE(seconds->text(), QStringLiteral("00"));
-    QTRY_COMPARE(QApplication::focusWidget(), seconds);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), seconds, kPatienceMs);
 }
 
 void BellsTest::totalTimeSpins()
 {
     Rig rig;
     auto step = [&](const char *spin, const char *slot) {
-        QVERIFY(QMetaObject::invokeMethod(ctl<QWidget>(rig.viewer, spin), slot));
+        return QMetaObject::invokeMethod(ctl<QWidget>(rig.viewer, spin), slot);
     };
-    step("UpDown_Sec", "stepUp");
+    QVERIFY(step("UpDown_Sec", "stepUp"));
     QCOMPARE(rig.box("Txt_Time_Sec")->text(), QStringLiteral("01"));
-    step("UpDown_Min", "stepUp");
+    QVERIFY(step("UpDown_Min", "stepUp"));
     QCOMPARE(rig.box("Txt_Time_Min")->text(), QStringLiteral("6"));
-    step("UpDown_Sec", "stepDown");
-    step("UpDown_Sec", "stepDown");
+    QVERIFY(step("UpDown_Sec", "stepDown"));
+    QVERIFY(step("UpDown_Sec", "stepDown"));
     QCOMPARE(rig.box("Txt_Time_Sec")->text(), QStringLiteral("00"));
     // Stepping never applies: the display waits for 表示セット.
     QCOMPARE(rig.display(), QStringLiteral("--:--"));

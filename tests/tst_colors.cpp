@@ -12,25 +12,12 @@ class ColorsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void tableOrderAndValues();
     void onlyExactNamesMatch_data();
     void onlyExactNamesMatch();
     void applyScreenColors_data();
     void applyScreenColors();
     void recoloursTheDisplayAlone();
 };
-
-void ColorsTest::tableOrderAndValues()
-{
-    const QStringList names = {"赤", "黄", "青", "緑", "黒", "白", "桃"};
-    const Rgb values[] = {{255, 0, 0}, {255, 255, 0},   {0, 0, 255},    {0, 255, 0},
-                          {0, 0, 0},   {255, 255, 255}, {255, 100, 200}};
-    QCOMPARE(kColorTable.size(), std::size_t{7});
-    for (std::size_t i = 0; i < kColorTable.size(); ++i) {
-        QCOMPARE(QString::fromUtf16(kColorTable[i].name), names[static_cast<qsizetype>(i)]);
-        QVERIFY(colorByName(names[static_cast<qsizetype>(i)]) == values[i]);
-    }
-}
 
 void ColorsTest::onlyExactNamesMatch_data()
 {

@@ -31,6 +31,8 @@ private slots:
     void blinkTimeline();
     void blinkAndFlashWithoutAlertColours();
     void flashEveryThirtySeconds();
+    void halfMinuteWordAndAlarmAreIndependent_data();
+    void halfMinuteWordAndAlarmAreIndependent();
     void twoBellsInOneSecond();
     void bellAtZeroIsDrownedByTheAlarm();
     void bellSwitchedOffNeverFires();
@@ -336,6 +338,30 @@ void CountdownTest::flashEveryThirtySeconds()
     rig.seconds(30);
     QCOMPARE(rig.display(), QStringLiteral("1:30"));
     QVERIFY(rig.platform.played.isEmpty());
+}
+
+void CountdownTest::halfMinuteWordAndAlarmAreIndependent_data()
+{
+    QTest::addColumn<bool>("word");
+    QTest::addColumn<bool>("alarm");
+    QTest::newRow("the word alone") << true << false;
+    QTest::newRow("the alarm alone") << false << true;
+}
+
+void CountdownTest::halfMinuteWordAndAlarmAreIndependent()
+{
+    QFETCH(bool, word);
+    QFETCH(bool, alarm);
+    Rig rig;
+    ctl<QCheckBox>(rig.viewer, "Check_Alert_OnOff2")->setChecked(word);
+    ctl<QCheckBox>(rig.viewer, "Check_Alert_OnOff3")->setChecked(alarm);
+    rig.setTotal("0", "00");
+    rig.start();
+    rig.seconds(29);
+    rig.platform.played.clear();
+    rig.second();
+    QCOMPARE(rig.display() == QStringLiteral("超過"), word);
+    QCOMPARE(rig.platform.played.count(rig.box("Txt_Alerm_Files")->text()), alarm ? 2 : 0);
 }
 
 void CountdownTest::twoBellsInOneSecond()

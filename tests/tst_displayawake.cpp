@@ -119,22 +119,23 @@ void DisplayAwakeTest::desktopServiceInhibitedAndReleased()
     {
         QtPlatform platform;
         platform.keepDisplayAwake(true);
-        QTRY_COMPARE(saver.calls.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 1, kPatienceMs);
         QVERIFY(saver.calls[0].startsWith(QStringLiteral("Inhibit Podium Watch")));
         platform.keepDisplayAwake(false);
-        QTRY_COMPARE(saver.calls, (QStringList{saver.calls[0], QStringLiteral("UnInhibit 42")}));
+        QTRY_COMPARE_WITH_TIMEOUT(saver.calls, (QStringList{saver.calls[0], QStringLiteral("UnInhibit 42")}),
+                                  kPatienceMs);
 
         // Let go again before the desktop has even answered: nothing is left inhibited.
         platform.keepDisplayAwake(true);
         platform.keepDisplayAwake(false);
-        QTRY_COMPARE(saver.calls.size(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 4, kPatienceMs);
         QCOMPARE(saver.calls[3], QStringLiteral("UnInhibit 43"));
 
         platform.keepDisplayAwake(true);
-        QTRY_COMPARE(saver.calls.size(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 5, kPatienceMs);
     }
     // The platform going away (the program ending) releases what it held.
-    QTRY_COMPARE(saver.calls.size(), 6);
+    QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 6, kPatienceMs);
     QCOMPARE(saver.calls[5], QStringLiteral("UnInhibit 44"));
 }
 

@@ -13,6 +13,14 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
+
+namespace {
+
+// Long enough for a busy machine.
+constexpr int kPatienceMs = 30000;
+
+} // namespace
 
 class FileDialogTest : public QObject {
     Q_OBJECT
@@ -22,13 +30,27 @@ private slots:
     void cancelIsReported();
 
 private:
-    // Runs `inspect` on the dialog once it is up, then lets it go.
-    static void whenShown(const std::function<void(QFileDialog *)> &inspect)
+    // Runs `inspect` on the dialog once it is up. The result reads true once the dialog came up
+    // and `inspect` succeeded; otherwise the dialog is cancelled, so the test fails instead of
+    // waiting on it for ever.
+    [[nodiscard]] static std::shared_ptr<bool> whenShown(const std::function<bool(QFileDialog *)> &inspect)
     {
-        QTimer::singleShot(0, [inspect] {
-            QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
-            inspect(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
+        auto passed = std::make_shared<bool>(false);
+        QTimer::singleShot(0, [inspect, passed] {
+            QFileDialog *dialog = nullptr;
+            const bool up = QTest::qWaitFor(
+                [&dialog] {
+                    dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                    return dialog != nullptr;
+                },
+                kPatienceMs);
+            if (!up)
+                return;
+            *passed = inspect(dialog);
+            if (!*passed)
+                dialog->reject();
         });
+        return passed;
     }
 };
 
@@ -44,25 +66,29 @@ void FileDialogTest::startsAtTheRowsPathAndAcceptsANewName()
     QString directory, typed, suffix;
     QStringList filters;
     bool existingOnly = true;
-    whenShown([&](QFileDialog *dialog) {
+    const auto shown = whenShown([&](QFileDialog *dialog) {
         directory = dialog->directory().absolutePath();
         filters = dialog->nameFilters();
         suffix = dialog->defaultSuffix();
         existingOnly = dialog->fileMode() == QFileDialog::ExistingFile;
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        typed = name ? name->text() : QString();
-        if (name) {
-            // Typed as the operator types it, into the focused name box: no extension, and no
-            // such file yet.
-            QTRY_VERIFY(QTest::qWaitForWindowActive(dialog));
-            name->setFocus();
-            QTRY_VERIFY(name->hasFocus());
-            name->selectAll();
-            QTest::keyClicks(name, QStringLiteral("new bell"));
-            QTest::keyClick(name, Qt::Key_Return);
-        }
+        if (!name)
+            return false;
+        typed = name->text();
+        // Typed as the operator types it, into the focused name box: no extension, and no such
+        // file yet.
+        if (!QTest::qWaitForWindowActive(dialog, kPatienceMs))
+            return false;
+        name->setFocus();
+        if (!QTest::qWaitFor([name] { return name->hasFocus(); }, kPatienceMs))
+            return false;
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("new bell"));
+        QTest::keyClick(name, Qt::Key_Return);
+        return true;
     });
     const std::optional<QString> chosen = platform.chooseWavFile(QDir::toNativeSeparators(current));
+    QVERIFY(*shown);
 
     QCOMPARE(directory, QDir(folder.path()).absolutePath());
     QCOMPARE(typed, QStringLiteral("QOR_Sound02.wav"));
@@ -76,8 +102,12 @@ void FileDialogTest::startsAtTheRowsPathAndAcceptsANewName()
 void FileDialogTest::cancelIsReported()
 {
     QtPlatform platform;
-    whenShown([](QFileDialog *dialog) { dialog->reject(); });
+    const auto shown = whenShown([](QFileDialog *dialog) {
+        dialog->reject();
+        return true;
+    });
     QVERIFY(!platform.chooseWavFile(QStringLiteral("/nonexistent/folder/x.wav")).has_value());
+    QVERIFY(*shown);
 }
 
 QTEST_MAIN(FileDialogTest)

@@ -23,15 +23,17 @@ private slots:
 
 namespace {
 
-// A countdown of 5:00 that has run for three seconds, so each command leaves its own trace.
-void prepare(Rig &rig)
+// A countdown of 5:00 that has run for three seconds, so each command leaves its own trace; false
+// when the window never became active.
+[[nodiscard]] bool prepare(Rig &rig)
 {
     rig.viewer.show();
-    QVERIFY(QTest::qWaitForWindowActive(&rig.viewer));
+    if (!QTest::qWaitForWindowActive(&rig.viewer, kPatienceMs))
+        return false;
     rig.button("Cmd_SetTime")->click();
     rig.start();
     rig.seconds(3);
-    QCOMPARE(rig.display(), QStringLiteral("4:57"));
+    return rig.display() == QStringLiteral("4:57");
 }
 
 } // namespace
@@ -91,12 +93,11 @@ void KeysTest::shortcutTable()
     QFETCH(QString, display);
     QFETCH(bool, startedNow);
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     const QDateTime started = rig.platform.clock.addSecs(-3);
     QWidget *target = ctl<QWidget>(rig.viewer, focus);
     target->setVisible(true);
-    target->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), target);
+    QVERIFY(focusOn(target));
 
     // Sent to the window, as a real key press arrives.
     QTest::keyClick(rig.viewer.windowHandle(), static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
@@ -110,10 +111,9 @@ void KeysTest::shortcutTable()
 void KeysTest::keypadDigitReachesTheEntryBoxToo()
 {
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     QLineEdit *minutes = rig.box("Txt_Time_Min");
-    minutes->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), minutes);
+    QVERIFY(focusOn(minutes));
     minutes->selectAll();
     QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_7, Qt::KeypadModifier);
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
@@ -132,10 +132,9 @@ void KeysTest::keypadDigitReachesTheEntryBoxToo()
 void KeysTest::spaceOnAFocusedButtonAlsoPressesIt()
 {
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     QAbstractButton *pause = rig.button("Cmd_Pause");
-    pause->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), pause);
+    QVERIFY(focusOn(pause));
     QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_Space);
     // Restart ran first, then the focused Pause button took the space bar as a press.
     QCOMPARE(rig.display(), QStringLiteral("5:00"));
@@ -145,14 +144,13 @@ void KeysTest::spaceOnAFocusedButtonAlsoPressesIt()
 void KeysTest::eachKeyRunsItsCommandOnce()
 {
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     // Start shows the message when the display is not a time: count the messages to count the runs.
     rig.label("Lbl_Time")->setText(QStringLiteral("超過"));
     rig.button("Cmd_Pause")->click();
     for (const char *focus : {"Txt_Bell_1_Min", "Cmb_FC_Bell2", "Cmd_End", "Check_Alert_OnOff2"}) {
         QWidget *target = ctl<QWidget>(rig.viewer, focus);
-        target->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QVERIFY(focusOn(target));
         rig.platform.messages.clear();
         QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_F1);
         QCOMPARE(rig.platform.messages.size(), std::size_t{1});
@@ -164,7 +162,7 @@ void KeysTest::eachKeyRunsItsCommandOnce()
 void KeysTest::startWhileRunningLosesNothing()
 {
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     // Twenty presses of F1 1.3 s apart, off the second: 26 s pass, and 26 s are counted.
     for (int press = 0; press < 20; ++press) {
         rig.platform.steadyMs += 1300;
@@ -177,7 +175,7 @@ void KeysTest::startWhileRunningLosesNothing()
 void KeysTest::heldKeyActsOnce()
 {
     Rig rig;
-    prepare(rig);
+    QVERIFY(prepare(rig));
     // As the window system delivers a held key: one press, then presses marked as repeats.
     auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, bool repeat) {
         QKeyEvent event(QEvent::KeyPress, key, modifiers, QString(), repeat);
@@ -203,19 +201,19 @@ void KeysTest::keyCodesByName()
     Rig rig;
     rig.button("Cmd_SetTime")->click();
     auto key = [&](short code, short shift = 0) {
-        QVERIFY(
-            QMetaObject::invokeMethod(&rig.viewer, "Form_KeyDown", Q_ARG(short, code), Q_ARG(short, shift)));
+        return QMetaObject::invokeMethod(&rig.viewer, "Form_KeyDown", Q_ARG(short, code),
+                                         Q_ARG(short, shift));
     };
-    key(112, 1);
+    QVERIFY(key(112, 1));
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
-    key(119);
-    key(114);
+    QVERIFY(key(119));
+    QVERIFY(key(114));
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
-    key(103);
+    QVERIFY(key(103));
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
-    key(105);
+    QVERIFY(key(105));
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：セットアップ中"));
-    key(32);
+    QVERIFY(key(32));
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
 }
 

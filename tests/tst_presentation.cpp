@@ -165,7 +165,7 @@ void PresentationTest::slaveClosedAndReopenedCatchesUp()
     rig.seconds(3);
     QPointer<Slave> first = rig.viewer.slave();
     first->close();
-    QTRY_VERIFY(first.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), kPatienceMs);
     QVERIFY(rig.viewer.slave() == nullptr);
     rig.seconds(5); // the run goes on without it
     QCOMPARE(rig.display(), QStringLiteral("1:52"));
@@ -182,7 +182,7 @@ void PresentationTest::closingTheMainWindowClosesSlave()
     rig.button("Cmd_Slave")->click();
     QPointer<Slave> slave = rig.viewer.slave();
     rig.viewer.close();
-    QTRY_VERIFY(slave.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(slave.isNull(), kPatienceMs);
     // Closing again with no Slave left is just as quiet.
     rig.viewer.show();
     rig.viewer.close();
@@ -194,15 +194,15 @@ void PresentationTest::slaveFullScreenByKeyAndDoubleClick()
     Rig rig;
     rig.button("Cmd_Slave")->click();
     Slave *slave = rig.viewer.slave();
-    QVERIFY(QTest::qWaitForWindowExposed(slave));
+    QVERIFY(QTest::qWaitForWindowExposed(slave, kPatienceMs));
     QTest::keyClick(slave, Qt::Key_F11);
-    QTRY_VERIFY(slave->isFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(slave->isFullScreen(), kPatienceMs);
     QTest::keyClick(slave, Qt::Key_Escape);
-    QTRY_VERIFY(!slave->isFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(!slave->isFullScreen(), kPatienceMs);
     QTest::mouseDClick(slave->timeLabel(), Qt::LeftButton);
-    QTRY_VERIFY(slave->isFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(slave->isFullScreen(), kPatienceMs);
     QTest::mouseDClick(slave, Qt::LeftButton);
-    QTRY_VERIFY(!slave->isFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(!slave->isFullScreen(), kPatienceMs);
     QTest::keyClick(slave, Qt::Key_Escape); // not full screen: nothing happens
     QVERIFY(slave->isVisible());
 }

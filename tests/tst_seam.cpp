@@ -15,6 +15,9 @@
 
 namespace {
 
+// Long enough for a busy machine.
+constexpr int kPatienceMs = 30000;
+
 // Only the six methods every fake is written against.
 class MinimalPlatform : public Platform {
 public:
@@ -82,7 +85,7 @@ void SeamTest::slaveLifetime()
     QVERIFY(slave->parentWidget() == nullptr);
     QCOMPARE(slave->findChild<QLabel *>(QStringLiteral("Lbl_Time"))->text(), QStringLiteral("--:--"));
     slave->close();
-    QTRY_VERIFY(slave.isNull()); // destroyed, and the main window knows it
+    QTRY_VERIFY_WITH_TIMEOUT(slave.isNull(), kPatienceMs); // destroyed, and the main window knows it
     QVERIFY(viewer.slave() == nullptr);
 }
 

@@ -29,7 +29,7 @@ start_program() {
     program=$!
     trap 'kill $program 2>/dev/null || true' EXIT
     window=""
-    for _ in $(seq 50); do
+    for _ in $(seq 300); do
         window=$(xdotool search --name 'ポディウムウォッチ' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         sleep 0.1

@@ -2,9 +2,21 @@
 
 #include "forms/viewer.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QWidget>
 #include <stdexcept>
+
+// How long a test waits for something that should happen at once (a window to become active, the
+// focus to move) before it gives up: long enough for a machine busy with other work.
+inline constexpr int kPatienceMs = 30'000;
+
+// Gives the widget the keyboard focus; false when it never arrives.
+[[nodiscard]] inline bool focusOn(QWidget *widget)
+{
+    widget->setFocus();
+    return QTest::qWaitFor([widget] { return QApplication::focusWidget() == widget; }, kPatienceMs);
+}
 
 // Looks a control up by name; a missing control (or one of another kind) fails the test with
 // its name rather than crashing it.
