@@ -1,3 +1,4 @@
+#include "app/language.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     useGothicApplicationFont();
+    useJapaneseQtTexts();
 
     QtPlatform platform;
     std::unique_ptr<Viewer> built;

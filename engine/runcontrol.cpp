@@ -6,6 +6,7 @@
 
 #include <QPushButton>
 #include <QTimer>
+#include <cstdlib>
 #include <utility>
 
 void Viewer::Cmd_Start_Click()
@@ -19,18 +20,24 @@ void Viewer::Cmd_Start_Click()
     }
 
     setPhase(PhaseMarker::Presentation);
-    const std::optional<DisplayedTime> shown = displayedTime();
-    if (!shown) {
+    if (const std::optional<qint16> overTime = displayedSeconds(); overTime && *overTime < 0) {
+        // The display shows over-time without a sign (or the word 超過): read back as a time it
+        // would count down again and ring the zero alarm a second time. It goes on upwards.
+        RemainingSeconds = *overTime;
+        ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
+        ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
+    } else if (const std::optional<DisplayedTime> shown = displayedTime()) {
+        // A part beyond 16 bits cannot be read back, and the previous value stands.
+        if (shown->minutes)
+            ClockMinutes = *shown->minutes;
+        if (shown->seconds)
+            ClockSeconds = *shown->seconds;
+        if (const int remaining = ClockMinutes * 60 + ClockSeconds; std::in_range<qint16>(remaining))
+            RemainingSeconds = static_cast<qint16>(remaining);
+    } else {
         showValidationMessage();
         return;
     }
-    // A part beyond 16 bits cannot be read back, and the previous value stands.
-    if (shown->minutes)
-        ClockMinutes = *shown->minutes;
-    if (shown->seconds)
-        ClockSeconds = *shown->seconds;
-    if (const int remaining = ClockMinutes * 60 + ClockSeconds; std::in_range<qint16>(remaining))
-        RemainingSeconds = static_cast<qint16>(remaining);
     StartTime = platform_.now();
     EndTime = StartTime.addSecs(RemainingSeconds);
     anchorCountdown(qint64{RemainingSeconds} * 1000);

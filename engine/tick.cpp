@@ -72,7 +72,7 @@ void Viewer::Timer_PresentTime_Timer()
     countTowardsEndTime();
     ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
     ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
-    setDisplayedTime(ClockMinutes, format00(ClockSeconds));
+    setDisplayedTime(ClockMinutes, format00(ClockSeconds), RemainingSeconds);
 
     for (int bell = 1; bell <= 3; ++bell)
         bellIfDue(bell);
@@ -97,7 +97,7 @@ void Viewer::Timer_PresentTime_Timer()
         }
         if (RemainingSeconds % 30 == 0) {
             if (Check_Alert_OnOff2->isChecked())
-                showOverTimeWord();
+                showOverTimeWord(RemainingSeconds);
             if (Check_Alert_OnOff3->isChecked())
                 platform_.playSound(Txt_Alerm_Files->text());
         }

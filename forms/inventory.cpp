@@ -48,12 +48,12 @@ std::vector<ControlRow> bellRows(int bell)
     // clang-format off
     return {
         {d.minHeading, Label, frame, "Min", 120, 360, 492, 372, White, kNoColor, 12},
-        {"Txt_Bell_" + n + "_Min", TextBox, frame, d.minutes, 120, 600, d.minWidth, 612, kNoColor, Paper, 24, Right},
+        {"Txt_Bell_" + n + "_Min", TextBox, frame, d.minutes, 120, 600, d.minWidth, 612, kNoColor, Paper, 24, Right | TimeBox},
         {"UpDown_Bell" + n + "_Min", Spin, frame, "", 960, 600, 252, 612, kNoColor, kNoColor, 0, 0,
          "Txt_Bell_" + n + "_Min", 0, 999},
         {d.secHeading, Label, frame, "Sec", 1320, 360, 492, 372, White, kNoColor, 12},
         {"Txt_Bell_" + n + "_Sec", TextBox, frame, "00", 1320, 600, d.secWidth, 612, kNoColor, Paper, 24,
-         Right | TwoChars | PadShifts},
+         Right | TwoChars | PadShifts | TimeBox},
         {"UpDown_Bell" + n + "_Sec", Spin, frame, "", 1920, 600, 252, 612, kNoColor, kNoColor, 0, 0,
          "Txt_Bell_" + n + "_Sec", 0, 59},
         {"Cmd_SetBell" + n, Button, frame, "Set", 2280, 600, 852, 564, kNoColor, Silver, 16.2},
@@ -166,6 +166,7 @@ void applyRow(const ControlRow &row, QWidget *widget, const QHash<QString, QWidg
         edit->setAlignment(alignment(row.flags));
         edit->setTypingLimit(row.flags & TwoChars ? 2 : 0);
         edit->setReplacesPaddingZero(row.flags & PadShifts);
+        edit->setNarrowsDigits(row.flags & TimeBox);
     } else if (auto *frame = qobject_cast<QGroupBox *>(widget)) {
         frame->setTitle(row.text);
     } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
@@ -255,10 +256,10 @@ std::vector<ControlRow> viewerInventory()
         {"Txt_ForeColor", TextBox, "", "Txt_ForeColor", 840, 3840, 1692, 372, kNoColor, kNoColor, 12, Hidden},
 
         {"Lbl_Time_Min", Label, "Frm_Time", "Min", 120, 360, 492, 372, White, kNoColor, 12},
-        {"Txt_Time_Min", TextBox, "Frm_Time", "5", 120, 600, 852, 612, kNoColor, Paper, 24, Right},
+        {"Txt_Time_Min", TextBox, "Frm_Time", "5", 120, 600, 852, 612, kNoColor, Paper, 24, Right | TimeBox},
         {"UpDown_Min", Spin, "Frm_Time", "", 960, 600, 252, 612, kNoColor, kNoColor, 0, 0, "Txt_Time_Min", 0, 999},
         {"Lbl_Time_Sec", Label, "Frm_Time", "Sec", 1320, 360, 492, 372, White, kNoColor, 12},
-        {"Txt_Time_Sec", TextBox, "Frm_Time", "00", 1320, 600, 612, 612, kNoColor, Paper, 24, Right | TwoChars},
+        {"Txt_Time_Sec", TextBox, "Frm_Time", "00", 1320, 600, 612, 612, kNoColor, Paper, 24, Right | TwoChars | TimeBox},
         {"UpDown_Sec", Spin, "Frm_Time", "", 1920, 600, 252, 612, kNoColor, kNoColor, 0, 0, "Txt_Time_Sec", 0, 59},
         {"Cmd_SetTime", Button, "Frm_Time", "表示セット", 2280, 600, 2064, 612, kNoColor, Silver, 16.2},
         {"Lbl_Time_Second", Label, "Frm_Time", "300", 3480, 240, 852, 372, Silver, kNoColor, 7.8, Right},

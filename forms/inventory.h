@@ -35,6 +35,7 @@ enum : unsigned {
     TwoChars = 1u << 6,  // the operator can type at most two characters
     PadShifts = 1u << 7, // a digit typed after "0d" replaces the padding zero
     FitsText = 1u << 8,  // the big display: its text shrinks rather than being clipped
+    TimeBox = 1u << 9,   // takes full-width digits typed with a Japanese input method as ASCII
 };
 }
 

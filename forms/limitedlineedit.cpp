@@ -5,6 +5,20 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+namespace {
+
+QString narrowed(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= u'０' && u <= u'９') || u == u'－' || u == u'＋' || u == u'．')
+            c = QChar(static_cast<char16_t>(u - 0xFEE0)); // full-width forms lie 0xFEE0 above ASCII
+    }
+    return text;
+}
+
+} // namespace
+
 LimitedLineEdit::LimitedLineEdit(QWidget *parent) : QLineEdit(parent)
 {
     // Drops and the context menu's paste would slip past the limit.
@@ -47,6 +61,15 @@ void LimitedLineEdit::pasteWithinLimit()
 
 void LimitedLineEdit::keyPressEvent(QKeyEvent *event)
 {
+    if (narrowsDigits_) {
+        if (const QString narrow = narrowed(event->text()); narrow != event->text()) {
+            QKeyEvent ascii(event->type(), event->key(), event->modifiers(), narrow, event->isAutoRepeat(),
+                            static_cast<quint16>(event->count()));
+            keyPressEvent(&ascii);
+            event->setAccepted(ascii.isAccepted());
+            return;
+        }
+    }
     if (typingLimit_ > 0) {
         if (event->matches(QKeySequence::Paste)) {
             pasteWithinLimit();
@@ -67,8 +90,23 @@ void LimitedLineEdit::keyPressEvent(QKeyEvent *event)
 
 void LimitedLineEdit::inputMethodEvent(QInputMethodEvent *event)
 {
+    if (narrowsDigits_) {
+        if (const QString narrow = narrowed(event->commitString()); narrow != event->commitString()) {
+            QInputMethodEvent ascii(event->preeditString(), event->attributes());
+            ascii.setCommitString(narrow, event->replacementStart(), event->replacementLength());
+            inputMethodEvent(&ascii);
+            event->setAccepted(ascii.isAccepted());
+            return;
+        }
+    }
     // A Japanese input method commits whole strings; hold them to the same limit as keys.
     if (typingLimit_ > 0 && !event->commitString().isEmpty() && !fits(event->commitString().size())) {
+        if (replacePaddingZero(event->commitString())) {
+            QInputMethodEvent preeditOnly(event->preeditString(), event->attributes());
+            QLineEdit::inputMethodEvent(&preeditOnly);
+            event->accept();
+            return;
+        }
         QInputMethodEvent cut(event->preeditString(), event->attributes());
         const qsizetype room = typingLimit_ - (text().size() - selectedText().size());
         cut.setCommitString(event->commitString().left(std::max<qsizetype>(room, 0)));

@@ -15,6 +15,10 @@ public:
     // of "30": typed at the end of "03", a digit takes the place of the padding zero instead.
     void setReplacesPaddingZero(bool on) { replacesPaddingZero_ = on; }
 
+    // A time box: a Japanese input method types full-width digits (０–９), sign and point, which
+    // the box takes as the same ASCII characters.
+    void setNarrowsDigits(bool on) { narrowsDigits_ = on; }
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -27,4 +31,5 @@ private:
 
     int typingLimit_ = 0; // 0: no limit
     bool replacesPaddingZero_ = false;
+    bool narrowsDigits_ = false;
 };

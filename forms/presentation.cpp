@@ -29,8 +29,11 @@ void Viewer::Check_Mask_Click()
 
 void Viewer::Cmd_Slave_Click()
 {
-    if (!slave_)
+    if (!slave_) {
         slave_ = new Slave;
+        // The run-control keys work from the projector window as from this one.
+        slave_->installEventFilter(this);
+    }
     copyDisplayTo(slave_);
     slave_->show();
 }

@@ -56,16 +56,27 @@ std::optional<Viewer::DisplayedTime> Viewer::displayedTime() const
     return DisplayedTime{toInt16(minutesPart), toInt16(secondsPart)};
 }
 
-void Viewer::setDisplayedTime(qint16 minutes, const QString &seconds)
+std::optional<qint16> Viewer::displayedSeconds() const
 {
-    writeText(Lbl_Time, QString::number(minutes) + QLatin1Char(':') + seconds);
+    if (shownText_.isNull() || Lbl_Time->text() != shownText_)
+        return std::nullopt;
+    return shownSeconds_;
 }
 
-void Viewer::showOverTimeWord()
+void Viewer::setDisplayedTime(qint16 minutes, const QString &seconds, qint16 signedSeconds)
+{
+    shownText_ = QString::number(minutes) + QLatin1Char(':') + seconds;
+    shownSeconds_ = signedSeconds;
+    writeText(Lbl_Time, shownText_);
+}
+
+void Viewer::showOverTimeWord(qint16 signedSeconds)
 {
     setBackColor(Lbl_Time, Palette::kFlashBack);
     setForeColor(Lbl_Time, Palette::kFlashFore);
-    writeText(Lbl_Time, QStringLiteral("超過"));
+    shownText_ = QStringLiteral("超過");
+    shownSeconds_ = signedSeconds;
+    writeText(Lbl_Time, shownText_);
 }
 
 std::pair<QString, QString> Viewer::colorNames() const

@@ -258,16 +258,23 @@ short shiftState(Qt::KeyboardModifiers modifiers)
 bool Viewer::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
-        // Key preview: the window sees every key before the control it is meant for. The key then
-        // travels on to that control exactly once; while it does, this filter stands aside, so
-        // the containers it bubbles up through do not run the shortcut a second time.
+        // Key preview: the window sees every key before the control it is meant for.
         auto *key = static_cast<QKeyEvent *>(event);
         const int code = windowsKeyCode(*key);
-        if (key->isAutoRepeat() && commandForKey(code)) {
-            // A held key (or a presenter's clicker stuck down) acts once, on its first press.
+        if (commandForKey(code)) {
+            // A key that runs a command is used up by it: typed into a box as well it would leave
+            // a text the next Reset refuses, and on a focused button it would press that too. A
+            // held key (or a presenter's clicker stuck down) acts once, on its first press. From
+            // the projector window too: that is where an operator's clicker may send its keys.
+            if (!key->isAutoRepeat())
+                Form_KeyDown(static_cast<short>(code), shiftState(key->modifiers()));
             event->accept();
             return true;
         }
+        if (slave_ && static_cast<QWidget *>(watched)->window() == slave_)
+            return false; // the projector window's own keys (F11, Esc) are its own
+        // Any other key travels on to its control exactly once; while it does, this filter
+        // stands aside, so the containers it bubbles up through do not see it a second time.
         previewingKey_ = true;
         if (code)
             Form_KeyDown(static_cast<short>(code), shiftState(key->modifiers()));

@@ -111,8 +111,11 @@ private:
     std::optional<double> committedSeconds(int bell) const; // nullopt: not committed yet
     void setCommittedSeconds(int bell, qint16 seconds);
     std::optional<DisplayedTime> displayedTime() const; // nullopt: the display is not a time
-    void setDisplayedTime(qint16 minutes, const QString &seconds);
-    void showOverTimeWord();
+    // The display's text says no sign, so the seconds it stands for (negative in over-time) are
+    // kept beside the text it was written as; nullopt once anything else wrote it.
+    std::optional<qint16> displayedSeconds() const;
+    void setDisplayedTime(qint16 minutes, const QString &seconds, qint16 signedSeconds);
+    void showOverTimeWord(qint16 signedSeconds);
     std::pair<QString, QString> colorNames() const; // background, text
     void setColorNames(const QString &back, const QString &fore);
     void showRunState(RunState state);
@@ -153,4 +156,6 @@ private:
     // the steady clock, so that setting the system clock moves nothing that counts.
     qint64 deadlineMs_ = 0;
     QDateTime anchoredEnd_;
+    QString shownText_; // what the program last wrote on the display, and the seconds it meant
+    qint16 shownSeconds_ = 0;
 };

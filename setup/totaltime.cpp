@@ -3,11 +3,13 @@
 #include "engine/textroutines.h"
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
+#include "forms/slave.h"
 #include "forms/spinbutton.h"
 #include "forms/viewer.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <utility>
@@ -73,7 +75,7 @@ void Viewer::Cmd_SetTime_Click()
         return;
     }
 
-    setDisplayedTime(*minutes, secondsText);
+    setDisplayedTime(*minutes, secondsText, static_cast<qint16>(total));
     ClockMinutes = *minutes;
     ClockSeconds = *seconds;
     RemainingSeconds = static_cast<qint16>(total);
@@ -82,6 +84,11 @@ void Viewer::Cmd_SetTime_Click()
     showRunState(RunState::Setup);
     setBackColor(Lbl_Time, Palette::kDisplayBack);
     setForeColor(Lbl_Time, Palette::kDisplayFore);
+    // The projector and the bar show the fresh total at once, not an over-time and a full bar
+    // left from the last talk until the next start.
+    ProgressBar1->setValue(0);
+    if (slave_ && slave_->isVisible())
+        copyDisplayTo(slave_);
 
     // Stop the clock before bell 1 is committed: its message box would otherwise let ticks
     // repaint the display over the time just applied. An armed blink is disarmed too, or it

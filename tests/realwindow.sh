@@ -82,6 +82,73 @@ sleep 2.8
 shot bell
 expect bell "srgb(255,255,0)"
 
+# A Space typed while the minutes box has the focus restarts and leaves the box alone: the Reset
+# after it takes the box without the format message.
+key F9
+click "${minutes[@]}"
+key ctrl+a 5
+key space
+sleep 1.2
+shot space-in-box
+key F9
+sleep 0.5
+if xdotool search --name '^ポディウォッチ$' >/dev/null 2>&1; then
+    echo "FAIL: Reset refused the minutes box after a Space"; fail=1; xdotool key Return
+else echo "ok: a Space in the minutes box only restarts"; fi
+
+# Over-time goes on upwards after a pause: resumed at 0:02 of over-time, the display stays in the
+# alert colours; counted down again, it would reach bell 1 at 0:01 a second later and turn yellow.
+click "${bell1_minutes[@]}"
+key ctrl+a 0
+click "${bell1_seconds[@]}"
+key ctrl+a 1
+click "${minutes[@]}"
+key ctrl+a 0
+click "${seconds[@]}"
+key ctrl+a 0 3
+click "${set_time[@]}"
+click "${minutes[@]}"
+key F1
+sleep 4.9
+key F7
+shot overtime-paused
+sleep 1
+key F1
+counted_on=yes
+for i in 1 2 3 4 5 6; do
+    sleep 0.4
+    shot "overtime-resumed-$i"
+    [ "$(display_colour "overtime-resumed-$i")" = "srgb(255,0,0)" ] || counted_on=""
+done
+if [ -n "$counted_on" ]; then echo "ok: over-time counted on upwards after the pause"
+else echo "FAIL: after resuming in over-time the display left the alert colours"; fail=1; fi
+
+# The run keys from the projector window: F1 starts, F7 pauses, with the projector focused.
+click "${minutes[@]}"
+key ctrl+a 5
+key F9
+click "${slave[@]}"
+projector=""
+for _ in $(seq 300); do
+    projector=$(xdotool search --name 'Podium Watch \(QOR\)' 2>/dev/null | head -n 1 || true)
+    [ -n "$projector" ] && break
+    sleep 0.1
+done
+xdotool windowfocus --sync "$projector"
+key F1
+sleep 1.2
+shot projector-run-1
+sleep 1.2
+shot projector-run-2
+key F7
+shot projector-paused-1
+sleep 1.5
+shot projector-paused-2
+if same_display projector-run-1 projector-run-2; then echo "FAIL: F1 from the projector did not start"; fail=1
+else echo "ok: F1 from the projector starts"; fi
+if same_display projector-paused-1 projector-paused-2; then echo "ok: F7 from the projector pauses"
+else echo "FAIL: F7 from the projector did not pause"; fail=1; fi
+
 grep -v -E 'XDG_RUNTIME_DIR|PulseAudio|pa_context' "$out/program.log" || true
 echo "screenshots in $out"
 exit $fail

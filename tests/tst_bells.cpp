@@ -3,6 +3,7 @@
 #include "rig.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QWindow>
 
 namespace {
@@ -53,6 +54,8 @@ private slots:
     void bellFiresAtItsSecond();
     void totalTimeBoxesOnFocusLoss();
     void totalTimeSpins();
+    void fullWidthDigitsFromAnInputMethod_data();
+    void fullWidthDigitsFromAnInputMethod();
 };
 
 void BellsTest::typingSecondsKeystrokeByKeystroke_data()
@@ -381,6 +384,46 @@ void BellsTest::totalTimeSpins()
     QCOMPARE(rig.box("Txt_Time_Sec")->text(), QStringLiteral("00"));
     // Stepping never applies: the display waits for 表示セット.
     QCOMPARE(rig.display(), QStringLiteral("--:--"));
+}
+
+void BellsTest::fullWidthDigitsFromAnInputMethod_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("replaceAll"); // else typed at the end
+    QTest::addColumn<QString>("committed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("total minutes") << "Txt_Time_Min" << true << "１２"
+                                   << "12";
+    QTest::newRow("total seconds") << "Txt_Time_Sec" << true << "４５"
+                                   << "45";
+    QTest::newRow("a negative bell minute") << "Txt_Bell_1_Min" << true << "－１"
+                                            << "-1";
+    QTest::newRow("bell seconds, formatted") << "Txt_Bell_2_Sec" << true << "７"
+                                             << "07";
+    QTest::newRow("bell seconds, after the padding zero") << "Txt_Bell_3_Sec" << false << "０"
+                                                          << "30";
+}
+
+void BellsTest::fullWidthDigitsFromAnInputMethod()
+{
+    QFETCH(QString, box);
+    QFETCH(bool, replaceAll);
+    QFETCH(QString, committed);
+    QFETCH(QString, text);
+    TypingRig rig;
+    QVERIFY(rig.show());
+    rig.box("Txt_Bell_3_Sec")->setText("3");
+    QLineEdit *target = rig.box(qPrintable(box));
+    QVERIFY(focusOn(target));
+    if (replaceAll)
+        target->selectAll();
+    else
+        target->end(false);
+    // A Japanese input method hands over what was typed as one committed string.
+    QInputMethodEvent typed;
+    typed.setCommitString(committed);
+    QCoreApplication::sendEvent(target, &typed);
+    QCOMPARE(target->text(), text);
 }
 
 QTEST_MAIN(BellsTest)

@@ -45,7 +45,9 @@ private slots:
     void restartFromPauseUsesTheFullTime();
     void startRefusesADisplayThatIsNotATime_data();
     void startRefusesADisplayThatIsNotATime();
-    void startFromOverTimeMagnitude();
+    void overTimeSurvivesAPause_data();
+    void overTimeSurvivesAPause();
+    void applyShowsEverywhereAtOnce();
     void resetDisarmsAnArmedBlink();
     void pauseLeavesAnArmedBlink();
     void imageButtonsPressTheRunButtons();
@@ -449,17 +451,18 @@ void CountdownTest::progressBar()
     rig.seconds(3);
     QCOMPARE(bar->value(), 100);
 
-    // A total of 0 moves nothing.
+    // Applying a total empties the bar; a total of 0 then moves nothing.
     rig.setTotal("0", "10");
+    QCOMPARE(bar->value(), 0);
     rig.label("Lbl_Time_Second")->setText("0");
     rig.start();
     rig.seconds(5);
     QCOMPARE(rig.display(), QStringLiteral("0:05"));
-    QCOMPARE(bar->value(), 100);
+    QCOMPARE(bar->value(), 0);
     // A remaining time beyond the total is not shown either.
     rig.label("Lbl_Time_Second")->setText("2");
     rig.tick();
-    QCOMPARE(bar->value(), 100);
+    QCOMPARE(bar->value(), 0);
 }
 
 void CountdownTest::windowBackgroundFollowsTheMask()
@@ -590,18 +593,51 @@ void CountdownTest::startRefusesADisplayThatIsNotATime()
     QVERIFY(!rig.viewer.EndTime.isValid());
 }
 
-void CountdownTest::startFromOverTimeMagnitude()
+void CountdownTest::overTimeSurvivesAPause_data()
+{
+    QTest::addColumn<int>("pausedAt");  // seconds of over-time
+    QTest::addColumn<QString>("shown"); // the display while paused
+    QTest::newRow("at 0:10") << 10 << "0:10";
+    QTest::newRow("on the half minute") << 30 << "超過";
+}
+
+void CountdownTest::overTimeSurvivesAPause()
+{
+    QFETCH(int, pausedAt);
+    QFETCH(QString, shown);
+    Rig rig;
+    rig.setTotal("0", "05");
+    rig.start();
+    rig.seconds(5 + pausedAt);
+    rig.button("Cmd_Pause")->click();
+    QCOMPARE(rig.display(), shown);
+    const QString alarm = rig.box("Txt_Alerm_Files")->text();
+    const qsizetype alarms = rig.platform.played.count(alarm);
+    rig.start();
+    QVERIFY(rig.platform.messages.empty());
+    rig.second();
+    // Upwards from where it stood, in the alert colours, with no second zero alarm.
+    QCOMPARE(rig.display(), QStringLiteral("0:%1").arg(pausedAt + 1));
+    QCOMPARE(rig.displayBack(), kRed);
+    QCOMPARE(rig.displayFore(), kWhite);
+    QCOMPARE(rig.platform.played.count(alarm), alarms);
+}
+
+void CountdownTest::applyShowsEverywhereAtOnce()
 {
     Rig rig;
-    rig.setTotal("0", "00");
+    rig.setTotal("0", "02");
+    rig.button("Cmd_Slave")->click();
     rig.start();
-    rig.seconds(10);
+    rig.seconds(4);
+    QCOMPARE(rig.viewer.slave()->timeLabel()->text(), QStringLiteral("0:02"));
     rig.button("Cmd_Pause")->click();
-    QCOMPARE(rig.display(), QStringLiteral("0:10"));
-    rig.start();
-    rig.second();
-    // No sign on the display: it runs down again from 0:10.
-    QCOMPARE(rig.display(), QStringLiteral("0:09"));
+    rig.setTotal("10", "00");
+    const QLabel *copy = rig.viewer.slave()->timeLabel();
+    QCOMPARE(copy->text(), QStringLiteral("10:00"));
+    QCOMPARE(copy->palette().color(QPalette::WindowText), kGreen);
+    QCOMPARE(rig.viewer.slave()->palette().color(QPalette::Window), kBlack);
+    QCOMPARE(ctl<QProgressBar>(rig.viewer, "ProgressBar1")->value(), 0);
 }
 
 void CountdownTest::resetDisarmsAnArmedBlink()

@@ -1,9 +1,12 @@
 // The real open-file dialog of the platform: where it starts, what it offers, and what it gives
 // back for a typed name.
 
+#include "app/language.h"
 #include "platform/qtplatform.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -26,6 +29,7 @@ class FileDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void startsAtTheRowsPathAndAcceptsANewName();
     void cancelIsReported();
 
@@ -54,6 +58,11 @@ private:
     }
 };
 
+void FileDialogTest::initTestCase()
+{
+    QVERIFY2(useJapaneseQtTexts(), "Qt's Japanese translation is not installed");
+}
+
 void FileDialogTest::startsAtTheRowsPathAndAcceptsANewName()
 {
     QTemporaryDir folder;
@@ -64,13 +73,19 @@ void FileDialogTest::startsAtTheRowsPathAndAcceptsANewName()
 
     QtPlatform platform;
     QString directory, typed, suffix;
-    QStringList filters;
+    QStringList filters, captions;
     bool existingOnly = true;
     const auto shown = whenShown([&](QFileDialog *dialog) {
         directory = dialog->directory().absolutePath();
         filters = dialog->nameFilters();
         suffix = dialog->defaultSuffix();
         existingOnly = dialog->fileMode() == QFileDialog::ExistingFile;
+        for (const QWidget *widget : dialog->findChildren<QWidget *>()) {
+            if (auto *button = qobject_cast<const QAbstractButton *>(widget))
+                captions << button->text();
+            else if (auto *label = qobject_cast<const QLabel *>(widget))
+                captions << label->text();
+        }
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (!name)
             return false;
@@ -95,6 +110,12 @@ void FileDialogTest::startsAtTheRowsPathAndAcceptsANewName()
     QCOMPARE(filters, QStringList{QStringLiteral("WAVファイル (*.wav)")});
     QCOMPARE(suffix, QStringLiteral("wav"));
     QVERIFY(!existingOnly);
+    // Qt's own texts in Japanese, as the rest of the program.
+    for (const char16_t *wanted : {u"開く", u"キャンセル", u"ファイル名"}) {
+        const QString text = QString::fromUtf16(wanted);
+        QVERIFY2(std::any_of(captions.cbegin(), captions.cend(), [&](const QString &c) { return c.contains(text); }),
+                 qPrintable(captions.join(u'|')));
+    }
     QVERIFY(chosen.has_value());
     QCOMPARE(*chosen, QDir::toNativeSeparators(folder.filePath(QStringLiteral("new bell.wav"))));
 }

@@ -1,5 +1,5 @@
-// The shortcut keys, seen by the main window before the control that has the focus, and still
-// delivered to that control afterwards.
+// The shortcut keys, seen by the main window before the control that has the focus: a key that runs
+// a command is used up by it, every other key reaches the control.
 
 #include "rig.h"
 
@@ -13,8 +13,10 @@ class KeysTest : public QObject {
 private slots:
     void shortcutTable_data();
     void shortcutTable();
-    void keypadDigitReachesTheEntryBoxToo();
-    void spaceOnAFocusedButtonAlsoPressesIt();
+    void commandKeysAreUsedUp_data();
+    void commandKeysAreUsedUp();
+    void otherKeysReachTheirControl_data();
+    void otherKeysReachTheirControl();
     void eachKeyRunsItsCommandOnce();
     void startWhileRunningLosesNothing();
     void heldKeyActsOnce();
@@ -108,37 +110,95 @@ void KeysTest::shortcutTable()
         QCOMPARE(rig.viewer.EndTime, rig.platform.clock.addSecs(display == "5:00" ? 300 : 297));
 }
 
-void KeysTest::keypadDigitReachesTheEntryBoxToo()
+namespace {
+
+// What a key could change in the control it lands in.
+QString stateOf(QWidget *control)
 {
+    if (auto *box = qobject_cast<QLineEdit *>(control))
+        return box->text();
+    if (auto *button = qobject_cast<QAbstractButton *>(control))
+        return button->isChecked() ? QStringLiteral("ticked") : QStringLiteral("not ticked");
+    return {};
+}
+
+} // namespace
+
+void KeysTest::commandKeysAreUsedUp_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("state"); // the state line afterwards
+    const QString running = QStringLiteral("動作状態：進行中");
+    const int keypad = Qt::KeypadModifier;
+    QTest::newRow("Num 1 in bell 1's seconds") << "Txt_Bell_1_Sec" << int{Qt::Key_1} << keypad << running;
+    QTest::newRow("Space in the total's minutes") << "Txt_Time_Min" << int{Qt::Key_Space} << 0 << running;
+    QTest::newRow("Space on 表示セット") << "Cmd_SetTime" << int{Qt::Key_Space} << 0 << running;
+    QTest::newRow("Space on ベルを鳴らす") << "Check_Bell1_Ringer" << int{Qt::Key_Space} << 0 << running;
+    QTest::newRow("Space on 画面マスク") << "Check_Mask" << int{Qt::Key_Space} << 0 << running;
+    QTest::newRow("Num 7 in bell 2's minutes")
+        << "Txt_Bell_2_Min" << int{Qt::Key_7} << keypad << QStringLiteral("動作状態：一時停止中");
+    QTest::newRow("F9 on Pause") << "Cmd_Pause" << int{Qt::Key_F9} << 0 << QStringLiteral("動作状態：セットアップ中");
+}
+
+void KeysTest::commandKeysAreUsedUp()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, state);
+    Rig rig;
+    QVERIFY(prepare(rig));
+    rig.box("Txt_Bell_1_Sec")->setText("07");
+    rig.box("Txt_Time_Min")->setText("10");
+    QWidget *target = ctl<QWidget>(rig.viewer, focus);
+    QVERIFY(focusOn(target));
+    if (auto *box = qobject_cast<QLineEdit *>(target))
+        box->end(false);
+    const QString before = stateOf(target);
+    const QString committed = rig.label("Lbl_Bell1_Second")->text();
+
+    QTest::keyClick(rig.viewer.windowHandle(), static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(rig.label("Lbl_Phase")->text(), state);
+    QCOMPARE(stateOf(target), before);
+    QCOMPARE(rig.label("Lbl_Bell1_Second")->text(), committed);
+}
+
+void KeysTest::otherKeysReachTheirControl_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("text");      // the minutes box afterwards
+    QTest::addColumn<QString>("focusAfter");
+    const int keypad = Qt::KeypadModifier;
+    QTest::newRow("top-row 1") << int{Qt::Key_1} << 0 << "1"
+                               << "Txt_Time_Min";
+    QTest::newRow("top-row 7") << int{Qt::Key_7} << 0 << "7"
+                               << "Txt_Time_Min";
+    for (int digit : {0, 2, 3, 4, 6, 8})
+        QTest::addRow("Num %d", digit) << Qt::Key_0 + digit << keypad << QString::number(digit) << "Txt_Time_Min";
+    QTest::newRow("a letter") << int{Qt::Key_A} << 0 << "a"
+                              << "Txt_Time_Min";
+    QTest::newRow("Tab") << int{Qt::Key_Tab} << 0 << "5"
+                         << "Cmd_SetTime_1touch_0";
+}
+
+void KeysTest::otherKeysReachTheirControl()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, text);
+    QFETCH(QString, focusAfter);
     Rig rig;
     QVERIFY(prepare(rig));
     QLineEdit *minutes = rig.box("Txt_Time_Min");
     QVERIFY(focusOn(minutes));
     minutes->selectAll();
-    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_7, Qt::KeypadModifier);
-    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
-    QCOMPARE(minutes->text(), QStringLiteral("7"));
-    // Num 1 starts again and types its digit.
-    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_1, Qt::KeypadModifier);
+    QTest::keyClick(rig.viewer.windowHandle(), static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(minutes->text(), text);
+    QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
     QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：進行中"));
-    QCOMPARE(minutes->text(), QStringLiteral("71"));
-    // The same when the key is sent to the box itself rather than to the window.
-    QTest::keyClick(minutes, Qt::Key_9, Qt::KeypadModifier);
-    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：セットアップ中"));
-    QCOMPARE(minutes->text(), QStringLiteral("719"));
-    QCOMPARE(rig.display(), QStringLiteral("71:00")); // reset read the box before the digit arrived
-}
-
-void KeysTest::spaceOnAFocusedButtonAlsoPressesIt()
-{
-    Rig rig;
-    QVERIFY(prepare(rig));
-    QAbstractButton *pause = rig.button("Cmd_Pause");
-    QVERIFY(focusOn(pause));
-    QTest::keyClick(rig.viewer.windowHandle(), Qt::Key_Space);
-    // Restart ran first, then the focused Pause button took the space bar as a press.
-    QCOMPARE(rig.display(), QStringLiteral("5:00"));
-    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：一時停止中"));
 }
 
 void KeysTest::eachKeyRunsItsCommandOnce()
