@@ -16,7 +16,7 @@ SessionBusKnock knockOnSessionBus(const QByteArray &address, int timeoutMs);
 
 // Qt connects to the session bus without a time limit: the accessibility bridge when the first text
 // is shown, the screen keep-awake when the clock first starts. A bus that takes the connection and
-// never answers would freeze the program there, and again at exit. Called before
-// the application object exists: if the session bus stays silent for two seconds, this process
-// goes on without one, and says so on standard error.
+// never answers would freeze the program there, and again at exit. Called before the application
+// object exists: if the session bus stays silent for two seconds, this process goes on without
+// one, and says so on standard error.
 void avoidSilentSessionBus();
