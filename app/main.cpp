@@ -2,6 +2,7 @@
 #include "forms/inventory.h"
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
+#include "platform/sessionbus.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -43,6 +44,9 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // Before Qt or the platform plugin can reach for the session bus: one that never answers
+    // would otherwise hold up the first window, the clock's start and the exit.
+    avoidSilentSessionBus();
     QApplication app(argc, argv);
     // Fusion paints buttons in their palette colours on every desktop, as the design asks.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

@@ -48,8 +48,10 @@ void DisplayAwake::settle()
                                     : ES_CONTINUOUS);
 #endif
 #ifdef PODIUMWATCH_HAVE_DBUS
-    if (pending_)
-        return; // settled again when the answer comes
+    if (pending_ || wanted_ == (cookie_ != 0))
+        return; // settled again when the answer comes, or nothing to change
+    // The bus is looked up only when there is something to ask of it: a program whose clock never
+    // ran does not reach for it, not even at exit.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
