@@ -67,7 +67,10 @@ void Viewer::setDisplayedTime(qint16 minutes, const QString &seconds, qint16 sig
 {
     shownText_ = QString::number(minutes) + QLatin1Char(':') + seconds;
     shownSeconds_ = signedSeconds;
-    writeText(Lbl_Time, shownText_);
+    if (Lbl_Time->text() != shownText_) {
+        Lbl_Time->setText(shownText_);
+        emit shownChanged();
+    }
 }
 
 void Viewer::showOverTimeWord(qint16 signedSeconds)
@@ -76,7 +79,10 @@ void Viewer::showOverTimeWord(qint16 signedSeconds)
     setForeColor(Lbl_Time, Palette::kFlashFore);
     shownText_ = QStringLiteral("超過");
     shownSeconds_ = signedSeconds;
-    writeText(Lbl_Time, shownText_);
+    if (Lbl_Time->text() != shownText_) {
+        Lbl_Time->setText(shownText_);
+        emit shownChanged();
+    }
 }
 
 std::pair<QString, QString> Viewer::colorNames() const
@@ -90,12 +96,35 @@ void Viewer::setColorNames(const QString &back, const QString &fore)
     writeText(Txt_ForeColor, fore);
 }
 
+namespace {
+
+const QString &runStateLine(int state)
+{
+    static const QString lines[] = {QStringLiteral("動作状態：セットアップ中"), QStringLiteral("動作状態：進行中"),
+                                    QStringLiteral("動作状態：一時停止中")};
+    return lines[state];
+}
+
+} // namespace
+
 void Viewer::showRunState(RunState state)
 {
-    static const QString lines[] = {QStringLiteral("動作状態：セットアップ中"),
-                                    QStringLiteral("動作状態：進行中"),
-                                    QStringLiteral("動作状態：一時停止中")};
-    writeText(Lbl_Phase, lines[static_cast<int>(state)]);
+    if (Lbl_Phase->text() == runStateLine(static_cast<int>(state)))
+        return;
+    Lbl_Phase->setText(runStateLine(static_cast<int>(state)));
+    emit shownChanged();
+}
+
+Viewer::Shown Viewer::shown() const
+{
+    Shown now{Lbl_Time->text(), backColor(Lbl_Time), foreColor(Lbl_Time), Shown::State::Setup, std::nullopt};
+    if (Lbl_Phase->text() == runStateLine(static_cast<int>(RunState::Running)))
+        now.state = Shown::State::Running;
+    else if (Lbl_Phase->text() == runStateLine(static_cast<int>(RunState::Paused)))
+        now.state = Shown::State::Paused;
+    if (const std::optional<qint16> seconds = displayedSeconds())
+        now.remaining = *seconds;
+    return now;
 }
 
 void Viewer::showEndTime(const QDateTime &end)

@@ -257,6 +257,10 @@ short shiftState(Qt::KeyboardModifiers modifiers)
 
 bool Viewer::eventFilter(QObject *watched, QEvent *event)
 {
+    // Colours come from the tick, the blink, a bell, an apply: the display's own change event
+    // catches them all.
+    if (watched == Lbl_Time && event->type() == QEvent::PaletteChange)
+        emit shownChanged();
     if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
         // Key preview: the window sees every key before the control it is meant for.
         auto *key = static_cast<QKeyEvent *>(event);

@@ -2,6 +2,7 @@
 
 #include "forms/viewercontrols.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
@@ -28,6 +29,15 @@ public:
     // The secondary window, or nullptr while none exists.
     Slave *slave() const;
 
+    // What the big display shows, for other screens to show the same (the remote view).
+    struct Shown {
+        QString text;
+        QColor background, foreground;
+        enum class State { Setup, Running, Paused } state = State::Setup;
+        std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
+    };
+    Shown shown() const;
+
     // The caption of every message box.
     static QString programTitle();
     // Ends the titles of both windows.
@@ -40,6 +50,10 @@ public:
     qint16 RemainingSeconds = 0;
     qint16 ClockMinutes = 0;
     qint16 ClockSeconds = 0;
+
+signals:
+    // The big display's text or colours, or the run state, have changed.
+    void shownChanged();
 
 public slots:
     // Start-up and shutdown (app/)
