@@ -32,5 +32,5 @@ void Viewer::Cmd_Slave_Click()
     if (!slave_)
         slave_ = new Slave;
     copyDisplayTo(slave_);
-    slave_->show();
+    slave_->present(screen());
 }
