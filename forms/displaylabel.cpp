@@ -82,12 +82,12 @@ const QFont &DisplayLabel::drawnFont(const QString &shown, const QSizeF &box)
     return fitted_;
 }
 
-void DisplayLabel::setFillsBox(bool fills)
+void DisplayLabel::fillArea(const QRect &area)
 {
-    if (fills == fillsBox_)
-        return;
-    fillsBox_ = fills;
-    update();
+    fillArea_ = area;
+    // A pixel more on each side for the antialiased edge.
+    const QRect ink = placement(text(), area).ink.toAlignedRect().adjusted(-1, -1, 1, 1) & area;
+    setGeometry(ink.isEmpty() ? QRect(area.topLeft(), QSize(1, 1)) : ink);
 }
 
 void DisplayLabel::forgetOtherFont()
@@ -162,22 +162,23 @@ const DisplayLabel::Placement &DisplayLabel::placement(const QString &shown, con
     if (!ink.isEmpty() && !room.isEmpty()) {
         placed_.scale = std::min(room.width() / ink.width(), room.height() / ink.height());
         placed_.origin = room.center() - ink.center() * placed_.scale;
+        placed_.ink = QRectF(placed_.origin + ink.topLeft() * placed_.scale, ink.size() * placed_.scale);
     }
     placedPattern_ = pattern;
     placedBox_ = box;
     return placed_;
 }
 
-void DisplayLabel::paintFilled(const QString &shown, const QRectF &box)
+void DisplayLabel::paintFilled(const QString &shown)
 {
-    const Placement place = placement(shown, box);
+    const Placement place = placement(shown, fillArea_);
     if (place.scale <= 0)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(QPalette::WindowText));
-    painter.translate(place.origin);
+    painter.translate(place.origin - pos());
     painter.scale(place.scale, place.scale);
     const QTransform base = painter.transform();
     qreal x = 0;
@@ -194,8 +195,8 @@ void DisplayLabel::paintEvent(QPaintEvent *)
 {
     const QRectF box = contentsRect();
     const QString shown = text();
-    if (fillsBox_) {
-        paintFilled(shown, box);
+    if (fillArea_.isValid()) {
+        paintFilled(shown);
         return;
     }
     const QFont &font = drawnFont(shown, box.size());

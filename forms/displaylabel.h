@@ -10,15 +10,18 @@
 // not fit the box, so "546:08" and "超過" are never clipped. Every digit takes the width of the
 // widest one, so the display does not shift sideways as the seconds change.
 //
-// On the projector the label fills its box instead: the ink of the text (not its line height or
-// advance) is scaled to the box, less a margin on every side, whatever the text.
+// On the projector the label fills an area of its parent instead: the ink of the text (not its
+// line height or advance) is scaled to the area, less a margin on every side, whatever the text.
 class DisplayLabel : public ClickLabel {
     Q_OBJECT
 public:
     using ClickLabel::ClickLabel;
 
-    void setFillsBox(bool fills);
-    bool fillsBox() const { return fillsBox_; }
+    // Fills `area` (in the parent's coordinates) from now on, and takes as its own geometry only
+    // the part of it the text's ink needs, so that a new second repaints no more than that. The
+    // parent calls it again when the area changes and when the label's text has changed (the
+    // label then asks its parent for a layout).
+    void fillArea(const QRect &area);
 
     // The font the text is drawn in within a box of the given size.
     static QFont fittedFont(const QFont &font, const QString &text, const QSizeF &box);
@@ -37,10 +40,11 @@ private:
     struct Placement {
         qreal scale = 0;
         QPointF origin;
+        QRectF ink; // where the ink of any text of the pattern may go
     };
 
     const QFont &drawnFont(const QString &shown, const QSizeF &box);
-    void paintFilled(const QString &shown, const QRectF &box);
+    void paintFilled(const QString &shown);
     void forgetOtherFont();
     const Glyph &glyph(QChar c);
     qreal cellWidth(QChar c);
@@ -51,7 +55,7 @@ private:
     QFont fitSource_;
     QFont fitted_;
 
-    bool fillsBox_ = false;
+    QRect fillArea_;
     QFont glyphFont_;
     QHash<char16_t, Glyph> glyphs_;
     qreal digitCell_ = 0;

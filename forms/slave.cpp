@@ -60,7 +60,6 @@ Slave::Slave() : QWidget(nullptr)
     time_ =
         qobject_cast<DisplayLabel *>(buildControls(this, slaveInventory()).value(QStringLiteral("Lbl_Time")));
     time_->setFont(projectorFont(time_->font()));
-    time_->setFillsBox(true);
     resize(twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight));
     // A projector unplugged under a full-screen window must not take the window with it.
     connect(qApp, &QGuiApplication::screenRemoved, this,
@@ -88,11 +87,20 @@ QLabel *Slave::timeLabel() const
     return time_;
 }
 
+bool Slave::event(QEvent *event)
+{
+    // A new text asks for a layout: a new pattern ("9:59" to "10:00", "超過") needs another place.
+    // Showing again lays out too, for the texts written while hidden.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+        time_->fillArea(rect());
+    return QWidget::event(event);
+}
+
 void Slave::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // The whole window is the display: the label fits the text's ink to it.
-    time_->setGeometry(rect());
+    // The whole window is the display.
+    time_->fillArea(rect());
 }
 
 void Slave::present(const QScreen *operatorScreen)

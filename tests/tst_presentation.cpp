@@ -58,6 +58,7 @@ QRect inkBounds(const QImage &image, QRgb background)
 QImage projected(Slave &slave, const QString &text)
 {
     slave.timeLabel()->setText(text);
+    QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest); // the event loop's next turn
     return slave.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -84,6 +85,7 @@ private slots:
     void projectorInkFillsTheWindow_data();
     void projectorInkFillsTheWindow();
     void projectorDigitsKeepTheirPlace();
+    void projectorShowsNoStaleInk();
     void slaveNoLargerThanTheDesktop();
     void mainDisplayFitsTheWidestText();
     void slaveLandsOnARemainingScreen();
@@ -378,6 +380,27 @@ void PresentationTest::projectorDigitsKeepTheirPlace()
     const QImage narrow = projected(slave, QStringLiteral("11:11")).copy(colon);
     QVERIFY(inkBounds(wide, slave.palette().color(QPalette::Window).rgb()).height() > 100);
     QCOMPARE(narrow, wide);
+}
+
+void PresentationTest::projectorShowsNoStaleInk()
+{
+    // A new second repaints only the label, which takes no more than its text's ink: after each
+    // change, what the window shows is what a window opened on that text shows.
+    Slave slave;
+    slave.show();
+    slave.resize(1600, 900);
+    QVERIFY(QTest::qWaitForWindowExposed(&slave, kPatienceMs));
+    for (const char *text : {"9:59", "10:00", "超過", "10:01", "--:--", "546:07", "5:00"}) {
+        slave.timeLabel()->setText(QString::fromUtf8(text));
+        Slave opened;
+        opened.timeLabel()->setText(QString::fromUtf8(text));
+        opened.show();
+        opened.resize(slave.size());
+        const QImage expected = opened.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            slave.screen()->grabWindow(slave.winId()).toImage().convertToFormat(QImage::Format_RGB32),
+            expected, kPatienceMs);
+    }
 }
 
 void PresentationTest::slaveNoLargerThanTheDesktop()
