@@ -4,6 +4,17 @@
 
 namespace {
 
+// The projector draws outlines taken at this size and scaled: outlines scale exactly, so one font
+// engine serves every window size, and a window dragged larger loads no new ones.
+constexpr int kReferencePixels = 1000;
+// The share of the box's width and of its height kept clear on each side of the ink.
+constexpr qreal kMarginShare = 0.04;
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
 qreal digitWidth(const QFontMetricsF &metrics)
 {
     qreal widest = 0;
@@ -71,10 +82,123 @@ const QFont &DisplayLabel::drawnFont(const QString &shown, const QSizeF &box)
     return fitted_;
 }
 
+void DisplayLabel::fillArea(const QRect &area)
+{
+    fillArea_ = area;
+    // A pixel more on each side for the antialiased edge.
+    const QRect ink = placement(text(), area).ink.toAlignedRect().adjusted(-1, -1, 1, 1) & area;
+    setGeometry(ink.isEmpty() ? QRect(area.topLeft(), QSize(1, 1)) : ink);
+}
+
+void DisplayLabel::forgetOtherFont()
+{
+    if (font() == glyphFont_)
+        return;
+    glyphFont_ = font();
+    glyphs_.clear();
+    digitCell_ = 0;
+    placedPattern_.clear();
+}
+
+const DisplayLabel::Glyph &DisplayLabel::glyph(QChar c)
+{
+    auto found = glyphs_.constFind(c.unicode());
+    if (found == glyphs_.cend()) {
+        QFont reference = glyphFont_;
+        reference.setPixelSize(kReferencePixels);
+        Glyph made;
+        made.outline.addText(0, 0, reference, QString(c));
+        made.advance = QFontMetricsF(reference).horizontalAdvance(c);
+        found = glyphs_.insert(c.unicode(), made);
+    }
+    return *found;
+}
+
+qreal DisplayLabel::cellWidth(QChar c)
+{
+    if (!isDigit(c))
+        return glyph(c).advance;
+    if (digitCell_ == 0) {
+        // Each digit is centred in a cell as wide as the widest; a place for a digit holds the ink
+        // any of the ten would leave there, so no time the clock can show leaves the box.
+        for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+            digitCell_ = std::max(digitCell_, glyph(digit).advance);
+        digitInk_ = QRectF();
+        for (char16_t digit = u'0'; digit <= u'9'; ++digit) {
+            const Glyph &g = glyph(digit);
+            digitInk_ |= g.outline.boundingRect().translated((digitCell_ - g.advance) / 2, 0);
+        }
+    }
+    return digitCell_;
+}
+
+const DisplayLabel::Placement &DisplayLabel::placement(const QString &shown, const QRectF &box)
+{
+    // Placed again only when the text's pattern, the font or the box changes: from one second to
+    // the next the digits keep their size and place.
+    QString pattern = shown;
+    for (QChar &c : pattern) {
+        if (isDigit(c))
+            c = u'0';
+    }
+    forgetOtherFont();
+    if (pattern == placedPattern_ && box == placedBox_)
+        return placed_;
+    QRectF ink;
+    qreal x = 0;
+    for (QChar c : pattern) {
+        const qreal cell = cellWidth(c);
+        const Glyph &g = glyph(c);
+        const QRectF own =
+            isDigit(c) ? digitInk_ : g.outline.boundingRect().translated((cell - g.advance) / 2, 0);
+        if (!own.isEmpty())
+            ink |= own.translated(x, 0);
+        x += cell;
+    }
+    const QRectF room = box.marginsRemoved(QMarginsF(
+        std::max<qreal>(2, box.width() * kMarginShare), std::max<qreal>(2, box.height() * kMarginShare),
+        std::max<qreal>(2, box.width() * kMarginShare), std::max<qreal>(2, box.height() * kMarginShare)));
+    placed_ = {};
+    if (!ink.isEmpty() && !room.isEmpty()) {
+        placed_.scale = std::min(room.width() / ink.width(), room.height() / ink.height());
+        placed_.origin = room.center() - ink.center() * placed_.scale;
+        placed_.ink = QRectF(placed_.origin + ink.topLeft() * placed_.scale, ink.size() * placed_.scale);
+    }
+    placedPattern_ = pattern;
+    placedBox_ = box;
+    return placed_;
+}
+
+void DisplayLabel::paintFilled(const QString &shown)
+{
+    const Placement place = placement(shown, fillArea_);
+    if (place.scale <= 0)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::WindowText));
+    painter.translate(place.origin - pos());
+    painter.scale(place.scale, place.scale);
+    const QTransform base = painter.transform();
+    qreal x = 0;
+    for (QChar c : shown) {
+        const qreal cell = cellWidth(c);
+        const Glyph &g = glyph(c);
+        painter.setTransform(QTransform::fromTranslate(x + (cell - g.advance) / 2, 0) * base);
+        painter.drawPath(g.outline);
+        x += cell;
+    }
+}
+
 void DisplayLabel::paintEvent(QPaintEvent *)
 {
     const QRectF box = contentsRect();
     const QString shown = text();
+    if (fillArea_.isValid()) {
+        paintFilled(shown);
+        return;
+    }
     const QFont &font = drawnFont(shown, box.size());
     const QFontMetricsF metrics(font);
     const qreal digit = digitWidth(metrics);

@@ -35,5 +35,5 @@ void Viewer::Cmd_Slave_Click()
         slave_->installEventFilter(this);
     }
     copyDisplayTo(slave_);
-    slave_->show();
+    slave_->present(screen());
 }

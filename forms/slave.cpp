@@ -1,9 +1,11 @@
 #include "forms/slave.h"
 
 #include "forms/colors.h"
+#include "forms/displaylabel.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,10 +15,37 @@
 
 namespace {
 
-// The design: a 14400 x 10428 twip window with the label at 54, 2808, 14292 x 4812, in 240 points.
-constexpr qreal kDesignWidth = 14400, kDesignHeight = 10428;
-constexpr qreal kLabelLeft = 54, kLabelTop = 2808, kLabelWidth = 14292, kLabelHeight = 4812;
-constexpr qreal kDesignPoints = 240;
+// The design: a 14400 x 10428 twip window.
+constexpr int kDesignWidth = 14400, kDesignHeight = 10428;
+
+// Read from across a hall: a bold face whose digits share one width and whose zero has no slash
+// (the gothic face's zero is slashed, and its bold is only synthesised for small sizes). Kanji
+// ("超過") still come from the gothic face. One walk through the installed fonts, when the window
+// is opened.
+QFont projectorFont(const QFont &designed)
+{
+    const QStringList installed = QFontDatabase::families();
+    const QStringList latin = {QStringLiteral("DejaVu Sans"), QStringLiteral("Arial"),
+                               QStringLiteral("Helvetica")};
+    QFont font = designed;
+    font.setFamilies(firstInstalledFamily(latin, installed) +
+                     firstInstalledFamily(gothicFamilies(), installed));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    return font;
+}
+
+// The screen the projector window opens on: the first that is not the operator's.
+QScreen *otherScreen(const QScreen *operatorScreen)
+{
+    if (!operatorScreen)
+        operatorScreen = QGuiApplication::primaryScreen();
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (screen != operatorScreen)
+            return screen;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -28,8 +57,10 @@ Slave::Slave() : QWidget(nullptr)
     setWindowTitle(QStringLiteral("Podium Watch (QOR)") + Viewer::tagLine());
     setAutoFillBackground(true);
     setBackColor(this, Qt::black);
-    time_ = qobject_cast<QLabel *>(buildControls(this, slaveInventory()).value(QStringLiteral("Lbl_Time")));
-    resize(twipsToPixels(static_cast<int>(kDesignWidth)), twipsToPixels(static_cast<int>(kDesignHeight)));
+    time_ =
+        qobject_cast<DisplayLabel *>(buildControls(this, slaveInventory()).value(QStringLiteral("Lbl_Time")));
+    time_->setFont(projectorFont(time_->font()));
+    resize(twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight));
     // A projector unplugged under a full-screen window must not take the window with it.
     connect(qApp, &QGuiApplication::screenRemoved, this,
             [this] { QTimer::singleShot(0, this, &Slave::keepOnScreen); });
@@ -51,26 +82,55 @@ void Slave::fitWithinDesktop()
         setMaximumSize(desktop.size());
 }
 
+QLabel *Slave::timeLabel() const
+{
+    return time_;
+}
+
+bool Slave::event(QEvent *event)
+{
+    // A new text asks for a layout: a new pattern ("9:59" to "10:00", "超過") needs another place.
+    // Showing again lays out too, for the texts written while hidden.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+        time_->fillArea(rect());
+    return QWidget::event(event);
+}
+
 void Slave::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // The label keeps its place and share of the window, and the digits grow with it.
-    const qreal sx = width() * 15 / kDesignWidth;
-    const qreal sy = height() * 15 / kDesignHeight;
-    time_->setGeometry(
-        QRectF(kLabelLeft / 15 * sx, kLabelTop / 15 * sy, kLabelWidth / 15 * sx, kLabelHeight / 15 * sy)
-            .toRect());
-    QFont font = time_->font();
-    font.setPointSizeF(std::max(1.0, kDesignPoints * std::min(sx, sy)));
-    time_->setFont(font);
+    // The whole window is the display.
+    time_->fillArea(rect());
+}
+
+void Slave::present(const QScreen *operatorScreen)
+{
+    if (isVisible()) {
+        // Not activated: the operator's keys must keep reaching the main window.
+        raise();
+        return;
+    }
+    QScreen *projector = otherScreen(operatorScreen);
+    if (!projector) {
+        show();
+        return;
+    }
+    // Choosing the screen does not move the window onto it within the desktop: move it too.
+    setScreen(projector);
+    move(projector->geometry().topLeft());
+    enterFullScreen();
 }
 
 void Slave::toggleFullScreen()
 {
-    if (isFullScreen()) {
+    if (isFullScreen())
         showNormal();
-        return;
-    }
+    else
+        enterFullScreen();
+}
+
+void Slave::enterFullScreen()
+{
     showFullScreen();
     // Without a window manager (a bare X server, a kiosk) nobody enlarges the window: do it here.
     QTimer::singleShot(250, this, [this] {

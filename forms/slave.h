@@ -3,17 +3,25 @@
 #include <QWidget>
 #include <optional>
 
+class DisplayLabel;
 class QLabel;
+class QScreen;
 
 // The projector's copy of the big time display. It has no behaviour of its own: the main window
-// writes the time and colours into it. The operator drags it to the projector and maximises it,
-// or makes it full screen (F11 or a double-click; Esc leaves); the digits grow with it.
+// writes the time and colours into it. It opens full screen on a screen other than the operator's
+// when there is one; F11 or a double-click enters and leaves full screen, Esc leaves. The digits
+// fill the window, whatever its shape.
 class Slave : public QWidget {
     Q_OBJECT
 public:
     Slave();
 
-    QLabel *timeLabel() const { return time_; }
+    QLabel *timeLabel() const;
+
+    // Shows the window. Opening, it goes full screen on a screen other than the operator's, or,
+    // with one screen, where the platform puts a new window. Already open, it stays where the
+    // operator left it and is only raised.
+    void present(const QScreen *operatorScreen);
 
     // Where a window should go when the screens it stood on are gone: nowhere (nullopt) while any
     // part of it still shows on a remaining screen, else the top-left corner of the primary one.
@@ -21,14 +29,16 @@ public:
                                                           const QRect &primaryAvailable);
 
 protected:
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void toggleFullScreen();
+    void enterFullScreen();
     void keepOnScreen();
     void fitWithinDesktop();
 
-    QLabel *time_;
+    DisplayLabel *time_;
 };

@@ -1,5 +1,5 @@
-// The screen mask and the projector window: what hides and shows, and a time display that fits
-// any window without clipping.
+// The screen mask and the projector window: what hides and shows, which screen the projector
+// window opens on, and a time display whose ink fills any window without clipping.
 
 #include "forms/displaylabel.h"
 #include "forms/slave.h"
@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <QScreen>
 
 namespace {
 
@@ -35,6 +36,32 @@ struct ShownRig : Rig {
     }
 };
 
+// The smallest rectangle holding every pixel that differs from the background.
+QRect inkBounds(const QImage &image, QRgb background)
+{
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (line[x] != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The projector window as the hall sees it.
+QImage projected(Slave &slave, const QString &text)
+{
+    slave.timeLabel()->setText(text);
+    QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest); // the event loop's next turn
+    return slave.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
 class PresentationTest : public QObject {
@@ -51,13 +78,16 @@ private slots:
     void closingTheMainWindowClosesSlave();
     void slaveFullScreenByKeyAndDoubleClick();
     void runKeysWorkFromTheProjector();
+    void slaveOpensOnTheOtherScreen_data();
+    void slaveOpensOnTheOtherScreen();
     void drawnTextStaysInsideTheBox_data();
     void drawnTextStaysInsideTheBox();
-    void displayFitsEveryWindow_data();
-    void displayFitsEveryWindow();
-    void digitsGrowWithTheWindow();
+    void projectorInkFillsTheWindow_data();
+    void projectorInkFillsTheWindow();
+    void projectorDigitsKeepTheirPlace();
+    void projectorShowsNoStaleInk();
+    void slaveNoLargerThanTheDesktop();
     void mainDisplayFitsTheWidestText();
-    void digitsHaveOneWidth();
     void slaveLandsOnARemainingScreen();
 };
 
@@ -195,6 +225,10 @@ void PresentationTest::slaveFullScreenByKeyAndDoubleClick()
     rig.button("Cmd_Slave")->click();
     Slave *slave = rig.viewer.slave();
     QVERIFY(QTest::qWaitForWindowExposed(slave, kPatienceMs));
+    // With one screen it opens as any new window, at its design size.
+    QCOMPARE(QGuiApplication::screens().size(), 1);
+    QVERIFY(!slave->isFullScreen());
+    QCOMPARE(slave->size(), QSize(960, 695));
     QTest::keyClick(slave, Qt::Key_F11);
     QTRY_VERIFY_WITH_TIMEOUT(slave->isFullScreen(), kPatienceMs);
     QTest::keyClick(slave, Qt::Key_Escape);
@@ -232,13 +266,44 @@ void PresentationTest::runKeysWorkFromTheProjector()
     QCOMPARE(state(), QStringLiteral("動作状態：セットアップ中"));
 }
 
-void PresentationTest::displayFitsEveryWindow_data()
+void PresentationTest::slaveOpensOnTheOtherScreen_data()
 {
-    QTest::addColumn<QSize>("window");
-    for (const QSize size :
-         {QSize(320, 240), QSize(640, 480), QSize(960, 695), QSize(1024, 768), QSize(1280, 720),
-          QSize(1920, 1080), QSize(2560, 1440), QSize(3840, 2160), QSize(3840, 600), QSize(400, 2000)})
-        QTest::addRow("%dx%d", size.width(), size.height()) << size;
+    QTest::addColumn<int>("operatorScreen");
+    QTest::addColumn<int>("projectorScreen");
+    QTest::newRow("main window on the first screen") << 0 << 1;
+    QTest::newRow("main window on the second screen") << 1 << 0;
+}
+
+void PresentationTest::slaveOpensOnTheOtherScreen()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        QSKIP("needs two screens: run with tests/screens/two.json");
+    QFETCH(int, operatorScreen);
+    QFETCH(int, projectorScreen);
+    Rig rig;
+    rig.viewer.setScreen(screens[operatorScreen]);
+    rig.viewer.move(screens[operatorScreen]->geometry().topLeft() + QPoint(20, 20));
+    rig.viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.viewer, kPatienceMs));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.screen(), screens[operatorScreen], kPatienceMs);
+
+    rig.button("Cmd_Slave")->click();
+    Slave *slave = rig.viewer.slave();
+    QTRY_VERIFY_WITH_TIMEOUT(slave->isFullScreen(), kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(slave->screen(), screens[projectorScreen], kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(slave->geometry(), screens[projectorScreen]->geometry(), kPatienceMs);
+
+    // Once open, it stays where the operator puts it when the button is pressed again.
+    QTest::keyClick(slave, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!slave->isFullScreen(), kPatienceMs);
+    const QPoint put = screens[operatorScreen]->geometry().topLeft() + QPoint(100, 100);
+    slave->move(put);
+    QTRY_COMPARE_WITH_TIMEOUT(slave->pos(), put, kPatienceMs);
+    rig.button("Cmd_Slave")->click();
+    QCOMPARE(rig.viewer.slave(), slave);
+    QVERIFY(!slave->isFullScreen());
+    QCOMPARE(slave->pos(), put);
 }
 
 void PresentationTest::drawnTextStaysInsideTheBox_data()
@@ -284,41 +349,79 @@ void PresentationTest::drawnTextStaysInsideTheBox()
     QVERIFY2(!greenIn(QRect(0, 0, w, 1)) && !greenIn(QRect(0, h - 1, w, 1)), "clipped at top or bottom");
 }
 
-void PresentationTest::displayFitsEveryWindow()
+void PresentationTest::projectorInkFillsTheWindow_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QString>("text");
+    for (const QSize size :
+         {QSize(1600, 900), QSize(1920, 1080), QSize(1024, 768), QSize(1800, 300), QSize(320, 180)})
+        for (const char *text : {"5:00", "12:34", "546:07", "超過", "--:--"})
+            QTest::addRow("%dx%d %s", size.width(), size.height(), text) << size << QString::fromUtf8(text);
+}
+
+void PresentationTest::projectorInkFillsTheWindow()
 {
     QFETCH(QSize, window);
+    QFETCH(QString, text);
     Slave slave;
     slave.show();
     slave.resize(window);
-    QLabel *label = slave.timeLabel();
-    QVERIFY(QRect(QPoint(0, 0), window).contains(label->geometry()));
-    for (const QString &text :
-         QStringList{"--:--", "0:00", "5:00", "59:59", "546:07", "546:08", "超過", "-546:-08"}) {
-        label->setText(text);
-        const QFont font = DisplayLabel::fittedFont(label->font(), text, label->contentsRect().size());
-        QVERIFY2(DisplayLabel::textWidth(font, text) <= label->contentsRect().width(), qPrintable(text));
-        QVERIFY2(QFontMetricsF(font).height() <= label->contentsRect().height(), qPrintable(text));
+    const QImage image = projected(slave, text);
+    QCOMPARE(image.size(), window);
+    const QRect ink = inkBounds(image, slave.palette().color(QPalette::Window).rgb());
+    // Whichever side binds, the ink spans most of it...
+    const qreal share = std::max(qreal(ink.width()) / window.width(), qreal(ink.height()) / window.height());
+    QVERIFY2(share >= 0.8, qPrintable(QStringLiteral("ink %1x%2").arg(ink.width()).arg(ink.height())));
+    // ...and never touches an edge.
+    QVERIFY2(ink.left() >= 1 && ink.top() >= 1 && ink.right() <= window.width() - 2 &&
+                 ink.bottom() <= window.height() - 2,
+             qPrintable(QStringLiteral("ink at %1,%2 %3x%4")
+                            .arg(ink.x())
+                            .arg(ink.y())
+                            .arg(ink.width())
+                            .arg(ink.height())));
+}
+
+void PresentationTest::projectorDigitsKeepTheirPlace()
+{
+    // The fit is the same whichever digits show: the colon between narrow ones stands exactly
+    // where it stands between wide ones.
+    Slave slave;
+    slave.show();
+    slave.resize(1600, 900);
+    const QRect colon(790, 0, 20, 900);
+    const QImage wide = projected(slave, QStringLiteral("00:00")).copy(colon);
+    const QImage narrow = projected(slave, QStringLiteral("11:11")).copy(colon);
+    QVERIFY(inkBounds(wide, slave.palette().color(QPalette::Window).rgb()).height() > 100);
+    QCOMPARE(narrow, wide);
+}
+
+void PresentationTest::projectorShowsNoStaleInk()
+{
+    // A new second repaints only the label, which takes no more than its text's ink: after each
+    // change, what the window shows is what a window opened on that text shows.
+    Slave slave;
+    slave.show();
+    slave.resize(1600, 900);
+    QVERIFY(QTest::qWaitForWindowExposed(&slave, kPatienceMs));
+    for (const char *text : {"9:59", "10:00", "超過", "10:01", "--:--", "546:07", "5:00"}) {
+        slave.timeLabel()->setText(QString::fromUtf8(text));
+        Slave opened;
+        opened.timeLabel()->setText(QString::fromUtf8(text));
+        opened.show();
+        opened.resize(slave.size());
+        const QImage expected = opened.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            slave.screen()->grabWindow(slave.winId()).toImage().convertToFormat(QImage::Format_RGB32),
+            expected, kPatienceMs);
     }
 }
 
-void PresentationTest::digitsGrowWithTheWindow()
+void PresentationTest::slaveNoLargerThanTheDesktop()
 {
+    // Each pixel of the window costs memory.
     Slave slave;
     slave.show();
-    auto drawnPoints = [&](QSize size) {
-        slave.resize(size);
-        const QLabel *label = slave.timeLabel();
-        return DisplayLabel::fittedFont(label->font(), QStringLiteral("5:00"), label->contentsRect().size())
-            .pointSizeF();
-    };
-    const qreal small = drawnPoints(QSize(640, 480));
-    const qreal design = drawnPoints(QSize(960, 695));
-    const qreal projector = drawnPoints(QSize(1920, 1080));
-    QVERIFY(small < design);
-    QVERIFY(design < projector);
-    QVERIFY(projector > 1.4 * design);
-
-    // Never larger than the desktop: each pixel of the window costs memory.
     slave.resize(32000, 32000);
     QVERIFY(slave.width() <= 3840 && slave.height() <= 2160);
 }
@@ -333,14 +436,6 @@ void PresentationTest::mainDisplayFitsTheWidestText()
         QVERIFY2(DisplayLabel::textWidth(font, text) <= time->contentsRect().width(), qPrintable(text));
         QVERIFY(font.pointSizeF() > 150); // still big
     }
-}
-
-void PresentationTest::digitsHaveOneWidth()
-{
-    const QFont font = ctl<QLabel>(Slave(), "Lbl_Time")->font();
-    const qreal width = DisplayLabel::textWidth(font, QStringLiteral("11:11"));
-    for (const char *text : {"00:00", "88:88", "47:29"})
-        QCOMPARE(DisplayLabel::textWidth(font, QString::fromLatin1(text)), width);
 }
 
 void PresentationTest::slaveLandsOnARemainingScreen()
