@@ -329,6 +329,9 @@ bool RemoteWorker::listen(quint16 *port, QString *error)
 {
     http_ = new Http(this);
     tcp_ = new GuardedTcpServer(settings_.idleMs, http_);
+    // A hall's phones may all connect at once when the address goes up on the screen; with the
+    // system's usual backlog some would wait a second for their connection to be retried.
+    tcp_->setListenBacklogSize(std::max(50, settings_.maxClients));
     if (!tcp_->listen(settings_.bind, settings_.port)) {
         *error = tcp_->errorString();
         delete http_;
