@@ -42,7 +42,6 @@ QWidget *addressColumn(const QString &caption, const QString &url, const QString
     address->setObjectName(caption + QStringLiteral("URL"));
     address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     address->setAlignment(Qt::AlignHCenter);
-    address->setWordWrap(true);
     layout->addWidget(address);
 
     auto *note = new QLabel(warning, column);

@@ -133,10 +133,18 @@ for size in 1600x900 1800x300 390x844; do
         fit "over-$size" '#ff0000' '#ffffff'
 done
 
-# When the server goes away the page says so, in Japanese, and keeps trying.
-start_program --text 12:34 --stop-after-connect
+# When the page cannot reach the server it says so, in Japanese and a line of English, and keeps
+# trying: here every WebSocket is refused, as when the connection is lost.
+start_program --text 12:34 --max-clients 0
 shot lost 1600 900 && check "lost: a notice band over the page (corner #$(corner "$out/lost.png"))" \
     "$([ "#$(corner "$out/lost.png")" != '#000000' ] && echo yes || echo no)"
+profile=$(mktemp -d)
+timeout 90 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --dump-dom --virtual-time-budget=3000 "$url" >"$out/lost.html" 2>"$out/lost.chromium.log" || true
+rm -rf "$profile"
+check "lost: the page says 接続が切れました — 再接続中… and Connection lost" \
+    "$(grep -q '接続が切れました — 再接続中…' "$out/lost.html" && grep -q 'Connection lost' "$out/lost.html" && echo yes || echo no)"
 
 echo "screenshots in $out"
 exit $fail

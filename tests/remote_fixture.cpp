@@ -4,8 +4,7 @@
 // ("超過") stays and only its remaining seconds move on.
 //   remote_fixture [--text T] [--background #rrggbb] [--foreground #rrggbb] [--state S] [--port N]
 //                  [--seconds N]   (runs until killed, or for N seconds)
-//                  [--stop-after-connect]   (the server stops once a client has had the time,
-//                                            so that the page can be seen losing it)
+//                  [--max-clients N]   (0: every WebSocket is refused, as when the connection is lost)
 
 #include "platform/remoteserver.h"
 
@@ -31,9 +30,10 @@ int main(int argc, char *argv[])
                                   QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("stop after N seconds"),
                                      QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption stopAfterConnect(QStringLiteral("stop-after-connect"),
-                                              QStringLiteral("stop the server once a client is connected"));
-    parser.addOptions({text, background, foreground, state, port, seconds, stopAfterConnect});
+    const QCommandLineOption maxClients(QStringLiteral("max-clients"),
+                                        QStringLiteral("WebSocket clients at once"), QStringLiteral("N"),
+                                        QStringLiteral("256"));
+    parser.addOptions({text, background, foreground, state, port, seconds, maxClients});
     parser.addHelpOption();
     parser.process(app);
 
@@ -57,6 +57,7 @@ int main(int argc, char *argv[])
     RemoteServer::Settings settings;
     settings.bind = QHostAddress(QHostAddress::LocalHost);
     settings.port = static_cast<quint16>(parser.value(port).toUInt());
+    settings.maxClients = parser.value(maxClients).toInt();
     QString error;
     if (!server.start(settings, &error)) {
         std::fprintf(stderr, "remote_fixture: %s\n", qPrintable(error));
@@ -75,8 +76,6 @@ int main(int argc, char *argv[])
         }
         snapshot.at = QDateTime::currentMSecsSinceEpoch();
         server.publish(snapshot);
-        if (parser.isSet(stopAfterConnect) && server.clientCount() > 0)
-            server.stop();
     });
     tick.start(500);
     if (const int limit = parser.value(seconds).toInt(); limit > 0)
