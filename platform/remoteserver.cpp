@@ -524,7 +524,10 @@ void RemoteWorker::close(QWebSocket *socket, const QString &reason)
 {
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
     // A peer that never answers the closing handshake is cut off.
-    QTimer::singleShot(CloseGraceMs, socket, &QWebSocket::abort);
+    QTimer::singleShot(CloseGraceMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
     socket->close(QWebSocketProtocol::CloseCodePolicyViolated, reason);
 }
 
