@@ -8,12 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_PACKAGES=(build-essential cmake qt6-base-dev qt6-multimedia-dev qt6-translations-l10n fonts-ipafont-gothic
-    fonts-dejavu-core)
+BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev
+    libqrencode-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
 RUN_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev
-    desktop-file-utils appstream)
+    desktop-file-utils appstream chromium)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Opens the remote view page in headless Chromium and checks the screenshots: the time in the
+# display's colours, a page that follows the clock, and the time as large as the window allows
+# (ink at least 80 % of the side that limits it, never touching an edge) on a wide screen, a
+# letterbox strip and a portrait phone, for a time and for "超過".
+#   usage: remote_browser.sh PROGRAM [SCREENSHOT FOLDER]
+# PROGRAM prints "remote view: URL" on standard output. By default it is the test fixture, which
+# takes --text/--background/--foreground; for another program set REMOTE_ARGS (for instance
+# "--remote=0") and the script only looks at what that program shows.
+set -euo pipefail
+program=$(realpath "$1")
+out=${2:-$(mktemp -d)}
+mkdir -p "$out"
+
+browser=$(command -v chromium || command -v chromium-browser || true)
+if [ -z "$browser" ] || ! command -v convert >/dev/null || ! command -v compare >/dev/null; then
+    echo "SKIP: needs chromium and ImageMagick"
+    exit 77
+fi
+
+fail=0
+pid=
+stop_program() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        pid=
+    fi
+}
+trap stop_program EXIT
+
+# Starts the program with the given arguments and sets $url to its view address.
+start_program() {
+    stop_program
+    "$program" "$@" >"$out/program.log" 2>&1 &
+    pid=$!
+    url=
+    for _ in $(seq 300); do
+        url=$(sed -n 's/^remote view: //p' "$out/program.log")
+        [ -n "$url" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$url" ]; then
+        echo "FAIL: the program printed no view address"
+        cat "$out/program.log"
+        exit 1
+    fi
+    case "$url" in
+    http://127.0.0.1:* | http://\[::1\]:*) ;;
+    *)
+        echo "FAIL: $url is not on the loopback; nothing is sent there"
+        exit 1
+        ;;
+    esac
+}
+
+# shot NAME WIDTH HEIGHT [URL]
+shot() {
+    local profile
+    profile=$(mktemp -d)
+    timeout 90 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$profile" --window-size="$2,$3" --screenshot="$out/$1.png" \
+        --virtual-time-budget=3000 "${4:-$url}" >"$out/$1.chromium.log" 2>&1 || true
+    rm -rf "$profile"
+    if [ ! -s "$out/$1.png" ]; then
+        echo "FAIL: $1: no screenshot"
+        tail -5 "$out/$1.chromium.log"
+        fail=1
+        return 1
+    fi
+}
+
+check() {
+    if [ "$2" = yes ]; then echo "ok: $1"; else echo "FAIL: $1"; fail=1; fi
+}
+
+# The share of the picture in exactly this colour, and the colour at a corner.
+share_of() { convert "$1" -alpha off -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:mean]' info:; }
+corner() { convert "$1" -alpha off -format '%[hex:p{2,2}]' info: | tr 'A-F' 'a-f' | cut -c1-6; }
+
+# colours NAME BACKGROUND FOREGROUND
+colours() {
+    local png=$out/$1.png
+    check "$1: background #$(corner "$png") is $2" "$([ "#$(corner "$png")" = "$2" ] && echo yes || echo no)"
+    local share
+    share=$(share_of "$png" "$3")
+    check "$1: $share of the picture in the text colour $3" \
+        "$(awk -v s="$share" 'BEGIN { print (s > 0.01 ? "yes" : "no") }')"
+}
+
+# fit NAME BACKGROUND FOREGROUND: the ink of the text measured on the picture.
+fit() {
+    local png=$out/$1.png box w h x y W H
+    # Everything not in the text colour becomes background, then the text's box is what -trim keeps.
+    box=$(convert "$png" -alpha off -fuzz 30% -fill "$2" +opaque "$3" -format '%@' info:)
+    read -r W H < <(identify -format '%w %h\n' "$png")
+    IFS='x+' read -r w h x y <<<"$box"
+    local verdict
+    verdict=$(awk -v w="$w" -v h="$h" -v x="$x" -v y="$y" -v W="$W" -v H="$H" 'BEGIN {
+        share = (w / W > h / H) ? w / W : h / H
+        clear = (x >= 1 && y >= 1 && x + w <= W - 1 && y + h <= H - 1)
+        printf "%s %.0f%%", (share >= 0.8 && clear) ? "yes" : "no", 100 * share }')
+    check "$1: ink ${w}x${h}+${x}+${y} of ${W}x${H}, ${verdict#* } of the binding side, clear of the edges" \
+        "${verdict%% *}"
+}
+
+if [ -n "${REMOTE_ARGS:-}" ]; then
+    # Another program: its own colours are not known here, only that its page follows its clock.
+    # shellcheck disable=SC2086
+    start_program $REMOTE_ARGS
+    shot first 1600 900 && sleep 1.5 && shot second 1600 900 &&
+        check "the page follows the clock" "$(compare -metric AE "$out/first.png" "$out/second.png" null: 2>&1 | awk '{ print ($1 > 0 ? "yes" : "no") }')"
+    exit $fail
+fi
+
+start_program --text 546:07 --background '#000000' --foreground '#00ff00'
+shot first 1600 900 && colours first '#000000' '#00ff00'
+sleep 1.5
+shot second 1600 900 &&
+    check "the page follows the clock (two screenshots differ)" \
+        "$(compare -metric AE "$out/first.png" "$out/second.png" null: 2>&1 | awk '{ print ($1 > 0 ? "yes" : "no") }')"
+for size in 1600x900 1800x300 390x844; do
+    shot "time-$size" "${size%x*}" "${size#*x}" && fit "time-$size" '#000000' '#00ff00'
+done
+control=$(sed -n 's/^remote control: //p' "$out/program.log")
+shot control-390x844 390 844 "$control" && colours control-390x844 '#000000' '#00ff00'
+
+start_program --text 超過 --background '#ff0000' --foreground '#ffffff'
+for size in 1600x900 1800x300 390x844; do
+    shot "over-$size" "${size%x*}" "${size#*x}" && colours "over-$size" '#ff0000' '#ffffff' &&
+        fit "over-$size" '#ff0000' '#ffffff'
+done
+
+# When the page cannot reach the server it says so, in Japanese and a line of English, and keeps
+# trying: here every WebSocket is refused, as when the connection is lost.
+start_program --text 12:34 --max-clients 0
+shot lost 1600 900 && check "lost: a notice band over the page (corner #$(corner "$out/lost.png"))" \
+    "$([ "#$(corner "$out/lost.png")" != '#000000' ] && echo yes || echo no)"
+profile=$(mktemp -d)
+timeout 90 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --dump-dom --virtual-time-budget=3000 "$url" >"$out/lost.html" 2>"$out/lost.chromium.log" || true
+rm -rf "$profile"
+check "lost: the page says 接続が切れました — 再接続中… and Connection lost" \
+    "$(grep -q '接続が切れました — 再接続中…' "$out/lost.html" && grep -q 'Connection lost' "$out/lost.html" && echo yes || echo no)"
+
+echo "screenshots in $out"
+exit $fail
