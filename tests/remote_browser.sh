@@ -107,10 +107,22 @@ fit() {
 }
 
 if [ -n "${REMOTE_ARGS:-}" ]; then
-    # Another program: its own colours are not known here, only that its page follows its clock.
+    # The program itself: its control address restarts its countdown (green on black), and the
+    # page shows it in those colours and follows its clock.
     # shellcheck disable=SC2086
     start_program $REMOTE_ARGS
-    shot first 1600 900 && sleep 1.5 && shot second 1600 900 &&
+    control=$(sed -n 's/^remote control: //p' "$out/program.log")
+    hostport=${control#http://}
+    hostport=${hostport%%/*}
+    exec 3<>"/dev/tcp/${hostport%:*}/${hostport##*:}"
+    printf 'POST /control/restart?t=%s HTTP/1.1\r\nHost: %s\r\nContent-Length: 0\r\nConnection: close\r\n\r\n' \
+        "${control##*t=}" "$hostport" >&3
+    status=$(head -n 1 <&3 | tr -d '\r')
+    exec 3<&-
+    check "restart through the control address: $status" "$([ "$status" = 'HTTP/1.1 204 No Content' ] && echo yes || echo no)"
+    shot first 1600 900 && colours first '#000000' '#00ff00'
+    sleep 1.5
+    shot second 1600 900 &&
         check "the page follows the clock" "$(compare -metric AE "$out/first.png" "$out/second.png" null: 2>&1 | awk '{ print ($1 > 0 ? "yes" : "no") }')"
     exit $fail
 fi

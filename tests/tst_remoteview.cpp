@@ -1,0 +1,264 @@
+// The remote view wired to the main window: every change of what the big display shows reaches a
+// viewer's browser, the control page presses the window's own buttons, and without --remote the
+// program listens on no socket at all.
+
+#include "app/remoteview.h"
+#include "forms/remotewindow.h"
+#include "rig.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QPushButton>
+#include <QWebSocket>
+
+namespace {
+
+// A browser's WebSocket, collecting what the server pushes.
+struct Follower {
+    QWebSocket socket;
+    QList<QJsonObject> received;
+
+    [[nodiscard]] bool follow(const QString &viewUrl)
+    {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString &message) {
+            received << QJsonDocument::fromJson(message.toUtf8()).object();
+        });
+        QUrl url(viewUrl);
+        url.setScheme(QStringLiteral("ws"));
+        url.setPath(QStringLiteral("/ws"));
+        socket.open(url);
+        return QTest::qWaitFor([this] { return !received.isEmpty(); }, kPatienceMs);
+    }
+    // Waits for a push in which every given field has the given value.
+    [[nodiscard]] bool sees(const QJsonObject &wanted)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return std::any_of(received.cbegin(), received.cend(), [&](const QJsonObject &state) {
+                    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+                        if (state.value(it.key()) != it.value())
+                            return false;
+                    }
+                    return true;
+                });
+            },
+            kPatienceMs);
+    }
+};
+
+RemoteServer::Settings loopback()
+{
+    RemoteServer::Settings settings;
+    settings.bind = QHostAddress::LocalHost;
+    settings.port = 0;
+    return settings;
+}
+
+// The TCP sockets a process listens on, from /proc: its socket inodes that the kernel's tables
+// list in the listening state.
+int listeningSockets(qint64 pid)
+{
+    QSet<QString> inodes;
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QString target = fd.symLinkTarget().section(u'/', -1);
+        if (target.startsWith(QLatin1String("socket:[")))
+            inodes << target.mid(8).chopped(1);
+    }
+    int listening = 0;
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 9 && fields[3] == "0A" && inodes.contains(QString::fromLatin1(fields[9])))
+                ++listening;
+        }
+    }
+    return listening;
+}
+
+} // namespace
+
+class RemoteViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyChangeIsPushed_data();
+    void everyChangeIsPushed();
+    void controlPagePressesTheButtons();
+    void startedAndStoppedFromTheContextMenu();
+    void offUnlessAskedFor_data();
+    void offUnlessAskedFor();
+};
+
+void RemoteViewTest::everyChangeIsPushed_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QJsonObject>("pushed");
+    QTest::newRow("apply") << "apply"
+                           << QJsonObject{{"text", "0:10"},
+                                          {"state", "setup"},
+                                          {"remaining", 10},
+                                          {"background", "#000000"},
+                                          {"foreground", "#00ff00"}};
+    QTest::newRow("tick") << "tick" << QJsonObject{{"text", "0:09"}, {"state", "running"}, {"remaining", 9}};
+    QTest::newRow("pause") << "pause" << QJsonObject{{"text", "0:09"}, {"state", "paused"}};
+    QTest::newRow("bell colours") << "bell"
+                                  << QJsonObject{{"text", "0:05"},
+                                                 {"background", "#ffff00"},
+                                                 {"foreground", "#000000"}};
+    QTest::newRow("over-time colours")
+        << "overtime" << QJsonObject{{"text", "0:01"}, {"remaining", -1}, {"background", "#ff0000"}};
+    QTest::newRow("blink") << "blink"
+                           << QJsonObject{
+                                  {"text", "0:05"}, {"background", "#ff0000"}, {"foreground", "#000000"}};
+    QTest::newRow("超過 flash") << "flash"
+                                << QJsonObject{{"text", "超過"},
+                                               {"background", "#ffff00"},
+                                               {"foreground", "#ff0000"},
+                                               {"remaining", -30}};
+}
+
+void RemoteViewTest::everyChangeIsPushed()
+{
+    QFETCH(QString, change);
+    QFETCH(QJsonObject, pushed);
+    Rig rig;
+    RemoteView remote(rig.viewer, rig.platform, loopback());
+    QVERIFY(remote.start());
+    Follower browser;
+    QVERIFY(browser.follow(remote.server()->viewUrl()));
+    QCOMPARE(browser.received.first().value("text"), QJsonValue("--:--"));
+    QCOMPARE(browser.received.first().value("remaining"), QJsonValue(QJsonValue::Null));
+
+    rig.setBell(1, "0", "05");
+    rig.setTotal("0", "10");
+    if (change != "apply") {
+        rig.start();
+        rig.second();
+    }
+    if (change == "pause")
+        rig.button("Cmd_Pause")->click();
+    else if (change == "bell")
+        rig.seconds(4);
+    else if (change == "overtime")
+        rig.seconds(10);
+    else if (change == "blink") {
+        rig.seconds(14);
+        rig.blink();
+    } else if (change == "flash")
+        rig.seconds(39);
+    QVERIFY2(browser.sees(pushed), qPrintable(QJsonDocument(browser.received.last()).toJson()));
+}
+
+void RemoteViewTest::controlPagePressesTheButtons()
+{
+    Rig rig;
+    rig.setTotal("5", "00");
+    RemoteView remote(rig.viewer, rig.platform, loopback());
+    QVERIFY(remote.start());
+    QNetworkAccessManager network;
+    auto post = [&](const QString &command) {
+        QUrl url(remote.server()->controlUrl());
+        url.setPath("/control/" + command);
+        QNetworkReply *reply = network.post(QNetworkRequest(url), QByteArray());
+        const bool done = QTest::qWaitFor([reply] { return reply->isFinished(); }, kPatienceMs);
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        reply->deleteLater();
+        return done ? status : -1;
+    };
+    auto state = [&] { return rig.label("Lbl_Phase")->text(); };
+    QCOMPARE(post("start"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
+    QCOMPARE(post("pause"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：一時停止中"), kPatienceMs);
+    QCOMPARE(post("restart"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
+    QCOMPARE(post("reset"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：セットアップ中"), kPatienceMs);
+    QVERIFY(!rig.timer("Timer_PresentTime")->isActive());
+}
+
+void RemoteViewTest::startedAndStoppedFromTheContextMenu()
+{
+    Rig rig;
+    RemoteView remote(rig.viewer, rig.platform, loopback());
+    // Right click: a menu with one thing to do, that opens the window with the two addresses.
+    auto menuAction = [&](const QString &text) -> QAction * {
+        emit rig.viewer.customContextMenuRequested(QPoint(10, 10));
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *menu = qobject_cast<QMenu *>(widget); menu && menu->isVisible()) {
+                for (QAction *action : menu->actions()) {
+                    if (action->text() == text)
+                        return action;
+                }
+            }
+        }
+        return nullptr;
+    };
+    QAction *start = menuAction(QStringLiteral("リモート表示を開始"));
+    QVERIFY(start);
+    start->trigger();
+    QVERIFY(remote.isRunning());
+    RemoteWindow *addresses = nullptr;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                if (auto *window = qobject_cast<RemoteWindow *>(widget); window && window->isVisible())
+                    addresses = window;
+            return addresses != nullptr;
+        },
+        kPatienceMs));
+    const QPointer<RemoteWindow> guard(addresses);
+    auto *stop = addresses->findChild<QPushButton *>();
+    QVERIFY(stop);
+    stop->click();
+    QVERIFY(!remote.isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), kPatienceMs);
+    QVERIFY(menuAction(QStringLiteral("リモート表示を開始")));
+}
+
+void RemoteViewTest::offUnlessAskedFor_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("listens");
+    QTest::newRow("no option") << QStringList{} << false;
+    QTest::newRow("--remote=0") << QStringList{"--remote=0", "--remote-bind=127.0.0.1"} << true;
+}
+
+void RemoteViewTest::offUnlessAskedFor()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, listens);
+    if (!QFile::exists(QStringLiteral("/proc/net/tcp")))
+        QSKIP("needs Linux's /proc");
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("PODIUMWATCH_PROBE_FIRST_PAINT", "1");
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch"), arguments);
+    QVERIFY(program.waitForStarted(kPatienceMs));
+    QByteArray output;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            output += program.readAllStandardOutput();
+            return output.contains("first-paint");
+        },
+        kPatienceMs));
+    QCOMPARE(listeningSockets(program.processId()) > 0, listens);
+    QCOMPARE(output.contains("remote view: http://127.0.0.1:"), listens);
+    program.kill();
+    program.waitForFinished(kPatienceMs);
+}
+
+QTEST_MAIN(RemoteViewTest)
+#include "tst_remoteview.moc"
