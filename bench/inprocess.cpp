@@ -126,7 +126,7 @@ BENCHMARK(repaintFullScreenSlave)->Unit(benchmark::kMicrosecond);
 
 void playSoundReturns(benchmark::State &state)
 {
-    SoundPlayer player;
+    SoundPlayer player(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"));
     const QString path = QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/Sound/QOR_Sound01.wav");
     for (auto _ : state)
         player.play(path);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Everything the program needs from outside its own process. The windows talk to the world only
@@ -21,4 +22,6 @@ public:
     virtual void preloadSound(const QString &name) { Q_UNUSED(name); }
     // While a countdown runs, the screen must not blank or start its screensaver.
     virtual void keepDisplayAwake(bool awake) { Q_UNUSED(awake); }
+    // Tells whether sound can be heard: once at once with the current answer, then at each change.
+    virtual void watchSoundOutput(std::function<void(bool available)> onChange) { Q_UNUSED(onChange); }
 };

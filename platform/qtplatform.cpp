@@ -9,8 +9,14 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-QtPlatform::QtPlatform() : sound_(std::make_unique<SoundPlayer>()), awake_(std::make_unique<DisplayAwake>())
+QtPlatform::QtPlatform(const QString &soundHelper)
+    : sound_(std::make_unique<SoundPlayer>(soundHelper)), awake_(std::make_unique<DisplayAwake>())
 {
+}
+
+QString QtPlatform::defaultSoundHelper()
+{
+    return SoundPlayer::defaultHelperPath();
 }
 
 QtPlatform::~QtPlatform() = default;
@@ -35,6 +41,12 @@ void QtPlatform::openSoundOutput()
 void QtPlatform::preloadSound(const QString &name)
 {
     sound_->preload(name);
+}
+
+void QtPlatform::watchSoundOutput(std::function<void(bool available)> onChange)
+{
+    onChange(sound_->available());
+    QObject::connect(sound_.get(), &SoundPlayer::availabilityChanged, sound_.get(), std::move(onChange));
 }
 
 void QtPlatform::keepDisplayAwake(bool awake)

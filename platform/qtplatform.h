@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QString>
 #include <memory>
 
 class QWidget;
@@ -11,7 +12,8 @@ class DisplayAwake;
 // The real world: the system clock, the desktop's dialogs and the folder of the running executable.
 class QtPlatform : public Platform {
 public:
-    QtPlatform();
+    // The sound output runs in the helper executable at this path.
+    explicit QtPlatform(const QString &soundHelper = defaultSoundHelper());
     ~QtPlatform() override;
 
     QDateTime now() const override;
@@ -22,6 +24,10 @@ public:
     void quit() override;
     void preloadSound(const QString &name) override;
     void keepDisplayAwake(bool awake) override;
+    void watchSoundOutput(std::function<void(bool available)> onChange) override;
+
+    // podiumwatch-sound beside the running executable.
+    static QString defaultSoundHelper();
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
