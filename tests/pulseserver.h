@@ -175,6 +175,7 @@ public:
         return false;
     }
 
+    qint64 pid() const { return server_.processId(); }
     // The server stops answering, as a stalled one does, until resume().
     void pause() { send(SIGSTOP); }
     void resume() { send(SIGCONT); }
