@@ -14,7 +14,9 @@
 #include <QtEndian>
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <sys/types.h>
 
 inline constexpr int kToneRate = 44100;
