@@ -92,8 +92,8 @@ int main(int argc, char *argv[])
             std::fputs("first-paint\n", stdout);
             std::fflush(stdout);
         }
-        // The sound server's handshake waits until the window is on the screen: a slow server
-        // then delays neither the window nor, minutes later, the first bell.
+        // The sound process starts once the window is on the screen: starting it competes with
+        // the first paint for the processor, and by the first bell it has long found the server.
         platform.openSoundOutput();
     });
 

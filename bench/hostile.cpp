@@ -94,6 +94,7 @@ int main(int argc, char *argv[])
     picture.save(folder.filePath("DATA/BackData/Pause.jpg"), "PNG");
 
     struct HostilePlatform : QtPlatform {
+        HostilePlatform() : QtPlatform(systemClocks(), QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound")) {}
         QString folder;
         QString programFolder() const override { return QDir::toNativeSeparators(folder); }
     } platform;

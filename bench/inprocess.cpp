@@ -144,7 +144,7 @@ BENCHMARK(tickRepaintProjector4K)->Unit(benchmark::kMicrosecond);
 
 void playSoundReturns(benchmark::State &state)
 {
-    SoundPlayer player;
+    SoundPlayer player(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"));
     const QString path = QStringLiteral(PODIUMWATCH_BUILD_DIR "/DATA/Sound/QOR_Sound01.wav");
     for (auto _ : state)
         player.play(path);

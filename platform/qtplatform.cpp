@@ -31,10 +31,15 @@ QtPlatform::Clocks QtPlatform::systemClocks()
             }};
 }
 
-QtPlatform::QtPlatform(Clocks clocks)
-    : clocks_(std::move(clocks)), sound_(std::make_unique<SoundPlayer>()),
+QtPlatform::QtPlatform(Clocks clocks, const QString &soundHelper)
+    : clocks_(std::move(clocks)), sound_(std::make_unique<SoundPlayer>(soundHelper)),
       awake_(std::make_unique<DisplayAwake>())
 {
+}
+
+QString QtPlatform::defaultSoundHelper()
+{
+    return SoundPlayer::defaultHelperPath();
 }
 
 QtPlatform::~QtPlatform() = default;
@@ -64,6 +69,12 @@ void QtPlatform::openSoundOutput()
 void QtPlatform::preloadSound(const QString &name)
 {
     sound_->preload(name);
+}
+
+void QtPlatform::watchSoundOutput(std::function<void(bool available)> onChange)
+{
+    onChange(sound_->available());
+    QObject::connect(sound_.get(), &SoundPlayer::availabilityChanged, sound_.get(), std::move(onChange));
 }
 
 void QtPlatform::keepDisplayAwake(bool awake)

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -20,7 +21,8 @@ public:
     };
     static Clocks systemClocks();
 
-    explicit QtPlatform(Clocks clocks = systemClocks());
+    // The sound output runs in the helper executable at `soundHelper`.
+    explicit QtPlatform(Clocks clocks = systemClocks(), const QString &soundHelper = defaultSoundHelper());
     ~QtPlatform() override;
 
     QDateTime now() const override;
@@ -32,6 +34,10 @@ public:
     void quit() override;
     void preloadSound(const QString &name) override;
     void keepDisplayAwake(bool awake) override;
+    void watchSoundOutput(std::function<void(bool available)> onChange) override;
+
+    // podiumwatch-sound beside the running executable.
+    static QString defaultSoundHelper();
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }

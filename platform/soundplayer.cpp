@@ -1,11 +1,14 @@
 #include "platform/soundplayer.h"
 
-#include <QAudioSink>
-#include <QBuffer>
+#include "platform/soundprotocol.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
+#include <QProcess>
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -13,30 +16,63 @@ namespace {
 // Enough for every sound a talk needs many times over, small beside the program itself.
 constexpr qsizetype kCacheBytes = 96 * 1024 * 1024;
 
+// After a failure the helper is tried again in 2 s, 4 s, 8 s, then every 10 s: soon enough for the
+// sign to clear by itself when the server comes back, seldom enough to cost nothing while there is
+// none. A request for a sound tries at once.
+constexpr int kFirstRetryMs = 2000;
+constexpr int kLongestRetryMs = 10000;
+
+using namespace soundprotocol;
+
 } // namespace
 
-SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent)
+QString SoundPlayer::defaultHelperPath()
 {
-    pool_.setMaxThreadCount(1);
+    QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/podiumwatch-sound");
+#ifdef Q_OS_WIN
+    path += QStringLiteral(".exe");
+#endif
+    return path;
 }
 
-void SoundPlayer::openOutput()
+SoundPlayer::SoundPlayer(QString helperPath, QObject *parent)
+    : QObject(parent), helperPath_(std::move(helperPath))
 {
-    if (devices_)
-        return;
-    devices_ = new QMediaDevices(this);
-    output_ = QMediaDevices::defaultAudioOutput();
-    connect(devices_, &QMediaDevices::audioOutputsChanged, this,
-            [this] { output_ = QMediaDevices::defaultAudioOutput(); });
-    for (const QString &name : std::exchange(readAhead_, {}))
-        preload(name);
+    pool_.setMaxThreadCount(1);
+    clock_.start();
+    for (QTimer *timer : {&deadline_, &answerLimit_, &retry_})
+        timer->setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &SoundPlayer::helperFailed);
+    connect(&answerLimit_, &QTimer::timeout, this, &SoundPlayer::helperFailed);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        if (!helper_)
+            launch();
+    });
 }
 
 SoundPlayer::~SoundPlayer()
 {
-    stop();
+    for (QTimer *timer : {&deadline_, &answerLimit_, &retry_})
+        timer->stop();
+    // The helper and any ended but not yet gone. Killed, they go at once.
+    for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly)) {
+        process->disconnect(this);
+        process->kill();
+        process->waitForFinished(1000);
+    }
     pool_.clear();
     pool_.waitForDone();
+}
+
+void SoundPlayer::openOutput()
+{
+    if (opened_)
+        return;
+    opened_ = true;
+    if (!helper_)
+        launch();
+    for (const QString &name : std::exchange(readAhead_, {}))
+        preload(name);
 }
 
 void SoundPlayer::play(const QString &name)
@@ -56,7 +92,6 @@ void SoundPlayer::serve()
     serving_ = false;
     const quint64 generation = generation_;
     const QString name = requested_;
-    stop();
 
     const QFileInfo info(name);
     if (name.isEmpty() || !info.isFile() || info.size() > kLargestSoundFile) {
@@ -68,6 +103,9 @@ void SoundPlayer::serve()
         start(cached);
         return;
     }
+    // The sound playing stops now, not once the new file has been read.
+    if (helper_)
+        helper_->write(QByteArray(kStop) + '\n');
     const QString path = info.absoluteFilePath();
     pool_.start([this, path, key, generation] {
         std::optional<PcmSound> pcm = readWavFile(path, kTailMs);
@@ -79,7 +117,7 @@ void SoundPlayer::serve()
 
 void SoundPlayer::preload(const QString &name)
 {
-    if (!devices_) {
+    if (!opened_) {
         readAhead_.append(name);
         return;
     }
@@ -125,6 +163,10 @@ void SoundPlayer::remember(const QString &key, const Sound &sound)
     if (cachedBytes_ + sound->samples.size() > kCacheBytes) {
         cache_.clear();
         cachedBytes_ = 0;
+        // The helper holds a copy of every sound it was sent; it lets them go with ours.
+        loaded_.clear();
+        if (helper_)
+            helper_->write(QByteArray(kForget) + '\n');
     }
     cache_.insert(key, sound);
     cachedBytes_ += sound->samples.size();
@@ -142,40 +184,126 @@ SoundPlayer::Sound SoundPlayer::defaultBell()
     return defaultBell_;
 }
 
-void SoundPlayer::stop()
-{
-    if (sink_) {
-        sink_->disconnect(this);
-        sink_->stop();
-        sink_->deleteLater();
-    }
-    if (buffer_)
-        buffer_->deleteLater();
-    playing_.reset();
-}
-
 void SoundPlayer::start(const Sound &sound)
 {
-    if (!sound || output_.isNull())
+    if (!sound)
         return;
-    QAudioFormat format;
-    format.setSampleRate(sound->sampleRate);
-    format.setChannelCount(sound->channels);
-    format.setSampleFormat(QAudioFormat::Int16);
+    // While the output is failing, each sound gets a helper started for it: one started earlier
+    // may have looked for the server before it was there, or still be waiting for it.
+    if (!available_)
+        discardHelper();
+    if (!helper_)
+        launch();
+    if (!helper_)
+        return; // it could not even be started
+    const auto [loaded, isNew] = loaded_.try_emplace(sound, nextId_);
+    const QByteArray id = QByteArray::number(loaded->second);
+    if (isNew) {
+        ++nextId_;
+        helper_->write(QByteArray(kLoad) + ' ' + id + ' ' + QByteArray::number(sound->sampleRate) + ' ' +
+                       QByteArray::number(sound->channels) + ' ' + QByteArray::number(sound->samples.size()) +
+                       '\n');
+        helper_->write(sound->samples);
+    }
+    const quint64 ticket = ++nextTicket_;
+    helper_->write(QByteArray(kPlay) + ' ' + id + ' ' + QByteArray::number(ticket) + '\n');
+    waiting_.append({ticket, clock_.elapsed()});
+    if (!deadline_.isActive())
+        armDeadline();
+}
 
-    playing_ = sound;
-    auto *buffer = new QBuffer(this);
-    buffer->setData(sound->samples); // shares the bytes, no copy
-    buffer->open(QIODevice::ReadOnly);
-    auto *sink = new QAudioSink(output_, format, this);
-    connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State state) {
-        // Played to the end (or failed): give the output back until the next sound.
-        if (sink == sink_ && (state == QAudio::IdleState || state == QAudio::StoppedState) &&
-            (state == QAudio::StoppedState || sink->error() != QAudio::NoError || buffer_->atEnd()))
-            stop();
+void SoundPlayer::armDeadline()
+{
+    if (waiting_.isEmpty()) {
+        deadline_.stop();
+        return;
+    }
+    // Counted from the oldest sound not yet started: requests coming every second must not keep
+    // pushing the limit away from a helper that is stuck.
+    deadline_.start(std::chrono::milliseconds(
+        std::max<qint64>(0, waiting_.constFirst().sentMs + kStartLimitMs - clock_.elapsed())));
+}
+
+void SoundPlayer::launch()
+{
+    retry_.stop();
+    auto *process = new QProcess(this);
+    process->setProgram(helperPath_);
+    // The sound library's complaints belong with the program's own.
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(process, &QProcess::readyReadStandardOutput, this, &SoundPlayer::readHelper);
+    connect(process, &QProcess::finished, this, &SoundPlayer::helperFailed);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            helperFailed();
     });
-    sink_ = sink;
-    buffer_ = buffer;
-    sink->start(buffer);
-    emit started(sound->samples.size());
+    helper_ = process;
+    loaded_.clear();
+    answerLimit_.start(kAnswerLimitMs);
+    process->start();
+}
+
+void SoundPlayer::discardHelper()
+{
+    waiting_.clear(); // dropped, never played late
+    deadline_.stop();
+    answerLimit_.stop();
+    loaded_.clear();
+    QProcess *process = helper_;
+    helper_ = nullptr;
+    if (!process)
+        return;
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    connect(process, &QProcess::stateChanged, process, [process](QProcess::ProcessState state) {
+        if (state == QProcess::NotRunning)
+            process->deleteLater();
+    });
+    // Whatever it is waiting for inside the sound library, it waits no more.
+    process->kill();
+}
+
+void SoundPlayer::helperFailed()
+{
+    discardHelper();
+    setAvailable(false);
+    retry_.start(std::min(kFirstRetryMs << std::min(failures_, 3), kLongestRetryMs));
+    failures_ = std::min(failures_ + 1, 3);
+}
+
+void SoundPlayer::readHelper()
+{
+    QProcess *process = helper_;
+    while (process && process == helper_ && process->canReadLine()) {
+        const QList<QByteArray> words = process->readLine().trimmed().split(' ');
+        const QByteArray &word = words.constFirst();
+        if (word == kOutput && words.size() == 2 && words[1] == "1") {
+            answerLimit_.stop();
+            failures_ = 0;
+            setAvailable(true);
+        } else if ((word == kStarted && words.size() == 3) || (word == kRefused && words.size() == 2)) {
+            const quint64 ticket = words[1].toULongLong();
+            while (!waiting_.isEmpty() && waiting_.constFirst().ticket <= ticket)
+                waiting_.removeFirst();
+            armDeadline();
+            if (word == kStarted) {
+                setAvailable(true);
+                emit started(words[2].toLongLong());
+            }
+        } else {
+            // No output device, a sound the output could not start, or a stream that is not ours.
+            helperFailed();
+        }
+    }
+}
+
+void SoundPlayer::setAvailable(bool available)
+{
+    if (available_ == available)
+        return;
+    available_ = available;
+    emit availabilityChanged(available);
 }
