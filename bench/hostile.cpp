@@ -6,6 +6,7 @@
 
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
+#include "platform/wavfile.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -26,20 +27,7 @@ namespace {
 
 QByteArray wavHeader(quint32 dataBytes)
 {
-    QByteArray h(44, '\0');
-    memcpy(h.data(), "RIFF", 4);
-    qToLittleEndian<quint32>(36 + dataBytes, h.data() + 4);
-    memcpy(h.data() + 8, "WAVEfmt ", 8);
-    qToLittleEndian<quint32>(16, h.data() + 16);
-    qToLittleEndian<quint16>(1, h.data() + 20);
-    qToLittleEndian<quint16>(1, h.data() + 22);
-    qToLittleEndian<quint32>(44100, h.data() + 24);
-    qToLittleEndian<quint32>(88200, h.data() + 28);
-    qToLittleEndian<quint16>(2, h.data() + 32);
-    qToLittleEndian<quint16>(16, h.data() + 34);
-    memcpy(h.data() + 36, "data", 4);
-    qToLittleEndian<quint32>(dataBytes, h.data() + 40);
-    return h;
+    return ::wavHeader(44100, 1, dataBytes);
 }
 
 QString write(const QDir &folder, const QString &name, const QByteArray &bytes, qint64 size = -1)
@@ -94,7 +82,10 @@ int main(int argc, char *argv[])
     picture.save(folder.filePath("DATA/BackData/Pause.jpg"), "PNG");
 
     struct HostilePlatform : QtPlatform {
-        HostilePlatform() : QtPlatform(systemClocks(), QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound")) {}
+        HostilePlatform()
+            : QtPlatform(systemClocks(), QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"))
+        {
+        }
         QString folder;
         QString programFolder() const override { return QDir::toNativeSeparators(folder); }
     } platform;

@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -109,4 +110,31 @@ std::optional<PcmSound> readWavFile(const QString &path, int tailMs)
     // Read what the file holds: asking QIODevice::read for the largest size allowed reserves that
     // much memory first, 64 MB for every sound read at once.
     return decodeWav(file.read(std::min(file.size(), kLargestSoundFile)), tailMs);
+}
+
+QByteArray wavHeader(int sampleRate, int channels, quint32 dataBytes)
+{
+    QByteArray header(44, '\0');
+    char *h = header.data();
+    const auto rate = static_cast<quint32>(sampleRate);
+    const auto frameBytes = static_cast<quint16>(channels * 2);
+    memcpy(h, "RIFF", 4);
+    qToLittleEndian<quint32>(36 + dataBytes, h + 4);
+    memcpy(h + 8, "WAVEfmt ", 8);
+    qToLittleEndian<quint32>(16, h + 16);
+    qToLittleEndian<quint16>(kPcm, h + 20);
+    qToLittleEndian<quint16>(static_cast<quint16>(channels), h + 22);
+    qToLittleEndian<quint32>(rate, h + 24);
+    qToLittleEndian<quint32>(rate * frameBytes, h + 28);
+    qToLittleEndian<quint16>(frameBytes, h + 32);
+    qToLittleEndian<quint16>(16, h + 34);
+    memcpy(h + 36, "data", 4);
+    qToLittleEndian<quint32>(dataBytes, h + 40);
+    return header;
+}
+
+QByteArray encodeWav(const PcmSound &sound)
+{
+    return wavHeader(sound.sampleRate, sound.channels, static_cast<quint32>(sound.samples.size())) +
+           sound.samples;
 }

@@ -20,3 +20,9 @@ inline constexpr qint64 kLargestSoundFile = 64 * 1024 * 1024;
 // encoding other than those, no samples, or a file beyond kLargestSoundFile.
 std::optional<PcmSound> decodeWav(const QByteArray &file, int tailMs = 0);
 std::optional<PcmSound> readWavFile(const QString &path, int tailMs = 0);
+
+// The 44-byte header of a 16-bit PCM WAV file whose sample data takes `dataBytes` (which need not be
+// what follows: a damaged file says more than it holds).
+QByteArray wavHeader(int sampleRate, int channels, quint32 dataBytes);
+// The sound as a 16-bit PCM WAV file: the one writer for the generated bells and for tests.
+QByteArray encodeWav(const PcmSound &sound);

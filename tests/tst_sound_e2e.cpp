@@ -20,6 +20,7 @@ private slots:
     void soundArrivesWhole();
     void newRequestCutsTheOldSound();
     void unplayableFallsBackToTheDefaultBell();
+    void aSoundStillBeingReadGivesWayToANewerOne();
 
 private:
     QTemporaryDir runtime_;
@@ -131,6 +132,28 @@ void SoundEndToEndTest::unplayableFallsBackToTheDefaultBell()
     player.play(write(QStringLiteral("good.wav"), toneWav(100)));
     QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 30000);
     QCOMPARE(started[0], toneBytes(100, SoundPlayer::kTailMs));
+}
+
+void SoundEndToEndTest::aSoundStillBeingReadGivesWayToANewerOne()
+{
+    QTemporaryDir folder;
+    // Long enough that it is still being read when the next request comes.
+    const QString slow = writeFile(folder.path(), QStringLiteral("slow.wav"), toneWav(120'000));
+    const QString first = writeFile(folder.path(), QStringLiteral("first.wav"), toneWav(100));
+    const QString second = writeFile(folder.path(), QStringLiteral("second.wav"), toneWav(200));
+    SoundPlayer player(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"));
+    QList<qsizetype> started;
+    connect(&player, &SoundPlayer::started, this, [&](qsizetype bytes) { started << bytes; });
+    player.play(slow);
+    QCoreApplication::processEvents(); // the player takes the request and starts reading
+    player.play(first);
+    QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 30000);
+    // Files are read one after the other, so the long one has been read by the time the next
+    // newer request is: it was dropped, not played late in between.
+    player.play(second);
+    QTRY_COMPARE_WITH_TIMEOUT(started.size(), 2, 30000);
+    QCOMPARE(started,
+             (QList<qsizetype>{toneBytes(100, SoundPlayer::kTailMs), toneBytes(200, SoundPlayer::kTailMs)}));
 }
 
 QTEST_MAIN(SoundEndToEndTest)

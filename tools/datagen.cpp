@@ -3,6 +3,8 @@
 //
 // usage: podiumwatch_datagen <folder for DATA> [<folder for the files built into the program>]
 
+#include "platform/wavfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -78,29 +80,14 @@ bool writeWav(const QString &path, const std::vector<double> &samples)
     double peak = 1e-9;
     for (double s : samples)
         peak = std::max(peak, std::fabs(s));
-    QByteArray pcm(static_cast<qsizetype>(samples.size() * 2), '\0');
+    PcmSound sound{kRate, 1, QByteArray(static_cast<qsizetype>(samples.size() * 2), '\0')};
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const auto value = static_cast<qint16>(std::lround(samples[i] / peak * 0.7 * 32767));
-        qToLittleEndian(value, pcm.data() + i * 2);
+        qToLittleEndian(value, sound.samples.data() + i * 2);
     }
-    QByteArray header(44, '\0');
-    char *h = header.data();
-    auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, h + at); };
-    auto put16 = [&](int at, quint16 v) { qToLittleEndian(v, h + at); };
-    memcpy(h, "RIFF", 4);
-    put32(4, static_cast<quint32>(36 + pcm.size()));
-    memcpy(h + 8, "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1); // PCM
-    put16(22, 1); // mono
-    put32(24, kRate);
-    put32(28, kRate * 2);
-    put16(32, 2);
-    put16(34, 16);
-    memcpy(h + 36, "data", 4);
-    put32(40, static_cast<quint32>(pcm.size()));
+    const QByteArray wav = encodeWav(sound);
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(header + pcm) == header.size() + pcm.size();
+    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
 }
 
 QImage canvas()

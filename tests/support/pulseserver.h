@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wavfile.h"
+
 // A PulseAudio of a test's own (unix socket only, in its own runtime folder) with a null sink whose
 // monitor can be recorded, so a test or a benchmark hears what an audience would; and the tones
 // and the recording it plays and hears. Linux.
@@ -25,25 +27,12 @@ inline constexpr int kToneRate = 44100;
 inline QByteArray toneWav(int milliseconds)
 {
     const int frames = kToneRate * milliseconds / 1000;
-    QByteArray wav(44 + frames * 2, '\0');
-    char *h = wav.data();
-    memcpy(h, "RIFF", 4);
-    qToLittleEndian<quint32>(static_cast<quint32>(36 + frames * 2), h + 4);
-    memcpy(h + 8, "WAVEfmt ", 8);
-    qToLittleEndian<quint32>(16, h + 16);
-    qToLittleEndian<quint16>(1, h + 20);
-    qToLittleEndian<quint16>(1, h + 22);
-    qToLittleEndian<quint32>(kToneRate, h + 24);
-    qToLittleEndian<quint32>(kToneRate * 2, h + 28);
-    qToLittleEndian<quint16>(2, h + 32);
-    qToLittleEndian<quint16>(16, h + 34);
-    memcpy(h + 36, "data", 4);
-    qToLittleEndian<quint32>(static_cast<quint32>(frames * 2), h + 40);
+    PcmSound tone{kToneRate, 1, QByteArray(frames * 2, '\0')};
     for (int i = 0; i < frames; ++i) {
         const double value = 0.5 * std::sin(2 * M_PI * 1000.0 * i / kToneRate);
-        qToLittleEndian(static_cast<qint16>(std::lround(value * 32767)), h + 44 + i * 2);
+        qToLittleEndian(static_cast<qint16>(std::lround(value * 32767)), tone.samples.data() + i * 2);
     }
-    return wav;
+    return encodeWav(tone);
 }
 
 // The bytes the player hands to the output for a tone of toneWav(milliseconds).
