@@ -1,4 +1,3 @@
-#include "app/commandline.h"
 #include "app/language.h"
 #include "app/remoteview.h"
 #include "forms/inventory.h"
@@ -53,13 +52,6 @@ int main(int argc, char *argv[])
     // Fusion paints buttons in their palette colours on every desktop, as the design asks.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    // A wrong option is said at once, before any window opens.
-    const RemoteOptions remote = parseRemoteOptions(QCoreApplication::arguments());
-    if (!remote.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(remote.error));
-        return 2;
-    }
-
     useGothicApplicationFont();
     useJapaneseQtTexts();
 
@@ -78,11 +70,20 @@ int main(int argc, char *argv[])
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
 
-    // Off unless asked for: no socket is opened without --remote or the context menu. A port
-    // already taken costs the remote view, never the timer.
-    auto *remoteView = new RemoteView(viewer, platform, remote.settings.value_or(RemoteServer::Settings()));
-    if (QString error; remote.settings && !remoteView->start(&error))
-        std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(error));
+    // Off unless asked for: without --remote or the context menu no socket is opened, and the
+    // remote view's library is not even loaded. A wrong option is said before any window opens;
+    // a port already taken costs the remote view, never the timer.
+    auto *remoteView = new RemoteView(viewer, platform, QCoreApplication::arguments());
+    if (asksForRemoteView(QCoreApplication::arguments())) {
+        if (QString error; !remoteView->configure(&error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            // A wrong option; a library that cannot be loaded (a broken installation) is not.
+            if (remoteView->service())
+                return 2;
+        }
+        if (QString error; remoteView->service() && !remoteView->start(&error))
+            std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(error));
+    }
 
     // For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on
     // standard output when the main window has first been painted.

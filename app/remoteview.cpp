@@ -1,14 +1,15 @@
 #include "app/remoteview.h"
 
-#include "forms/remotewindow.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
 
 #include <QDateTime>
 #include <QMenu>
 
-RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteServer::Settings &settings)
-    : QObject(&viewer), viewer_(viewer), platform_(platform), settings_(settings)
+RemoteView::RemoteView(Viewer &viewer, Platform &platform, const QStringList &arguments,
+                       const QString &libraryFolder)
+    : QObject(&viewer), viewer_(viewer), platform_(platform), arguments_(arguments),
+      libraryFolder_(libraryFolder)
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
     viewer_.setContextMenuPolicy(Qt::CustomContextMenu);
@@ -20,21 +21,32 @@ RemoteView::~RemoteView()
     delete window_.data();
 }
 
+bool RemoteView::configure(QString *error)
+{
+    if (!service_) {
+        service_ = loadRemoteService(error, libraryFolder_);
+        if (!service_)
+            return false;
+        service_->onCommand([this](const QString &name) { command(name); });
+    }
+    return service_->configure(arguments_, error);
+}
+
 bool RemoteView::start(QString *error)
 {
-    auto server = std::make_unique<RemoteServer>();
-    if (!server->start(settings_, error))
+    if (!service_ && !configure(error))
         return false;
-    server_ = std::move(server);
-    connect(server_.get(), &RemoteServer::commandRequested, this, &RemoteView::command);
+    if (!service_->start(error))
+        return false;
     publishNow();
     return true;
 }
 
 void RemoteView::stop()
 {
-    // Destroying the server closes every connection: the old addresses are revoked.
-    server_.reset();
+    // Stopping closes every connection: the old addresses are revoked.
+    if (service_)
+        service_->stop();
     // Closed, not deleted: the window's own button may be what asked for this.
     if (window_)
         window_->close();
@@ -44,7 +56,7 @@ void RemoteView::publishSoon()
 {
     // A tick changes the text and the colours one after the other: send the state once they are
     // all written, as soon as the tick's handler has returned.
-    if (!server_ || publishPending_)
+    if (!isRunning() || publishPending_)
         return;
     publishPending_ = true;
     QMetaObject::invokeMethod(this, &RemoteView::publishNow, Qt::QueuedConnection);
@@ -53,14 +65,14 @@ void RemoteView::publishSoon()
 void RemoteView::publishNow()
 {
     publishPending_ = false;
-    if (!server_)
+    if (!isRunning())
         return;
     const Viewer::Shown shown = viewer_.shown();
     static const char *const states[] = {"setup", "running", "paused"};
     RemoteSnapshot snapshot{shown.text,       shown.background,
                             shown.foreground, QString::fromLatin1(states[static_cast<int>(shown.state)]),
                             shown.remaining,  QDateTime::currentMSecsSinceEpoch()};
-    server_->publish(snapshot);
+    service_->publish(snapshot);
 }
 
 void RemoteView::command(const QString &name)
@@ -80,7 +92,7 @@ void RemoteView::showMenu(const QPoint &at)
 {
     auto *menu = new QMenu(&viewer_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (server_) {
+    if (isRunning()) {
         menu->addAction(QStringLiteral("リモート表示のアドレス"), this, &RemoteView::showAddresses);
         menu->addAction(QStringLiteral("リモート表示を停止"), this, &RemoteView::stop);
     } else {
@@ -100,12 +112,11 @@ void RemoteView::showMenu(const QPoint &at)
 
 void RemoteView::showAddresses()
 {
-    if (!server_)
+    if (!isRunning())
         return;
     if (!window_) {
-        window_ = new RemoteWindow(server_->viewUrl(), server_->controlUrl());
+        window_ = service_->createAddressWindow([this] { stop(); });
         window_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(window_, &RemoteWindow::stopRequested, this, &RemoteView::stop);
     }
     window_->show();
     window_->raise();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/remoteservice.h"
+
 #include <QColor>
 #include <QHostAddress>
 #include <QObject>
@@ -9,22 +11,6 @@
 
 class QThread;
 class RemoteWorker;
-
-// One state of the big display, as the remote pages show it.
-struct RemoteSnapshot {
-    QString text;
-    QColor background, foreground;
-    QString state;                // "setup", "running" or "paused"
-    std::optional<int> remaining; // signed seconds; nullopt before any total was applied
-    qint64 at = 0;                // ms since the epoch when a shown value last changed
-
-    // Whether a viewer would see a difference (the moment of the change aside).
-    bool showsSameAs(const RemoteSnapshot &other) const
-    {
-        return text == other.text && background == other.background && foreground == other.foreground &&
-               state == other.state && remaining == other.remaining;
-    }
-};
 
 // The time on any browser of the local network: a view page, a control page, a JSON state and a
 // WebSocket that pushes every change. Off until start(); it runs on a thread of its own, so no

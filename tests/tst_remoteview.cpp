@@ -3,7 +3,6 @@
 // program listens on no socket at all.
 
 #include "app/remoteview.h"
-#include "forms/remotewindow.h"
 #include "rig.h"
 
 #include <QCheckBox>
@@ -52,13 +51,10 @@ struct Follower {
     }
 };
 
-RemoteServer::Settings loopback()
-{
-    RemoteServer::Settings settings;
-    settings.bind = QHostAddress::LocalHost;
-    settings.port = 0;
-    return settings;
-}
+// A free port on the loopback, from the remote view's library in the build folder.
+const QStringList kLoopback = {QStringLiteral("podiumwatch"), QStringLiteral("--remote=0"),
+                               QStringLiteral("--remote-bind=127.0.0.1")};
+const QString kLibraryFolder = QStringLiteral(PODIUMWATCH_BUILD_DIR);
 
 // The TCP sockets a process listens on, from /proc: its socket inodes that the kernel's tables
 // list in the listening state.
@@ -95,6 +91,7 @@ private slots:
     void everyChangeIsPushed();
     void controlPagePressesTheButtons();
     void startedAndStoppedFromTheContextMenu();
+    void aMissingLibraryCostsOnlyTheRemoteView();
     void offUnlessAskedFor_data();
     void offUnlessAskedFor();
 };
@@ -132,10 +129,10 @@ void RemoteViewTest::everyChangeIsPushed()
     QFETCH(QString, change);
     QFETCH(QJsonObject, pushed);
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, loopback());
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
     QVERIFY(remote.start());
     Follower browser;
-    QVERIFY(browser.follow(remote.server()->viewUrl()));
+    QVERIFY(browser.follow(remote.service()->viewUrl()));
     QCOMPARE(browser.received.first().value("text"), QJsonValue("--:--"));
     QCOMPARE(browser.received.first().value("remaining"), QJsonValue(QJsonValue::Null));
 
@@ -163,11 +160,11 @@ void RemoteViewTest::controlPagePressesTheButtons()
 {
     Rig rig;
     rig.setTotal("5", "00");
-    RemoteView remote(rig.viewer, rig.platform, loopback());
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
     QVERIFY(remote.start());
     QNetworkAccessManager network;
     auto post = [&](const QString &command) {
-        QUrl url(remote.server()->controlUrl());
+        QUrl url(remote.service()->controlUrl());
         url.setPath("/control/" + command);
         QNetworkReply *reply = network.post(QNetworkRequest(url), QByteArray());
         const bool done = QTest::qWaitFor([reply] { return reply->isFinished(); }, kPatienceMs);
@@ -190,7 +187,7 @@ void RemoteViewTest::controlPagePressesTheButtons()
 void RemoteViewTest::startedAndStoppedFromTheContextMenu()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, loopback());
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
     // Right click: a menu with one thing to do, that opens the window with the two addresses.
     auto menuAction = [&](const QString &text) -> QAction * {
         emit rig.viewer.customContextMenuRequested(QPoint(10, 10));
@@ -208,22 +205,36 @@ void RemoteViewTest::startedAndStoppedFromTheContextMenu()
     QVERIFY(start);
     start->trigger();
     QVERIFY(remote.isRunning());
-    RemoteWindow *addresses = nullptr;
+    QWidget *addresses = nullptr;
     QVERIFY(QTest::qWaitFor(
         [&] {
             for (QWidget *widget : QApplication::topLevelWidgets())
-                if (auto *window = qobject_cast<RemoteWindow *>(widget); window && window->isVisible())
-                    addresses = window;
+                if (widget->windowTitle() == QStringLiteral("リモート表示") && widget->isVisible())
+                    addresses = widget;
             return addresses != nullptr;
         },
         kPatienceMs));
-    const QPointer<RemoteWindow> guard(addresses);
+    const QPointer<QWidget> guard(addresses);
     auto *stop = addresses->findChild<QPushButton *>();
     QVERIFY(stop);
     stop->click();
     QVERIFY(!remote.isRunning());
     QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), kPatienceMs);
     QVERIFY(menuAction(QStringLiteral("リモート表示を開始")));
+}
+
+void RemoteViewTest::aMissingLibraryCostsOnlyTheRemoteView()
+{
+    Rig rig;
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, QStringLiteral("/nonexistent"));
+    QString error;
+    QVERIFY(!remote.start(&error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!remote.isRunning());
+    rig.setTotal("5", "00");
+    rig.start();
+    rig.second();
+    QCOMPARE(rig.display(), QStringLiteral("4:59"));
 }
 
 void RemoteViewTest::offUnlessAskedFor_data()
