@@ -22,7 +22,17 @@ shot_when() {
     exit 1
 }
 
+# A sound server of its own (a null sink), so the pictures show the window as it is with sound; without
+# one, the bottom strip would carry the "no sound" sign in every picture.
+if command -v pulseaudio >/dev/null; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    export XDG_RUNTIME_DIR
+    pulseaudio -D -n --exit-idle-time=-1 --system=false --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=nullsink"
+fi
+
 start_program
+trap 'kill $program 2>/dev/null || true; pulseaudio --kill 2>/dev/null || true' EXIT
 click "${set_time[@]}"
 click "${minutes[@]}"
 window_shot setup
