@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <stdexcept>
 
 namespace {
 
@@ -59,6 +60,8 @@ Slave::Slave() : QWidget(nullptr)
     setBackColor(this, Qt::black);
     time_ =
         qobject_cast<DisplayLabel *>(buildControls(this, slaveInventory()).value(QStringLiteral("Lbl_Time")));
+    if (!time_)
+        throw std::runtime_error("The projector window lacks its time display Lbl_Time");
     time_->setFont(projectorFont(time_->font()));
     resize(twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight));
     // A projector unplugged under a full-screen window must not take the window with it.
