@@ -138,7 +138,7 @@ void SoundEndToEndTest::aSoundStillBeingReadGivesWayToANewerOne()
 {
     QTemporaryDir folder;
     // Long enough that it is still being read when the next request comes.
-    const QString slow = writeFile(folder.path(), QStringLiteral("slow.wav"), toneWav(120'000));
+    const QString slow = writeFile(folder.path(), QStringLiteral("slow.wav"), toneWav(20'000));
     const QString first = writeFile(folder.path(), QStringLiteral("first.wav"), toneWav(100));
     const QString second = writeFile(folder.path(), QStringLiteral("second.wav"), toneWav(200));
     SoundPlayer player(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"));

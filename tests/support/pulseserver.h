@@ -26,10 +26,10 @@ inline constexpr int kToneRate = 44100;
 // A steady 1 kHz tone of the given length with no silence after it: its last sample is sound.
 inline QByteArray toneWav(int milliseconds)
 {
-    const int frames = kToneRate * milliseconds / 1000;
+    const qsizetype frames = qsizetype{kToneRate} * milliseconds / 1000;
     PcmSound tone{kToneRate, 1, QByteArray(frames * 2, '\0')};
-    for (int i = 0; i < frames; ++i) {
-        const double value = 0.5 * std::sin(2 * M_PI * 1000.0 * i / kToneRate);
+    for (qsizetype i = 0; i < frames; ++i) {
+        const double value = 0.5 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / kToneRate);
         qToLittleEndian(static_cast<qint16>(std::lround(value * 32767)), tone.samples.data() + i * 2);
     }
     return encodeWav(tone);
@@ -38,7 +38,7 @@ inline QByteArray toneWav(int milliseconds)
 // The bytes the player hands to the output for a tone of toneWav(milliseconds).
 inline qsizetype toneBytes(int milliseconds, int tailMs)
 {
-    return qsizetype{kToneRate * milliseconds / 1000 + kToneRate * tailMs / 1000} * 2;
+    return (qsizetype{kToneRate} * milliseconds / 1000 + qsizetype{kToneRate} * tailMs / 1000) * 2;
 }
 
 inline QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
