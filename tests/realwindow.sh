@@ -19,6 +19,17 @@ expect() {
     if [ "$got" = "$2" ]; then echo "ok: $1 display background $got"; else echo "FAIL: $1 display background $got, expected $2"; fail=1; fi
 }
 
+# Applies a talk of 0:0<digit> and starts it, from the minutes box so that no button has the focus.
+start_talk() {
+    click "${minutes[@]}"
+    key ctrl+a 0
+    click "${seconds[@]}"
+    key ctrl+a 0 "$1"
+    click "${set_time[@]}"
+    click "${minutes[@]}"
+    key F1
+}
+
 click "${set_time[@]}"
 # Leave the apply button: a focused button would take the space bar as a press of its own. The
 # space then lands in the minutes box ("5 "), which still reads as 5.
@@ -51,13 +62,7 @@ xdotool keyup F1
 if same_display held-1 held-2; then echo "FAIL: the display stood still while F1 was held"; fail=1; else echo "ok: counting on while F1 is held"; fi
 
 # A three-second talk runs into over-time.
-click "${minutes[@]}"
-key ctrl+a 0
-click "${seconds[@]}"
-key ctrl+a 0 3
-click "${set_time[@]}"
-click "${minutes[@]}"
-key F1
+start_talk 3
 sleep 3.2
 shot zero
 sleep 1.6
@@ -71,13 +76,7 @@ key ctrl+a 0
 click "${bell1_seconds[@]}"
 key ctrl+a 2
 click "${bell1_on[@]}"
-click "${minutes[@]}"
-key ctrl+a 0
-click "${seconds[@]}"
-key ctrl+a 0 4
-click "${set_time[@]}"
-click "${minutes[@]}"
-key F1
+start_talk 4
 sleep 2.8
 shot bell
 expect bell "srgb(255,255,0)"
@@ -102,13 +101,7 @@ click "${bell1_minutes[@]}"
 key ctrl+a 0
 click "${bell1_seconds[@]}"
 key ctrl+a 1
-click "${minutes[@]}"
-key ctrl+a 0
-click "${seconds[@]}"
-key ctrl+a 0 3
-click "${set_time[@]}"
-click "${minutes[@]}"
-key F1
+start_talk 3
 sleep 4.9
 key F7
 shot overtime-paused
