@@ -121,12 +121,8 @@ click "${minutes[@]}"
 key ctrl+a 5
 key F9
 click "${slave[@]}"
-projector=""
-for _ in $(seq 300); do
-    projector=$(xdotool search --name 'Podium Watch \(QOR\)' 2>/dev/null | head -n 1 || true)
-    [ -n "$projector" ] && break
-    sleep 0.1
-done
+projector=$(wait_window 'Podium Watch \(QOR\)')
+[ -n "$projector" ] || { echo "FAIL: the projector window never appeared"; exit 1; }
 xdotool windowfocus --sync "$projector"
 key F1
 sleep 1.2

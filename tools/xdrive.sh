@@ -23,17 +23,24 @@ mask=(48 676)        # 画面マスク
 slave=(128 676)      # Slave
 start=(688 676)      # Start
 
+# Prints the first window whose name matches the pattern, once there is one; nothing if none comes
+# within 30 s (a busy machine can take that long to map a window).
+wait_window() {
+    local id=""
+    for _ in $(seq 300); do
+        id=$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    echo "$id"
+}
+
 # Starts the program and waits for its main window; sets X and Y to the window's corner.
 start_program() {
     "$exe" >"$out/program.log" 2>&1 &
     program=$!
     trap 'kill $program 2>/dev/null || true' EXIT
-    window=""
-    for _ in $(seq 300); do
-        window=$(xdotool search --name 'ポディウムウォッチ' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
+    window=$(wait_window 'ポディウムウォッチ')
     [ -n "$window" ] || { echo "FAIL: the main window never appeared"; exit 1; }
     sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$window")"
