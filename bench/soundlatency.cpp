@@ -3,8 +3,8 @@
 // and for one already read and sent. Goal: 40 ms.
 //   bench_soundlatency [rounds]     (5 rounds unless given)
 
-#include "pulseserver.h"
 #include "platform/soundplayer.h"
+#include "pulseserver.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -31,16 +31,8 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         const QString path = writeFile(folder.path(), QStringLiteral("tone%1.wav").arg(round), toneWav(600));
         for (int again = 0; again < 2; ++again) {
-            Recording recording;
-            qint64 requestedMs = 0;
-            server.record(
-                recording, clock,
-                [&] {
-                    requestedMs = clock.elapsed();
-                    player.play(path);
-                },
-                1500);
-            const auto heard = recording.heard(requestedMs, 4000);
+            const auto heard = server.hear(
+                clock, [&] { player.play(path); }, 1500);
             if (!heard) {
                 std::fprintf(stderr, "round %d: nothing was heard\n", round);
                 return 1;

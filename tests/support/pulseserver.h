@@ -205,6 +205,23 @@ public:
         parec.waitForFinished(3000);
     }
 
+    // Records while `request` asks for one sound, and answers when it was heard, relative to the
+    // request: nullopt when nothing was louder than `level`.
+    std::optional<std::pair<qint64, qint64>>
+    hear(const QElapsedTimer &clock, const std::function<void()> &request, int afterMs, int level = 4000)
+    {
+        Recording recording;
+        qint64 requestedMs = 0;
+        record(
+            recording, clock,
+            [&] {
+                requestedMs = clock.elapsed();
+                request();
+            },
+            afterMs);
+        return recording.heard(requestedMs, level);
+    }
+
 private:
     void send(int which)
     {
