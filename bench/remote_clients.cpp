@@ -1,7 +1,7 @@
 // Many remote viewers at once: N WebSocket clients on the loopback follow a running countdown for
-// T seconds. Reports whether every client got every update, the delay from a change (`at`) to its
-// arrival, and with --pid the server process's CPU share over the run (from /proc/<pid>/stat) and
-// its resident memory at the end.
+// T seconds. Reports whether every client got every update and every second of the count, the
+// delay from a change (`at`) to its arrival, and with --pid the server process's CPU share over the run (from
+// /proc/<pid>/stat) and its resident memory at the end.
 //   bench_remote_clients VIEW_URL [--clients N] [--seconds T] [--pid PID]
 // For instance against the test fixture:
 //   build/dev/tests/remote_fixture & bench_remote_clients "$(view URL it printed)" --pid $!
@@ -29,6 +29,9 @@ namespace {
 struct Client {
     std::unique_ptr<QWebSocket> socket = std::make_unique<QWebSocket>();
     std::set<qint64> seen; // `at` of every update received while measuring
+    // The remaining seconds received while measuring. A running count steps them by one, so a gap
+    // is a lost update even when no client got it (which `seen` alone cannot tell).
+    std::set<qint64> remaining;
     bool ready = false;
 };
 
@@ -120,8 +123,11 @@ int main(int argc, char *argv[])
             }
             if (!measuring)
                 return;
-            const qint64 at = QJsonDocument::fromJson(message.toUtf8()).object().value("at").toInteger();
+            const QJsonObject update = QJsonDocument::fromJson(message.toUtf8()).object();
+            const qint64 at = update.value("at").toInteger();
             c->seen.insert(at);
+            if (update.value("remaining").isDouble())
+                c->remaining.insert(update.value("remaining").toInteger());
             delays.push_back(arrival - at);
         });
         QObject::connect(c->socket.get(), &QWebSocket::disconnected, [&lost] { ++lost; });
@@ -157,9 +163,12 @@ int main(int argc, char *argv[])
     for (const Client &client : clients)
         pushes.insert(client.seen.begin(), client.seen.end());
     std::erase_if(pushes, [&](qint64 at) { return at < windowStart || at > windowEnd - 250; });
-    int complete = 0;
+    int complete = 0, skipped = 0;
     size_t fewest = pushes.size();
     for (const Client &client : clients) {
+        const std::set<qint64> &r = client.remaining;
+        if (!r.empty() && static_cast<size_t>(*r.rbegin() - *r.begin() + 1) != r.size())
+            ++skipped;
         const auto got = static_cast<size_t>(std::count_if(
             pushes.begin(), pushes.end(), [&client](qint64 at) { return client.seen.count(at) > 0; }));
         fewest = std::min(fewest, got);
@@ -167,8 +176,8 @@ int main(int argc, char *argv[])
             ++complete;
     }
     std::printf("updates pushed: %zu in %.1f s; clients with every update: %d of %d (fewest received: %zu); "
-                "lost: %d\n",
-                pushes.size(), elapsed, complete, count, fewest, lost);
+                "lost: %d; clients that missed a second of the count: %d\n",
+                pushes.size(), elapsed, complete, count, fewest, lost, skipped);
     std::printf("delay from change to arrival: p50 %.0f ms, p99 %.0f ms, max %.0f ms over %zu arrivals "
                 "(goal: p99 <= 50 ms)\n",
                 percentile(delays, 0.5), percentile(delays, 0.99), percentile(delays, 1.0), delays.size());
@@ -179,5 +188,5 @@ int main(int argc, char *argv[])
                     static_cast<long long>(pid), share, statusLine(pid, "VmRSS").constData(),
                     statusLine(pid, "VmHWM").constData());
     }
-    return complete == count && lost == 0 ? 0 : 1;
+    return complete == count && lost == 0 && skipped == 0 ? 0 : 1;
 }
