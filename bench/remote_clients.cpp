@@ -1,7 +1,7 @@
 // Many remote viewers at once: N WebSocket clients on the loopback follow a running countdown for
 // T seconds. Reports whether every client got every update and every second of the count, the
-// delay from a change (`at`) to its arrival, and with --pid the server process's CPU share over the run (from
-// /proc/<pid>/stat) and its resident memory at the end.
+// delay from a change (`at`) to its arrival, and with --pid the server process's CPU share over
+// the run (from /proc/<pid>/stat) and its resident memory at the end.
 //   bench_remote_clients VIEW_URL [--clients N] [--seconds T] [--pid PID]
 // For instance against the test fixture:
 //   build/dev/tests/remote_fixture & bench_remote_clients "$(view URL it printed)" --pid $!
