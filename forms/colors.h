@@ -12,13 +12,15 @@ QColor foreColor(const QWidget *widget);
 void setBackColor(QWidget *widget, const QColor &color);
 void setForeColor(QWidget *widget, const QColor &color);
 
-// Writes a text only when it differs. Skipping the write changes nothing a handler can see (an
-// unchanged text raises no change event), but it saves laying the text out again; the clock
-// writes its texts twice a second.
-template <class TextControl, class Text> void writeText(TextControl *control, const Text &text)
+// Writes a text only when it differs, and says whether it did. Skipping the write changes nothing
+// a handler can see (an unchanged text raises no change event), but it saves laying the text out
+// again; the clock writes its texts twice a second.
+template <class TextControl, class Text> bool writeText(TextControl *control, const Text &text)
 {
-    if (control->text() != text)
-        control->setText(text);
+    if (control->text() == text)
+        return false;
+    control->setText(text);
+    return true;
 }
 
 // The colours the program paints with, beside the seven an operator picks by name.

@@ -65,24 +65,22 @@ std::optional<qint16> Viewer::displayedSeconds() const
 
 void Viewer::setDisplayedTime(qint16 minutes, const QString &seconds, qint16 signedSeconds)
 {
-    shownText_ = QString::number(minutes) + QLatin1Char(':') + seconds;
-    shownSeconds_ = signedSeconds;
-    if (Lbl_Time->text() != shownText_) {
-        Lbl_Time->setText(shownText_);
-        emit shownChanged();
-    }
+    showOnDisplay(QString::number(minutes) + QLatin1Char(':') + seconds, signedSeconds);
 }
 
 void Viewer::showOverTimeWord(qint16 signedSeconds)
 {
     setBackColor(Lbl_Time, Palette::kFlashBack);
     setForeColor(Lbl_Time, Palette::kFlashFore);
-    shownText_ = QStringLiteral("超過");
+    showOnDisplay(QStringLiteral("超過"), signedSeconds);
+}
+
+void Viewer::showOnDisplay(const QString &text, qint16 signedSeconds)
+{
+    shownText_ = text;
     shownSeconds_ = signedSeconds;
-    if (Lbl_Time->text() != shownText_) {
-        Lbl_Time->setText(shownText_);
+    if (writeText(Lbl_Time, text))
         emit shownChanged();
-    }
 }
 
 std::pair<QString, QString> Viewer::colorNames() const
@@ -98,30 +96,29 @@ void Viewer::setColorNames(const QString &back, const QString &fore)
 
 namespace {
 
-const QString &runStateLine(int state)
+const QString &runStateLine(Viewer::RunState state)
 {
-    static const QString lines[] = {QStringLiteral("動作状態：セットアップ中"), QStringLiteral("動作状態：進行中"),
+    static const QString lines[] = {QStringLiteral("動作状態：セットアップ中"),
+                                    QStringLiteral("動作状態：進行中"),
                                     QStringLiteral("動作状態：一時停止中")};
-    return lines[state];
+    return lines[static_cast<int>(state)];
 }
 
 } // namespace
 
 void Viewer::showRunState(RunState state)
 {
-    if (Lbl_Phase->text() == runStateLine(static_cast<int>(state)))
-        return;
-    Lbl_Phase->setText(runStateLine(static_cast<int>(state)));
-    emit shownChanged();
+    if (writeText(Lbl_Phase, runStateLine(state)))
+        emit shownChanged();
 }
 
 Viewer::Shown Viewer::shown() const
 {
-    Shown now{Lbl_Time->text(), backColor(Lbl_Time), foreColor(Lbl_Time), Shown::State::Setup, std::nullopt};
-    if (Lbl_Phase->text() == runStateLine(static_cast<int>(RunState::Running)))
-        now.state = Shown::State::Running;
-    else if (Lbl_Phase->text() == runStateLine(static_cast<int>(RunState::Paused)))
-        now.state = Shown::State::Paused;
+    Shown now{Lbl_Time->text(), backColor(Lbl_Time), foreColor(Lbl_Time), RunState::Setup, std::nullopt};
+    for (const RunState state : {RunState::Running, RunState::Paused}) {
+        if (Lbl_Phase->text() == runStateLine(state))
+            now.state = state;
+    }
     if (const std::optional<qint16> seconds = displayedSeconds())
         now.remaining = *seconds;
     return now;

@@ -29,11 +29,12 @@ public:
     // The secondary window, or nullptr while none exists.
     Slave *slave() const;
 
+    enum class RunState { Setup, Running, Paused };
     // What the big display shows, for other screens to show the same (the remote view).
     struct Shown {
         QString text;
         QColor background, foreground;
-        enum class State { Setup, Running, Paused } state = State::Setup;
+        RunState state = RunState::Setup;
         std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
     };
     Shown shown() const;
@@ -116,7 +117,6 @@ private:
     // The texts that handlers hand to each other through controls, each read and written in one
     // place (forms/statetexts.cpp).
     enum class PhaseMarker { Presentation, OverTime, Wink };
-    enum class RunState { Setup, Running, Paused };
     struct DisplayedTime {
         std::optional<qint16> minutes, seconds; // nullopt: that part is beyond 16 bits
     };
@@ -130,6 +130,7 @@ private:
     std::optional<qint16> displayedSeconds() const;
     void setDisplayedTime(qint16 minutes, const QString &seconds, qint16 signedSeconds);
     void showOverTimeWord(qint16 signedSeconds);
+    void showOnDisplay(const QString &text, qint16 signedSeconds);
     std::pair<QString, QString> colorNames() const; // background, text
     void setColorNames(const QString &back, const QString &fore);
     void showRunState(RunState state);
