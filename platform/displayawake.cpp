@@ -55,7 +55,7 @@ void DisplayAwake::settle()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    if (wanted_ && cookie_ == 0) {
+    if (wanted_) {
         QDBusMessage call = screenSaverCall(QStringLiteral("Inhibit"));
         call << QStringLiteral("Podium Watch") << QStringLiteral("A talk is being timed");
         pending_ = true;
@@ -68,7 +68,7 @@ void DisplayAwake::settle()
                 cookie_ = reply.value();
             settle();
         });
-    } else if (!wanted_ && cookie_ != 0) {
+    } else {
         QDBusMessage call = screenSaverCall(QStringLiteral("UnInhibit"));
         call << cookie_;
         cookie_ = 0;

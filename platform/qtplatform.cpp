@@ -32,14 +32,11 @@ QtPlatform::Clocks QtPlatform::systemClocks()
 }
 
 QtPlatform::QtPlatform(Clocks clocks, const QString &soundHelper)
-    : clocks_(std::move(clocks)), sound_(std::make_unique<SoundPlayer>(soundHelper)),
+    : clocks_(std::move(clocks)),
+      sound_(std::make_unique<SoundPlayer>(soundHelper.isEmpty() ? SoundPlayer::defaultHelperPath()
+                                                                 : soundHelper)),
       awake_(std::make_unique<DisplayAwake>())
 {
-}
-
-QString QtPlatform::defaultSoundHelper()
-{
-    return SoundPlayer::defaultHelperPath();
 }
 
 QtPlatform::~QtPlatform() = default;

@@ -21,8 +21,9 @@ public:
     };
     static Clocks systemClocks();
 
-    // The sound output runs in the helper executable at `soundHelper`.
-    explicit QtPlatform(Clocks clocks = systemClocks(), const QString &soundHelper = defaultSoundHelper());
+    // The sound output runs in the helper executable at `soundHelper` (empty: podiumwatch-sound
+    // beside the running executable).
+    explicit QtPlatform(Clocks clocks = systemClocks(), const QString &soundHelper = {});
     ~QtPlatform() override;
 
     QDateTime now() const override;
@@ -35,9 +36,6 @@ public:
     void preloadSound(const QString &name) override;
     void keepDisplayAwake(bool awake) override;
     void watchSoundOutput(std::function<void(bool available)> onChange) override;
-
-    // podiumwatch-sound beside the running executable.
-    static QString defaultSoundHelper();
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }

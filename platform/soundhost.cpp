@@ -110,10 +110,7 @@ private:
 
     template <typename... Numbers> void reply(const char *word, Numbers... numbers)
     {
-        QByteArray line(word);
-        ((line += ' ' + QByteArray::number(numbers)), ...);
-        line += '\n';
-        out_.write(line);
+        out_.write(message(word, numbers...));
     }
 
     QFile out_;

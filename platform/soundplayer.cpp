@@ -105,7 +105,7 @@ void SoundPlayer::serve()
     }
     // The sound playing stops now, not once the new file has been read.
     if (helper_)
-        helper_->write(QByteArray(kStop) + '\n');
+        helper_->write(message(kStop));
     const QString path = info.absoluteFilePath();
     pool_.start([this, path, key, generation] {
         std::optional<PcmSound> pcm = readWavFile(path, kTailMs);
@@ -166,7 +166,7 @@ void SoundPlayer::remember(const QString &key, const Sound &sound)
         // The helper holds a copy of every sound it was sent; it lets them go with ours.
         loaded_.clear();
         if (helper_)
-            helper_->write(QByteArray(kForget) + '\n');
+            helper_->write(message(kForget));
     }
     cache_.insert(key, sound);
     cachedBytes_ += sound->samples.size();
@@ -197,16 +197,14 @@ void SoundPlayer::start(const Sound &sound)
     if (!helper_)
         return; // it could not even be started
     const auto [loaded, isNew] = loaded_.try_emplace(sound, nextId_);
-    const QByteArray id = QByteArray::number(loaded->second);
+    const quint64 id = loaded->second;
     if (isNew) {
         ++nextId_;
-        helper_->write(QByteArray(kLoad) + ' ' + id + ' ' + QByteArray::number(sound->sampleRate) + ' ' +
-                       QByteArray::number(sound->channels) + ' ' + QByteArray::number(sound->samples.size()) +
-                       '\n');
+        helper_->write(message(kLoad, id, sound->sampleRate, sound->channels, sound->samples.size()));
         helper_->write(sound->samples);
     }
     const quint64 ticket = ++nextTicket_;
-    helper_->write(QByteArray(kPlay) + ' ' + id + ' ' + QByteArray::number(ticket) + '\n');
+    helper_->write(message(kPlay, id, ticket));
     waiting_.append({ticket, clock_.elapsed()});
     if (!deadline_.isActive())
         armDeadline();
@@ -238,7 +236,6 @@ void SoundPlayer::launch()
             helperFailed();
     });
     helper_ = process;
-    loaded_.clear();
     answerLimit_.start(kAnswerLimitMs);
     process->start();
 }
@@ -270,7 +267,7 @@ void SoundPlayer::helperFailed()
 {
     discardHelper();
     setAvailable(false);
-    retry_.start(std::min(kFirstRetryMs << std::min(failures_, 3), kLongestRetryMs));
+    retry_.start(std::min(kFirstRetryMs << failures_, kLongestRetryMs));
     failures_ = std::min(failures_ + 1, 3);
 }
 

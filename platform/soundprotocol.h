@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
 
 // What the program and its sound process (podiumwatch-sound) say to each other over the helper's
 // standard input and output. Each message is one line of ASCII words separated by spaces; only
@@ -30,6 +30,14 @@ inline constexpr char kOutput[] = "output";
 inline constexpr char kStarted[] = "started";
 inline constexpr char kRefused[] = "refused";
 inline constexpr char kFailed[] = "failed";
+
+// One message line: the word, then its numbers.
+template <typename... Numbers> QByteArray message(const char *word, Numbers... numbers)
+{
+    QByteArray line(word);
+    ((line += ' ' + QByteArray::number(numbers)), ...);
+    return line + '\n';
+}
 
 // No message line is longer; a longer one means the stream is not ours.
 inline constexpr int kLongestLine = 128;
