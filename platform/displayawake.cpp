@@ -66,6 +66,8 @@ void DisplayAwake::settle()
             const QDBusPendingReply<uint> reply = *answer;
             if (reply.isValid())
                 cookie_ = reply.value();
+            else if (wanted_)
+                return; // refused: asking again at once would ask without end; the next start asks
             settle();
         });
     } else {

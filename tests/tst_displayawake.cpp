@@ -6,22 +6,28 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QProcess>
 #include <QStandardPaths>
 
 namespace {
 
-class FakeScreenSaver : public QObject {
+class FakeScreenSaver : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
     QStringList calls;
     uint next = 41;
+    bool refuses = false;
 
 public slots:
     uint Inhibit(const QString &application, const QString &reason)
     {
         calls << QStringLiteral("Inhibit %1 (%2)").arg(application, reason);
+        if (refuses) {
+            sendErrorReply(QDBusError::AccessDenied, QStringLiteral("not now"));
+            return 0;
+        }
         return ++next;
     }
     void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
@@ -137,6 +143,17 @@ void DisplayAwakeTest::desktopServiceInhibitedAndReleased()
     // The platform going away (the program ending) releases what it held.
     QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 6, kPatienceMs);
     QCOMPARE(saver.calls[5], QStringLiteral("UnInhibit 44"));
+
+    // A desktop that refuses is asked again at the clock's next start, not at once and for ever.
+    saver.refuses = true;
+    QtPlatform platform;
+    platform.keepDisplayAwake(true);
+    QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 7, kPatienceMs);
+    QTest::qWait(300); // a loop would have asked again many times by now
+    QCOMPARE(saver.calls.size(), 7);
+    platform.keepDisplayAwake(false);
+    platform.keepDisplayAwake(true);
+    QTRY_COMPARE_WITH_TIMEOUT(saver.calls.size(), 8, kPatienceMs);
 }
 
 QTEST_MAIN(DisplayAwakeTest)
