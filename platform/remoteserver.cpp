@@ -235,7 +235,7 @@ public:
                  const QString &controlToken, std::atomic<int> *clients);
     ~RemoteWorker() override;
 
-    bool listen(quint16 *port, QString *error);
+    bool listen(quint16 *port, QString *host, QString *error);
     void shutdown();
     void publish(const RemoteSnapshot &snapshot);
 
@@ -255,7 +255,7 @@ private:
         bool upgrade = false; // let Qt go on with the WebSocket handshake
     };
 
-    Answer decide(const QHttpServerRequest &request) const;
+    Answer decide(const QHttpServerRequest &request, bool upgrade) const;
     static bool isUpgrade(const QHttpServerRequest &request);
     Access accessOf(const QString &token) const;
     void admit(std::unique_ptr<QWebSocket> socket);
@@ -325,7 +325,7 @@ RemoteWorker::~RemoteWorker()
     shutdown();
 }
 
-bool RemoteWorker::listen(quint16 *port, QString *error)
+bool RemoteWorker::listen(quint16 *port, QString *host, QString *error)
 {
     http_ = new Http(this);
     tcp_ = new GuardedTcpServer(settings_.idleMs, http_);
@@ -345,21 +345,18 @@ bool RemoteWorker::listen(quint16 *port, QString *error)
             admit(http_->nextPendingWebSocketConnection());
     });
     *port = tcp_->serverPort();
-    ownHost_ = (RemoteServer::urlHost(settings_.bind) + QLatin1Char(':') + QString::number(*port)).toLatin1();
+    *host = RemoteServer::urlHost(settings_.bind);
+    ownHost_ = (*host + QLatin1Char(':') + QString::number(*port)).toLatin1();
     return true;
 }
 
 void RemoteWorker::shutdown()
 {
-    // The WebSockets go first, with the TCP sockets they took over from the listener.
-    const std::vector<QWebSocket *> clients = std::exchange(clients_, {});
-    for (QWebSocket *socket : clients) {
-        socket->disconnect(this);
-        socket->abort();
-        delete socket;
-    }
-    const QList<QWebSocket *> refused = findChildren<QWebSocket *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWebSocket *socket : refused) {
+    // The WebSockets, admitted or refused, are all children; they go first, with the TCP sockets
+    // they took over from the listener.
+    clients_.clear();
+    const QList<QWebSocket *> sockets = findChildren<QWebSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWebSocket *socket : sockets) {
         socket->disconnect(this);
         socket->abort();
         delete socket;
@@ -406,8 +403,9 @@ bool RemoteWorker::handle(const QHttpServerRequest &request, QTcpSocket *socket,
 {
     if (ConnectionGuard *guard = tcp_ ? tcp_->guardOf(socket->peerAddress(), socket->peerPort()) : nullptr)
         guard->requestDone();
-    const Answer answer = decide(request);
-    if (isUpgrade(request)) {
+    const bool upgrade = isUpgrade(request);
+    const Answer answer = decide(request, upgrade);
+    if (upgrade) {
         // Qt goes on with the WebSocket handshake when this returns true, and calls the missing
         // handler, which sends the refusal, when it returns false.
         if (answer.upgrade)
@@ -435,7 +433,7 @@ bool RemoteWorker::isUpgrade(const QHttpServerRequest &request)
     return upgrade && !request.value("upgrade").isEmpty();
 }
 
-RemoteWorker::Answer RemoteWorker::decide(const QHttpServerRequest &request) const
+RemoteWorker::Answer RemoteWorker::decide(const QHttpServerRequest &request, bool upgrade) const
 {
     auto refusal = [](Status status, const QByteArray &body, const QByteArray &allow = {}) {
         Answer answer;
@@ -460,7 +458,7 @@ RemoteWorker::Answer RemoteWorker::decide(const QHttpServerRequest &request) con
     const bool isPage = path == QLatin1String("/") || path == QLatin1String("/control");
     const bool isState = path == QLatin1String("/state");
     const bool isSocket = path == QLatin1String("/ws");
-    if ((!isCommand && !isPage && !isState && !isSocket) || (isUpgrade(request) && !isSocket))
+    if ((!isCommand && !isPage && !isState && !isSocket) || (upgrade && !isSocket))
         return refusal(Status::NotFound, "404 not found\n");
     const Access needed = isCommand || path == QLatin1String("/control") ? Access::Control : Access::View;
     if (needed == Access::Control && access != Access::Control)
@@ -477,7 +475,7 @@ RemoteWorker::Answer RemoteWorker::decide(const QHttpServerRequest &request) con
     } else if (isState) {
         answer.type = "application/json";
         answer.body = json_.toUtf8();
-    } else if (isSocket && !isUpgrade(request)) {
+    } else if (isSocket && !upgrade) {
         return refusal(Status::UpgradeRequired, "426 upgrade required\n");
     } else if (isSocket) {
         if (static_cast<qsizetype>(clients_.size()) >= settings_.maxClients)
@@ -591,9 +589,9 @@ bool RemoteServer::start(const Settings &settings, QString *error)
 
     bool listening = false;
     quint16 port = 0;
-    QString failure;
+    QString host, failure;
     QMetaObject::invokeMethod(
-        worker_, [&] { listening = worker_->listen(&port, &failure); }, Qt::BlockingQueuedConnection);
+        worker_, [&] { listening = worker_->listen(&port, &host, &failure); }, Qt::BlockingQueuedConnection);
     if (!listening) {
         stop();
         if (error)
@@ -601,7 +599,7 @@ bool RemoteServer::start(const Settings &settings, QString *error)
         return false;
     }
     port_ = port;
-    host_ = urlHost(settings.bind);
+    host_ = host;
     const QByteArray lines =
         "remote view: " + viewUrl().toUtf8() + "\nremote control: " + controlUrl().toUtf8() + '\n';
     std::fputs(lines.constData(), stdout);
@@ -624,7 +622,6 @@ void RemoteServer::stop()
     port_ = 0;
     viewToken_.clear();
     controlToken_.clear();
-    clients_.store(0);
 }
 
 QString RemoteServer::viewUrl() const
@@ -645,12 +642,9 @@ void RemoteServer::publish(const RemoteSnapshot &snapshot)
 {
     if (!worker_)
         return;
-    RemoteSnapshot copy = snapshot;
-    if (copy.at == 0)
-        copy.at = QDateTime::currentMSecsSinceEpoch();
     RemoteWorker *worker = worker_;
     QMetaObject::invokeMethod(
-        worker, [worker, copy] { worker->publish(copy); }, Qt::QueuedConnection);
+        worker, [worker, snapshot] { worker->publish(snapshot); }, Qt::QueuedConnection);
 }
 
 QByteArray RemoteServer::toJson(const RemoteSnapshot &snapshot)

@@ -2,12 +2,10 @@
 
 #include "platform/remoteservice.h"
 
-#include <QColor>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <atomic>
-#include <optional>
 
 class QThread;
 class RemoteWorker;
@@ -45,7 +43,7 @@ public:
     int clientCount() const { return clients_.load(); }
 
     // At every change of a shown value; a snapshot a viewer could not tell from the last one is
-    // not sent again. `at` 0 is read as now.
+    // not sent again.
     void publish(const RemoteSnapshot &snapshot);
     static QByteArray toJson(const RemoteSnapshot &snapshot);
 
