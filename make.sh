@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev
+BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-websockets-dev
     libqrencode-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
 RUN_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -14,24 +14,24 @@ QString valueOf(const QString &argument, const QString &option)
 
 } // namespace
 
-RemoteOptions parseRemoteOptions(const QStringList &arguments)
+CommandLine parseCommandLine(const QStringList &arguments)
 {
-    RemoteOptions options;
-    auto settings = [&options]() -> RemoteServer::Settings & {
-        if (!options.settings)
-            options.settings.emplace();
-        return *options.settings;
+    CommandLine line;
+    auto remote = [&line]() -> RemoteOptions & {
+        if (!line.remote)
+            line.remote.emplace();
+        return *line.remote;
     };
-    auto fail = [&options](const QString &message) {
-        options.settings.reset();
-        options.error = QStringLiteral("podiumwatch: ") + message;
-        return options;
+    auto fail = [&line](const QString &message) {
+        line.remote.reset();
+        line.error = QStringLiteral("podiumwatch: ") + message;
+        return line;
     };
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (argument == RemoteOption) {
-            settings().port = RemoteServer::Settings().port;
+            remote().port = RemoteOptions().port;
         } else if (argument.startsWith(RemoteOption + QLatin1Char('='))) {
             const QString value = valueOf(argument, RemoteOption);
             bool ok = false;
@@ -43,17 +43,14 @@ RemoteOptions parseRemoteOptions(const QStringList &arguments)
                 return fail(QStringLiteral(
                                 "invalid port \"%1\" in %2 (a number from 0 to 65535; 0 picks a free port)")
                                 .arg(value, argument));
-            settings().port = static_cast<quint16>(port);
+            remote().port = static_cast<quint16>(port);
         } else if (argument.startsWith(BindOption + QLatin1Char('='))) {
             QString value = valueOf(argument, BindOption);
             if (value.size() > 2 && value.startsWith(QLatin1Char('[')) && value.endsWith(QLatin1Char(']')))
                 value = value.mid(1, value.size() - 2);
-            QHostAddress address;
-            if (value.isEmpty() || !address.setAddress(value))
-                return fail(QStringLiteral("invalid address \"%1\" in %2 (an IPv4 or IPv6 address, such as "
-                                           "192.168.1.10 or ::1)")
-                                .arg(value, argument));
-            settings().bind = address;
+            if (value.isEmpty())
+                return fail(QStringLiteral("%1 needs an address: %1=ADDRESS").arg(BindOption));
+            remote().bind = value;
         } else if (argument == BindOption) {
             return fail(QStringLiteral("%1 needs an address: %1=ADDRESS").arg(BindOption));
         } else if (argument.startsWith(RemoteOption)) {
@@ -62,5 +59,5 @@ RemoteOptions parseRemoteOptions(const QStringList &arguments)
                     .arg(argument));
         }
     }
-    return options;
+    return line;
 }

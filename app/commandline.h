@@ -1,17 +1,18 @@
 #pragma once
 
-#include "platform/remoteserver.h"
+#include "remote/remoteservice.h"
 
 #include <QStringList>
 #include <optional>
 
-// What the command line asks of the remote server.
-struct RemoteOptions {
-    std::optional<RemoteServer::Settings> settings; // nullopt: the server stays off
+// What the command line asks for, read once at start-up.
+struct CommandLine {
+    std::optional<RemoteOptions> remote; // nullopt: the remote view stays off until asked for
     QString error; // not empty: a wrong option, to be shown on stderr before exiting with code 2
 };
 
-// Reads --remote (port 8760), --remote=PORT (0: any free port) and --remote-bind=ADDRESS (an IPv4 or
-// IPv6 address, brackets allowed; alone it implies --remote) from QCoreApplication::arguments(),
-// whose first entry is the program. Anything else on the command line is left to others.
-RemoteOptions parseRemoteOptions(const QStringList &arguments);
+// Reads --remote (port 8760), --remote=PORT (0: any free port) and --remote-bind=ADDRESS (brackets
+// around an IPv6 address allowed; alone it implies --remote) from QCoreApplication::arguments(),
+// whose first entry is the program. Whether ADDRESS is an address is for the remote view to say.
+// Anything else on the command line is left to others (Qt's own options).
+CommandLine parseCommandLine(const QStringList &arguments);

@@ -1,9 +1,11 @@
+#include "app/commandline.h"
 #include "app/language.h"
-#include "app/remoteview.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
+#include "platform/openfiles.h"
 #include "platform/qtplatform.h"
 #include "platform/sessionbus.h"
+#include "remote/remoteview.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -48,9 +50,19 @@ int main(int argc, char *argv[])
     // Before Qt or the platform plugin can reach for the session bus: one that never answers
     // would otherwise hold up the first window, the clock's start and the exit.
     avoidSilentSessionBus();
+    // Before anything is opened: the remote view keeps its connections below the limit, with room
+    // to spare for the rest of the program, and the higher the limit the more room there is.
+    raiseOpenFileLimit();
     QApplication app(argc, argv);
     // Fusion paints buttons in their palette colours on every desktop, as the design asks.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    // A wrong option is said before any window opens.
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    if (!commandLine.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(commandLine.error));
+        return 2;
+    }
 
     useGothicApplicationFont();
     useJapaneseQtTexts();
@@ -71,18 +83,28 @@ int main(int argc, char *argv[])
     viewer.Form_Load();
 
     // Off unless asked for: without --remote or the context menu no socket is opened, and the
-    // remote view's library is not even loaded. A wrong option is said before any window opens;
-    // a port already taken costs the remote view, never the timer.
-    auto *remoteView = new RemoteView(viewer, platform, QCoreApplication::arguments());
-    if (asksForRemoteView(QCoreApplication::arguments())) {
+    // remote view's library is not even loaded. At every start the two addresses go to standard
+    // output, for whoever started the program to pass on; a port already taken costs the remote
+    // view, never the timer.
+    auto *remoteView = new RemoteView(viewer, platform, commandLine.remote.value_or(RemoteOptions()));
+    QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {
+        const QByteArray lines =
+            "remote view: " + view.toUtf8() + "\nremote control: " + control.toUtf8() + '\n';
+        std::fputs(lines.constData(), stdout);
+        std::fflush(stdout);
+    });
+    QObject::connect(remoteView, &RemoteView::failed, [](const QString &reason) {
+        std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(reason));
+    });
+    if (commandLine.remote) {
         if (QString error; !remoteView->configure(&error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
-            // A wrong option; a library that cannot be loaded (a broken installation) is not.
+            // An address that is none; a library that cannot be loaded (a broken installation) is not.
             if (remoteView->service())
                 return 2;
+        } else {
+            remoteView->start();
         }
-        if (QString error; remoteView->service() && !remoteView->start(&error))
-            std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(error));
     }
 
     // For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on

@@ -146,7 +146,7 @@ for size in 1600x900 1800x300 390x844; do
 done
 
 # When the page cannot reach the server it says so, in Japanese and a line of English, and keeps
-# trying: here every WebSocket is refused, as when the connection is lost.
+# trying: here every WebSocket is refused, as when the hall has more viewers than the server takes.
 start_program --text 12:34 --max-clients 0
 shot lost 1600 900 && check "lost: a notice band over the page (corner #$(corner "$out/lost.png"))" \
     "$([ "#$(corner "$out/lost.png")" != '#000000' ] && echo yes || echo no)"
@@ -155,8 +155,8 @@ timeout 90 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-
     --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
     --dump-dom --virtual-time-budget=3000 "$url" >"$out/lost.html" 2>"$out/lost.chromium.log" || true
 rm -rf "$profile"
-check "lost: the page says 接続が切れました — 再接続中… and Connection lost" \
-    "$(grep -q '接続が切れました — 再接続中…' "$out/lost.html" && grep -q 'Connection lost' "$out/lost.html" && echo yes || echo no)"
+check "lost: the page says 閲覧中の端末が多すぎます — 再接続中… and Too many viewers" \
+    "$(grep -q '閲覧中の端末が多すぎます — 再接続中…' "$out/lost.html" && grep -q 'Too many viewers' "$out/lost.html" && echo yes || echo no)"
 
 echo "screenshots in $out"
 exit $fail

@@ -6,7 +6,7 @@
 //                  [--seconds N]   (runs until killed, or for N seconds)
 //                  [--max-clients N]   (0: every WebSocket is refused, as when the connection is lost)
 
-#include "platform/remoteserver.h"
+#include "remote/remoteserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -58,13 +58,19 @@ int main(int argc, char *argv[])
     settings.bind = QHostAddress(QHostAddress::LocalHost);
     settings.port = static_cast<quint16>(parser.value(port).toUInt());
     settings.maxClients = parser.value(maxClients).toInt();
-    QString error;
-    if (!server.start(settings, &error)) {
-        std::fprintf(stderr, "remote_fixture: %s\n", qPrintable(error));
-        return 1;
-    }
-    snapshot.at = QDateTime::currentMSecsSinceEpoch();
-    server.publish(snapshot);
+    QObject::connect(&server, &RemoteServer::failed, &app, [](const QString &reason) {
+        std::fprintf(stderr, "remote_fixture: %s\n", qPrintable(reason));
+        QCoreApplication::exit(1);
+    });
+    QObject::connect(&server, &RemoteServer::started, &app, [&server, &snapshot] {
+        const QByteArray lines = "remote view: " + server.viewUrl().toUtf8() +
+                                 "\nremote control: " + server.controlUrl().toUtf8() + '\n';
+        std::fputs(lines.constData(), stdout);
+        std::fflush(stdout);
+        snapshot.at = QDateTime::currentMSecsSinceEpoch();
+        server.publish(snapshot);
+    });
+    server.start(settings);
 
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &server, [&] {

@@ -2,7 +2,7 @@
 // viewer's browser, the control page presses the window's own buttons, and without --remote the
 // program listens on no socket at all.
 
-#include "app/remoteview.h"
+#include "remote/remoteview.h"
 #include "rig.h"
 
 #include <QCheckBox>
@@ -14,6 +14,7 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QWebSocket>
 
 namespace {
@@ -52,9 +53,18 @@ struct Follower {
 };
 
 // A free port on the loopback, from the remote view's library in the build folder.
-const QStringList kLoopback = {QStringLiteral("podiumwatch"), QStringLiteral("--remote=0"),
-                               QStringLiteral("--remote-bind=127.0.0.1")};
+const RemoteOptions kLoopback{0, QStringLiteral("127.0.0.1")};
 const QString kLibraryFolder = QStringLiteral(PODIUMWATCH_BUILD_DIR);
+
+// Starts the remote view and waits until it listens; false when it failed.
+[[nodiscard]] bool startRemote(RemoteView &remote)
+{
+    QSignalSpy started(&remote, &RemoteView::started);
+    QSignalSpy failed(&remote, &RemoteView::failed);
+    remote.start();
+    return QTest::qWaitFor([&] { return started.count() + failed.count() > 0; }, kPatienceMs) &&
+           started.count() == 1 && remote.isRunning();
+}
 
 // The TCP sockets a process listens on, from /proc: its socket inodes that the kernel's tables
 // list in the listening state.
@@ -130,7 +140,7 @@ void RemoteViewTest::everyChangeIsPushed()
     QFETCH(QJsonObject, pushed);
     Rig rig;
     RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
-    QVERIFY(remote.start());
+    QVERIFY(startRemote(remote));
     Follower browser;
     QVERIFY(browser.follow(remote.service()->viewUrl()));
     QCOMPARE(browser.received.first().value("text"), QJsonValue("--:--"));
@@ -161,7 +171,7 @@ void RemoteViewTest::controlPagePressesTheButtons()
     Rig rig;
     rig.setTotal("5", "00");
     RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
-    QVERIFY(remote.start());
+    QVERIFY(startRemote(remote));
     QNetworkAccessManager network;
     auto post = [&](const QString &command) {
         QUrl url(remote.service()->controlUrl());
@@ -204,7 +214,7 @@ void RemoteViewTest::startedAndStoppedFromTheContextMenu()
     QAction *start = menuAction(QStringLiteral("リモート表示を開始"));
     QVERIFY(start);
     start->trigger();
-    QVERIFY(remote.isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(remote.isRunning(), kPatienceMs);
     QWidget *addresses = nullptr;
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -227,9 +237,10 @@ void RemoteViewTest::aMissingLibraryCostsOnlyTheRemoteView()
 {
     Rig rig;
     RemoteView remote(rig.viewer, rig.platform, kLoopback, QStringLiteral("/nonexistent"));
-    QString error;
-    QVERIFY(!remote.start(&error));
-    QVERIFY(!error.isEmpty());
+    QSignalSpy failed(&remote, &RemoteView::failed);
+    QVERIFY(!startRemote(remote));
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!failed.first().first().toString().isEmpty());
     QVERIFY(!remote.isRunning());
     rig.setTotal("5", "00");
     rig.start();

@@ -1,4 +1,4 @@
-#include "app/remoteview.h"
+#include "remote/remoteview.h"
 
 #include "forms/viewer.h"
 #include "platform/platform.h"
@@ -6,10 +6,9 @@
 #include <QDateTime>
 #include <QMenu>
 
-RemoteView::RemoteView(Viewer &viewer, Platform &platform, const QStringList &arguments,
+RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &options,
                        const QString &libraryFolder)
-    : QObject(&viewer), viewer_(viewer), platform_(platform), arguments_(arguments),
-      libraryFolder_(libraryFolder)
+    : QObject(&viewer), viewer_(viewer), platform_(platform), options_(options), libraryFolder_(libraryFolder)
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
     viewer_.setContextMenuPolicy(Qt::CustomContextMenu);
@@ -27,19 +26,35 @@ bool RemoteView::configure(QString *error)
         service_ = loadRemoteService(error, libraryFolder_);
         if (!service_)
             return false;
-        service_->onCommand([this](const QString &name) { command(name); });
+        service_->onCommand([this](const RemoteCommand &command) { this->command(command); });
+        service_->onStarted([this](const QString &failure) { startedOrFailed(failure); });
     }
-    return service_->configure(arguments_, error);
+    return service_->configure(options_, error);
 }
 
-bool RemoteView::start(QString *error)
+void RemoteView::start()
 {
-    if (!service_ && !configure(error))
-        return false;
-    if (!service_->start(error))
-        return false;
+    if (QString error; !service_ && !configure(&error)) {
+        startedOrFailed(error);
+        return;
+    }
+    service_->start();
+}
+
+void RemoteView::startedOrFailed(const QString &failure)
+{
+    if (!failure.isEmpty()) {
+        // Asked for from the menu, the operator is looking at the window, not at a terminal.
+        if (std::exchange(showAddressesWhenStarted_, false))
+            platform_.showMessage(QStringLiteral("リモート表示を開始できません。\r\n") + failure,
+                                  Viewer::programTitle());
+        emit failed(failure);
+        return;
+    }
     publishNow();
-    return true;
+    emit started(service_->viewUrl(), service_->controlUrl());
+    if (std::exchange(showAddressesWhenStarted_, false))
+        showAddresses();
 }
 
 void RemoteView::stop()
@@ -75,16 +90,19 @@ void RemoteView::publishNow()
     service_->publish(snapshot);
 }
 
-void RemoteView::command(const QString &name)
+void RemoteView::command(const RemoteCommand &command)
 {
     // The picture buttons' handlers press the run buttons, as an operator's click does.
-    static const std::pair<const char *, const char *> handlers[] = {{"start", "Img_Start_Click"},
-                                                                     {"pause", "Img_Pause_Click"},
-                                                                     {"restart", "Img_ReStart_Click"},
-                                                                     {"reset", "Img_Stop_Click"}};
-    for (const auto &[command, handler] : handlers) {
-        if (name == QLatin1String(command))
-            QMetaObject::invokeMethod(&viewer_, handler);
+    using Handler = void (Viewer::*)();
+    static constexpr std::pair<RemoteCommand::Kind, Handler> handlers[] = {
+        {RemoteCommand::Kind::Start, &Viewer::Img_Start_Click},
+        {RemoteCommand::Kind::Pause, &Viewer::Img_Pause_Click},
+        {RemoteCommand::Kind::Restart, &Viewer::Img_ReStart_Click},
+        {RemoteCommand::Kind::Reset, &Viewer::Img_Stop_Click},
+    };
+    for (const auto &[kind, handler] : handlers) {
+        if (command.kind == kind)
+            (viewer_.*handler)();
     }
 }
 
@@ -97,13 +115,8 @@ void RemoteView::showMenu(const QPoint &at)
         menu->addAction(QStringLiteral("リモート表示を停止"), this, &RemoteView::stop);
     } else {
         menu->addAction(QStringLiteral("リモート表示を開始"), this, [this] {
-            QString error;
-            if (start(&error)) {
-                showAddresses();
-                return;
-            }
-            platform_.showMessage(QStringLiteral("リモート表示を開始できません。\r\n") + error,
-                                  Viewer::programTitle());
+            showAddressesWhenStarted_ = true;
+            start();
         });
     }
     // Not exec(): the menu must not hold the clock while it is open.

@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,33 +24,44 @@ struct RemoteSnapshot {
     }
 };
 
+// What a control page asks the program to do.
+struct RemoteCommand {
+    enum class Kind { Start, Pause, Restart, Reset };
+    Kind kind = Kind::Start;
+};
+
+// Where the remote view listens, as the command line says.
+struct RemoteOptions {
+    quint16 port = 8760; // 0: any free port
+    QString bind;        // an IPv4 or IPv6 address; empty: every interface
+};
+
 // The remote view as the program sees it. It lives in a library of its own (podiumwatch-remote),
 // loaded only when the remote view is first asked for: a program started without it maps neither
-// Qt's HTTP server and WebSockets nor the network stack they bring.
+// the network stack nor the server.
 class RemoteService {
 public:
     virtual ~RemoteService() = default;
 
-    // Takes the --remote options of a command line (--remote, --remote=PORT, --remote-bind=ADDRESS);
-    // false and a reason for one it cannot read. Without them it starts on port 8760, every interface.
-    virtual bool configure(const QStringList &arguments, QString *error) = 0;
-    // Listens with fresh addresses (the old ones are revoked) and prints them on standard output.
-    virtual bool start(QString *error) = 0;
+    // Takes where to listen; false and a reason for an address it cannot read.
+    virtual bool configure(const RemoteOptions &options, QString *error) = 0;
+    // Starts listening with fresh addresses (the old ones are revoked) and returns at once; the
+    // handler given to onStarted says how it went. Stopping returns at once too.
+    virtual void start() = 0;
     virtual void stop() = 0;
     virtual bool isListening() const = 0;
     virtual QString viewUrl() const = 0;
     virtual QString controlUrl() const = 0;
     // At every change of a shown value.
     virtual void publish(const RemoteSnapshot &snapshot) = 0;
-    // What a control page asks for: "start", "pause", "restart" or "reset", on the caller's thread.
-    virtual void onCommand(std::function<void(const QString &command)> handler) = 0;
+    // Each on the caller's thread: how a start went (an empty reason: listening), and what a
+    // control page asks for.
+    virtual void onStarted(std::function<void(const QString &failure)> handler) = 0;
+    virtual void onCommand(std::function<void(const RemoteCommand &command)> handler) = 0;
     // A window with the two addresses and their QR codes; `onStop` runs when its stop button is
     // pressed. The caller owns it.
     virtual QWidget *createAddressWindow(std::function<void()> onStop) = 0;
 };
-
-// Whether a command line asks for the remote view at all.
-bool asksForRemoteView(const QStringList &arguments);
 
 // Loads the remote view's library from `folder` (the program's own by default); nullptr and a
 // reason when it cannot.

@@ -1,4 +1,4 @@
-#include "forms/remotewindow.h"
+#include "remote/remotewindow.h"
 
 #include <QGridLayout>
 #include <QLabel>

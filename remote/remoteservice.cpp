@@ -1,16 +1,7 @@
-#include "platform/remoteservice.h"
+#include "remote/remoteservice.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
-
-bool asksForRemoteView(const QStringList &arguments)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i].startsWith(QLatin1String("--remote")))
-            return true;
-    }
-    return false;
-}
 
 std::unique_ptr<RemoteService> loadRemoteService(QString *error, const QString &folder)
 {

@@ -1,0 +1,94 @@
+#include "remote/broadcaster.h"
+
+#include "remote/connection.h"
+#include "remote/websocketframes.h"
+
+#include <QTcpSocket>
+#include <algorithm>
+
+Broadcaster::Broadcaster(const Limits &limits, QObject *parent) : QObject(parent), limits_(limits)
+{
+    clock_.start();
+}
+
+Broadcaster::Client *Broadcaster::find(Connection *connection)
+{
+    const auto it = std::find_if(clients_.begin(), clients_.end(),
+                                 [connection](const Client &c) { return c.connection == connection; });
+    return it == clients_.end() ? nullptr : &*it;
+}
+
+void Broadcaster::admit(Connection *connection, const QByteArray &state)
+{
+    clients_.push_back({connection, {}, clock_.elapsed(), 0});
+    connect(connection, &Connection::bytesArrived, this, &Broadcaster::read);
+    connect(connection, &Connection::gone, this, &Broadcaster::forget);
+    connection->becomeWebSocket();
+    emit countChanged(count());
+    connection->send(textFrame(state));
+}
+
+void Broadcaster::publish(const QByteArray &state)
+{
+    const QByteArray frame = textFrame(state);
+    const std::vector<Client> clients = clients_; // a send may drop one
+    for (const Client &client : clients)
+        client.connection->send(frame);
+}
+
+void Broadcaster::read(Connection *connection)
+{
+    Client *client = find(connection);
+    if (!client)
+        return;
+    client->unread += connection->socket()->readAll();
+    for (;;) {
+        const ClientFrame frame = readClientFrame(client->unread);
+        if (frame.kind == ClientFrame::Kind::Incomplete)
+            return;
+        client->unread.remove(0, frame.size);
+        switch (frame.kind) {
+        case ClientFrame::Kind::Ping: {
+            const qint64 now = clock_.elapsed();
+            if (now - client->windowStart >= 1000) {
+                client->windowStart = now;
+                client->pings = 0;
+            }
+            if (++client->pings > limits_.pingsPerSecond) {
+                refuse(connection);
+                return;
+            }
+            if (!connection->send(pongFrame(frame.payload)))
+                return;
+            break;
+        }
+        case ClientFrame::Kind::Pong:
+            break;
+        case ClientFrame::Kind::Close:
+            forget(connection);
+            connection->finish(closeFrame(CloseNormal, {}));
+            return;
+        default:
+            refuse(connection);
+            return;
+        }
+    }
+}
+
+void Broadcaster::refuse(Connection *connection)
+{
+    forget(connection);
+    connection->finish(closeFrame(ClosePolicyViolation, "policy violation"));
+}
+
+void Broadcaster::forget(Connection *connection)
+{
+    const auto before = clients_.size();
+    clients_.erase(std::remove_if(clients_.begin(), clients_.end(),
+                                  [connection](const Client &c) { return c.connection == connection; }),
+                   clients_.end());
+    if (clients_.size() != before) {
+        disconnect(connection, nullptr, this, nullptr);
+        emit countChanged(count());
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <vector>
+
+class Connection;
+
+// The WebSocket viewers: each is sent the state when it joins and at every change. A viewer only
+// listens; one that says anything but a pong or a close, or pings more than a few times a second,
+// is closed with "policy violation". One that falls too far behind in reading is dropped: the
+// backlog is checked at every write, pongs included, and only a write can make it grow, so a
+// viewer that stops reading while nothing changes on the display cannot pile up answers either.
+class Broadcaster : public QObject {
+    Q_OBJECT
+public:
+    struct Limits {
+        int pingsPerSecond = 5;
+    };
+
+    Broadcaster(const Limits &limits, QObject *parent);
+
+    int count() const { return static_cast<int>(clients_.size()); }
+    // The connection has been answered its handshake; it is sent `state` at once.
+    void admit(Connection *connection, const QByteArray &state);
+    void publish(const QByteArray &state);
+
+signals:
+    void countChanged(int count);
+
+private:
+    struct Client {
+        Connection *connection;
+        QByteArray unread;
+        qint64 windowStart = 0;
+        int pings = 0;
+    };
+
+    void read(Connection *connection);
+    void refuse(Connection *connection);
+    void forget(Connection *connection);
+    Client *find(Connection *connection);
+
+    Limits limits_;
+    QElapsedTimer clock_;
+    std::vector<Client> clients_;
+};

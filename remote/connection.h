@@ -1,0 +1,69 @@
+#pragma once
+
+#include "remote/http.h"
+
+#include <QObject>
+#include <QTimer>
+
+class QTcpSocket;
+
+// One client's TCP connection: reads its requests one at a time, strictly framed, and writes the
+// answers. While an answer has not drained to the system, nothing more is read from the client:
+// a client that sends requests and never reads the answers stops itself, and whatever waits to be
+// written for it is bounded. After a WebSocket handshake it carries that client's frames instead.
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    struct Limits {
+        HttpLimits http;
+        qint64 maxPendingBytes = 64 * 1024; // written and not yet taken by the client
+        int closeGraceMs = 5000;            // for a peer to take its last bytes before it is cut off
+    };
+
+    Connection(QTcpSocket *socket, qint64 now, const Limits &limits, QObject *parent);
+
+    QTcpSocket *socket() const { return socket_; }
+    bool isWebSocket() const { return webSocket_; }
+    bool isClosing() const { return closing_; }
+    qint64 openedAt() const { return openedAt_; }
+    // When the last request was served, or the connection opened.
+    qint64 lastServed() const { return lastServed_; }
+    qint64 pendingBytes() const;
+
+    // The answer to the request last reported; the next one is read once it has drained.
+    void answer(const QByteArray &bytes, bool close, qint64 now);
+    // From now on the bytes that come are a WebSocket client's frames.
+    void becomeWebSocket();
+    // Writes, and drops the client if that puts it too far behind. False: dropped.
+    bool send(const QByteArray &bytes);
+    // Drops the client if it is too far behind in reading. False: dropped.
+    bool keepsUp();
+    // Writes these last bytes and closes once they are taken, or cuts the connection after the grace.
+    void finish(const QByteArray &lastBytes);
+    // Closes at once.
+    void drop();
+
+signals:
+    void requestReady(Connection *connection, const HttpRequest &request);
+    void framingRefused(Connection *connection, int status, const QByteArray &reason);
+    // A WebSocket client has sent bytes; they are in the socket.
+    void bytesArrived(Connection *connection);
+    // Closed; the connection deletes itself later.
+    void gone(Connection *connection);
+
+private:
+    void readNext();
+    void written();
+    void closed();
+
+    QTcpSocket *socket_;
+    Limits limits_;
+    qint64 openedAt_;
+    qint64 lastServed_;
+    bool webSocket_ = false;
+    bool closing_ = false;
+    bool answering_ = false; // a request was handed on and its answer has not been written
+    bool draining_ = false;  // the answer has not all been taken by the system
+    bool gone_ = false;
+    QTimer grace_;
+};

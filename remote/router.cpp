@@ -1,0 +1,202 @@
+#include "remote/router.h"
+
+#include "remote/websocketframes.h"
+
+#include <QUrlQuery>
+#include <algorithm>
+#include <array>
+
+namespace {
+
+enum class Access { None, View, Control };
+
+// Takes as long for a near miss as for a wild guess: the time depends on the secret's length only.
+bool sameSecret(QByteArrayView given, QByteArrayView secret)
+{
+    unsigned difference = given.size() == secret.size() ? 0U : 1U;
+    for (qsizetype i = 0; i < secret.size(); ++i) {
+        const char g = i < given.size() ? given[i] : '\0';
+        difference |=
+            static_cast<unsigned>(static_cast<unsigned char>(g) ^ static_cast<unsigned char>(secret[i]));
+    }
+    return difference == 0;
+}
+
+Access accessOf(const QByteArray &token, const RouterState &state)
+{
+    // Both comparisons always run, so the time does not tell which token came close.
+    const bool control = sameSecret(token, state.controlToken);
+    const bool view = sameSecret(token, state.viewToken);
+    return control ? Access::Control : view ? Access::View : Access::None;
+}
+
+struct CommandRoute {
+    QByteArrayView name;
+    RemoteCommand::Kind kind;
+};
+
+constexpr std::array<CommandRoute, 4> Commands{{
+    {"start", RemoteCommand::Kind::Start},
+    {"pause", RemoteCommand::Kind::Pause},
+    {"restart", RemoteCommand::Kind::Restart},
+    {"reset", RemoteCommand::Kind::Reset},
+}};
+
+const CommandRoute *commandAt(QByteArrayView path)
+{
+    constexpr QByteArrayView prefix = "/control/";
+    if (!path.startsWith(prefix))
+        return nullptr;
+    const QByteArrayView name = path.sliced(prefix.size());
+    const auto it =
+        std::find_if(Commands.begin(), Commands.end(), [name](const auto &c) { return c.name == name; });
+    return it == Commands.end() ? nullptr : &*it;
+}
+
+bool isLoopbackHost(QByteArrayView host)
+{
+    if (host == "localhost" || host == "[::1]")
+        return true;
+    // 127.0.0.0/8 as four decimal numbers.
+    const QList<QByteArray> parts = host.toByteArray().split('.');
+    return parts.size() == 4 && parts[0] == "127" &&
+           std::all_of(parts.cbegin(), parts.cend(), [](const QByteArray &p) {
+               bool ok = false;
+               return !p.isEmpty() && p.size() <= 3 && p.toUInt(&ok) <= 255 && ok;
+           });
+}
+
+HttpAnswer answerWith(int status, const QByteArray &type, const QByteArray &body, const QByteArray &host,
+                      const RouterState &state)
+{
+    HttpAnswer answer;
+    answer.status = status;
+    answer.body = body;
+    // The policy admits the page's own script and style by their hashes, and nothing else; the
+    // WebSocket only at the host the request came to, once that host is known to be this one.
+    const QByteArray policy = "default-src 'none'; script-src " + state.scriptHash + "; style-src " +
+                              state.styleHash + "; connect-src 'self' ws://" + host +
+                              "; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+    answer.headers = {{"Cache-Control", "no-store"},
+                      {"X-Content-Type-Options", "nosniff"},
+                      {"Content-Security-Policy", policy},
+                      {"Referrer-Policy", "no-referrer"}};
+    if (!type.isEmpty())
+        answer.headers.emplaceBack("Content-Type", type);
+    return answer;
+}
+
+Routed refusal(int status, const QByteArray &body, const QByteArray &host, const RouterState &state)
+{
+    Routed routed;
+    routed.answer = answerWith(status, "text/plain; charset=utf-8", body, host, state);
+    // A refused client has nothing more to ask on this connection.
+    routed.answer.close = true;
+    return routed;
+}
+
+} // namespace
+
+bool namesThisServer(QByteArrayView host, const RouterState &state)
+{
+    QByteArrayView name = host;
+    QByteArrayView port;
+    const qsizetype bracket = host.startsWith('[') ? host.indexOf(']') : -1;
+    const qsizetype colon = bracket >= 0 ? bracket + 1 : host.lastIndexOf(':');
+    if (host.startsWith('[') && bracket < 0)
+        return false;
+    if (colon >= 0 && colon < host.size()) {
+        if (host[colon] != ':')
+            return false;
+        name = host.first(colon);
+        port = host.sliced(colon + 1);
+    }
+    const bool portOk =
+        port.isEmpty() ? state.port == 80 && !host.endsWith(':') : port == QByteArray::number(state.port);
+    const QByteArray lower = name.toByteArray().toLower();
+    return portOk && !lower.isEmpty() && (isLoopbackHost(lower) || state.hosts.contains(lower));
+}
+
+Routed refuseFraming(int status, const QByteArray &reason, const RouterState &state)
+{
+    return refusal(status, QByteArray::number(status) + ' ' + reason + '\n', state.ownHost, state);
+}
+
+Routed route(const HttpRequest &request, const RouterState &state)
+{
+    const QByteArray hostHeader = request.header("host");
+    if (!namesThisServer(hostHeader, state))
+        return refusal(421, "421 this server is not that host\n", state.ownHost, state);
+    // From here on the request's Host may be written back into a header.
+    const QByteArray &host = hostHeader;
+
+    const qsizetype question = request.target.indexOf('?');
+    const QByteArray path = question < 0 ? request.target : request.target.first(question);
+    const QUrlQuery query(
+        QString::fromLatin1(question < 0 ? QByteArray() : request.target.sliced(question + 1)));
+    const Access access =
+        accessOf(query.queryItemValue(QStringLiteral("t"), QUrl::FullyDecoded).toUtf8(), state);
+    if (access == Access::None)
+        return refusal(403, "403 forbidden\n", host, state);
+
+    const CommandRoute *command = commandAt(path);
+    const bool isPage = path == "/" || path == "/control";
+    const bool isState = path == "/state";
+    const bool isSocket = path == "/ws";
+    const bool upgrade = request.lists("connection", "upgrade") && !request.header("upgrade").isEmpty();
+    if ((!command && !isPage && !isState && !isSocket) || (upgrade && !isSocket))
+        return refusal(404, "404 not found\n", host, state);
+    if ((command || path == "/control") && access != Access::Control)
+        return refusal(403, "403 forbidden\n", host, state);
+    const QByteArray method = command ? "POST" : "GET";
+    if (request.method != method) {
+        Routed routed = refusal(405, "405 method not allowed\n", host, state);
+        routed.answer.headers.emplaceBack("Allow", method);
+        return routed;
+    }
+    // A page on another site that learnt an address must not drive the timer through the
+    // operator's browser: browsers say where a request comes from, and the pages only ever talk
+    // to their own origin. Tools that send no Origin are served as before.
+    if (command || isSocket) {
+        const QByteArray origin = request.header("origin");
+        const bool foreign =
+            (request.count("origin") > 0 && origin.compare("http://" + host, Qt::CaseInsensitive) != 0) ||
+            request.header("sec-fetch-site").compare("cross-site", Qt::CaseInsensitive) == 0;
+        if (foreign)
+            return refusal(403, "403 cross-origin request refused\n", host, state);
+    }
+
+    Routed routed;
+    if (isPage) {
+        routed.answer = answerWith(200, "text/html; charset=utf-8", state.page, host, state);
+    } else if (isState) {
+        routed.answer = answerWith(200, "application/json", state.json, host, state);
+    } else if (command) {
+        routed.answer = answerWith(204, {}, {}, host, state);
+        routed.command = RemoteCommand{command->kind};
+    } else {
+        // Asked for without an upgrade too, so that a page whose WebSocket failed can learn why.
+        if (state.clients >= state.maxClients)
+            return refusal(503, "503 too many clients\n", host, state);
+        if (!upgrade || request.header("upgrade").compare("websocket", Qt::CaseInsensitive) != 0) {
+            Routed refused = refusal(426, "426 upgrade required\n", host, state);
+            refused.answer.headers.emplaceBack("Upgrade", "websocket");
+            return refused;
+        }
+        if (request.header("sec-websocket-version") != "13") {
+            Routed refused = refusal(426, "426 WebSocket version 13 only\n", host, state);
+            refused.answer.headers.emplaceBack("Sec-WebSocket-Version", "13");
+            return refused;
+        }
+        const QByteArray key = request.header("sec-websocket-key");
+        if (!isWebSocketKey(key))
+            return refusal(400, "400 bad WebSocket key\n", host, state);
+        routed.answer = answerWith(101, {}, {}, host, state);
+        routed.answer.headers.emplaceBack("Upgrade", "websocket");
+        routed.answer.headers.emplaceBack("Connection", "Upgrade");
+        routed.answer.headers.emplaceBack("Sec-WebSocket-Accept", webSocketAccept(key));
+        routed.upgrade = true;
+    }
+    routed.answer.close = !request.keepsAlive() && !routed.upgrade;
+    return routed;
+}

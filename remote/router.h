@@ -1,0 +1,37 @@
+#pragma once
+
+#include "remote/http.h"
+#include "remote/remoteservice.h"
+
+#include <QSet>
+#include <optional>
+
+// Who may ask what of the remote server, and what each request is answered: tokens, the host and
+// the origin a request must come from, the paths and their methods, the headers of every answer.
+// Decided from the request and what the server knows now, without sockets.
+
+// What the server knows when it decides.
+struct RouterState {
+    QByteArray viewToken, controlToken;
+    quint16 port = 0;
+    QSet<QByteArray> hosts; // this machine's names and addresses, lower case, IPv6 in brackets
+    QByteArray ownHost;     // host:port of the printed addresses
+    QByteArray page, scriptHash, styleHash;
+    QByteArray json; // the state now
+    QString runState = QStringLiteral("setup");
+    int clients = 0; // WebSocket clients now
+    int maxClients = 256;
+};
+
+struct Routed {
+    HttpAnswer answer;
+    std::optional<RemoteCommand> command; // to carry out once answered
+    bool upgrade = false;                 // a 101: the connection is a WebSocket client from now on
+};
+
+Routed route(const HttpRequest &request, const RouterState &state);
+// An answer to a request refused for its framing, before anything in it was trusted.
+Routed refuseFraming(int status, const QByteArray &reason, const RouterState &state);
+// Whether a Host header names this machine (a loopback form, one of its addresses or names) with
+// the server's port. Anything else may be a name an attacker's DNS points at this machine.
+bool namesThisServer(QByteArrayView host, const RouterState &state);
