@@ -3,7 +3,6 @@
 
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
-#include "forms/slave.h"
 #include "forms/viewer.h"
 
 #include <QTimer>
@@ -11,7 +10,5 @@
 void Viewer::Timer_Alert_Timer()
 {
     setForeColor(Lbl_Time, Palette::kBlinkFore);
-    if (slave_ && slave_->isVisible())
-        copyDisplayTo(slave_);
     Timer_Alert->stop();
 }

@@ -4,7 +4,6 @@
 #include "engine/textroutines.h"
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
-#include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
 
@@ -35,13 +34,6 @@ void Viewer::applyColorNames(const QComboBox *backList, const QComboBox *foreLis
 {
     setColorNames(backList->currentText(), foreList->currentText());
     ApplyScreenColors();
-}
-
-void Viewer::copyDisplayTo(Slave *target) const
-{
-    setBackColor(target, backColor(Lbl_Time));
-    setForeColor(target->timeLabel(), foreColor(Lbl_Time));
-    writeText(target->timeLabel(), Lbl_Time->text());
 }
 
 void Viewer::anchorCountdown(qint64 msLeft)
@@ -112,7 +104,4 @@ void Viewer::Timer_PresentTime_Timer()
     }
 
     setBackColor(this, Check_Mask->isChecked() ? Palette::kWindowGrey : backColor(Lbl_Time));
-
-    if (slave_ && slave_->isVisible())
-        copyDisplayTo(slave_);
 }

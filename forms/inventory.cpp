@@ -1,5 +1,7 @@
 #include "forms/inventory.h"
 
+#include "engine/runstate.h"
+
 #include "forms/colorcombobox.h"
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
@@ -239,7 +241,7 @@ std::vector<ControlRow> viewerInventory()
         {"Frm_Bell3", Frame, "", "予鈴3", 9960, 7560, 4452, 2172, White, Grey, 12, Bold},
         {"Check_Mask", Toggle, "", "画面マスク", 120, 9960, 1452, 372, White, 0x404040, 10.2, Bold | Ticked},
         {"Cmd_Slave", Button, "", "Slave", 1560, 9960, 732, 372, kNoColor, Grey},
-        {"Lbl_Phase", Label, "", "動作状態：セットアップ中", 4908, 9840, 4692, 252, kNoColor, kNoColor, 12, Centre},
+        {"Lbl_Phase", Label, "", runStateLine(RunState::Setup), 4908, 9840, 4692, 252, kNoColor, kNoColor, 12, Centre},
         {"Lbl_EndTime", Label, "", "終了予定時刻 --時--分--秒", 4908, 10200, 4692, 252, kNoColor, kNoColor, 12, Centre},
         {"Lbl_Copyright", Label, "", "Copyright (C) QOR", 120, 10340, 4692, 252, Lamp, kNoColor, 6},
         {"Cmd_Start", Button, "", "Start", 9960, 9960, 732, 372, kNoColor, Grey, 7.8},

@@ -33,7 +33,15 @@ void Viewer::Cmd_Slave_Click()
         slave_ = new Slave;
         // The run-control keys work from the projector window as from this one.
         slave_->installEventFilter(this);
+        slave_->follow(shown());
     }
-    copyDisplayTo(slave_);
     slave_->present(screen());
+}
+
+// The projector shows what the big display shows, taken from it at every change while it is shown
+// and when it is shown again, and nothing else.
+void Viewer::showOnProjector()
+{
+    if (slave_ && slave_->isVisible())
+        slave_->follow(shown());
 }

@@ -90,6 +90,13 @@ QLabel *Slave::timeLabel() const
     return time_;
 }
 
+void Slave::follow(const Viewer::Shown &shown)
+{
+    setBackColor(this, shown.background);
+    setForeColor(time_, shown.foreground);
+    writeText(time_, shown.text);
+}
+
 bool Slave::event(QEvent *event)
 {
     // A new text asks for a layout: a new pattern ("9:59" to "10:00", "超過") needs another place.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/viewer.h"
+
 #include <QWidget>
 #include <optional>
 
@@ -17,6 +19,8 @@ public:
     Slave();
 
     QLabel *timeLabel() const;
+    // Shows what the main window's big display shows.
+    void follow(const Viewer::Shown &shown);
 
     // Shows the window. Opening, it goes full screen on a screen other than the operator's, or,
     // with one screen, where the platform puts a new window. Already open, it stays where the

@@ -94,18 +94,6 @@ void Viewer::setColorNames(const QString &back, const QString &fore)
     writeText(Txt_ForeColor, fore);
 }
 
-namespace {
-
-const QString &runStateLine(Viewer::RunState state)
-{
-    static const QString lines[] = {QStringLiteral("動作状態：セットアップ中"),
-                                    QStringLiteral("動作状態：進行中"),
-                                    QStringLiteral("動作状態：一時停止中")};
-    return lines[static_cast<int>(state)];
-}
-
-} // namespace
-
 void Viewer::showRunState(RunState state)
 {
     if (writeText(Lbl_Phase, runStateLine(state)))

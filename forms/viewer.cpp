@@ -216,6 +216,7 @@ void Viewer::wireHandlers()
 
     mustConnect(connect(Timer_PresentTime, &QTimer::timeout, this, &Viewer::Timer_PresentTime_Timer),
                 "the clock");
+    mustConnect(connect(this, &Viewer::shownChanged, this, &Viewer::showOnProjector), "the projector");
     mustConnect(connect(Timer_Alert, &QTimer::timeout, this, &Viewer::Timer_Alert_Timer), "the blink");
 }
 
@@ -261,6 +262,8 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
     // catches them all.
     if (watched == Lbl_Time && event->type() == QEvent::PaletteChange)
         emit shownChanged();
+    if (slave_ && watched == slave_ && event->type() == QEvent::Show)
+        showOnProjector();
     if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
         // Key preview: the window sees every key before the control it is meant for.
         auto *key = static_cast<QKeyEvent *>(event);

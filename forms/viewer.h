@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/runstate.h"
 #include "forms/viewercontrols.h"
 
 #include <QColor>
@@ -29,8 +30,9 @@ public:
     // The secondary window, or nullptr while none exists.
     Slave *slave() const;
 
-    enum class RunState { Setup, Running, Paused };
-    // What the big display shows, for other screens to show the same (the remote view).
+    using RunState = ::RunState;
+    // What the big display shows. The projector window and the remote view show this and nothing
+    // else, and follow shownChanged() to show it as it changes.
     struct Shown {
         QString text;
         QColor background, foreground;
@@ -53,7 +55,7 @@ public:
     qint16 ClockSeconds = 0;
 
 signals:
-    // The big display's text or colours, or the run state, have changed.
+    // What shown() returns has changed: the big display's text or colours, or the run state.
     void shownChanged();
 
 public slots:
@@ -143,7 +145,7 @@ private:
     QString dataPath(const QString &folder, const QString &file) const;
     void setClockRunning(bool running);
     void showValidationMessage();
-    void copyDisplayTo(Slave *target) const;
+    void showOnProjector();
     void commitBell(int bell);
     void bellMinutesChanged(int bell);
     void bellSecondsChanged(int bell);

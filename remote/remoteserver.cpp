@@ -1,5 +1,6 @@
 #include "remote/remoteserver.h"
 
+#include "engine/runstate.h"
 #include "remote/broadcaster.h"
 #include "remote/connectionguard.h"
 #include "remote/router.h"
@@ -280,6 +281,7 @@ QByteArray RemoteServer::toJson(const RemoteSnapshot &snapshot)
     object.insert(QStringLiteral("background"), snapshot.background.name(QColor::HexRgb));
     object.insert(QStringLiteral("foreground"), snapshot.foreground.name(QColor::HexRgb));
     object.insert(QStringLiteral("state"), snapshot.state);
+    object.insert(QStringLiteral("stateText"), runStateWordOf(snapshot.state));
     object.insert(QStringLiteral("remaining"),
                   snapshot.remaining ? QJsonValue(*snapshot.remaining) : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("at"), snapshot.at);

@@ -83,10 +83,9 @@ void RemoteView::publishNow()
     if (!isRunning())
         return;
     const Viewer::Shown shown = viewer_.shown();
-    static const char *const states[] = {"setup", "running", "paused"};
-    RemoteSnapshot snapshot{shown.text,       shown.background,
-                            shown.foreground, QString::fromLatin1(states[static_cast<int>(shown.state)]),
-                            shown.remaining,  QDateTime::currentMSecsSinceEpoch()};
+    const RemoteSnapshot snapshot{shown.text,       shown.background,
+                                  shown.foreground, runStateKey(shown.state),
+                                  shown.remaining,  QDateTime::currentMSecsSinceEpoch()};
     service_->publish(snapshot);
 }
 

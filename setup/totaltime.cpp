@@ -3,7 +3,6 @@
 #include "engine/textroutines.h"
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
-#include "forms/slave.h"
 #include "forms/spinbutton.h"
 #include "forms/viewer.h"
 
@@ -84,11 +83,9 @@ void Viewer::Cmd_SetTime_Click()
     showRunState(RunState::Setup);
     setBackColor(Lbl_Time, Palette::kDisplayBack);
     setForeColor(Lbl_Time, Palette::kDisplayFore);
-    // The projector and the bar show the fresh total at once, not an over-time and a full bar
-    // left from the last talk until the next start.
+    // The bar shows the fresh total at once, not a full bar left from the last talk until the
+    // next start (the projector follows the display by itself).
     ProgressBar1->setValue(0);
-    if (slave_ && slave_->isVisible())
-        copyDisplayTo(slave_);
 
     // Stop the clock before bell 1 is committed: its message box would otherwise let ticks
     // repaint the display over the time just applied. An armed blink is disarmed too, or it

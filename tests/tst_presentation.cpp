@@ -75,6 +75,8 @@ private slots:
     void slaveBeforeAnyApply();
     void oneSlaveAtMost();
     void slaveClosedAndReopenedCatchesUp();
+    void projectorShowsWhatTheDisplayShows_data();
+    void projectorShowsWhatTheDisplayShows();
     void closingTheMainWindowClosesSlave();
     void slaveFullScreenByKeyAndDoubleClick();
     void runKeysWorkFromTheProjector();
@@ -203,6 +205,46 @@ void PresentationTest::slaveClosedAndReopenedCatchesUp()
     QCOMPARE(rig.viewer.slave()->timeLabel()->text(), QStringLiteral("1:52"));
     rig.second();
     QCOMPARE(rig.viewer.slave()->timeLabel()->text(), QStringLiteral("1:51"));
+}
+
+void PresentationTest::projectorShowsWhatTheDisplayShows_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char *change : {"apply", "tick", "bell colours", "blink", "超過", "shown again after a reset"})
+        QTest::newRow(change) << QString::fromUtf8(change);
+}
+
+// No step of the clock or of the operator writes to the projector: it takes the display as it
+// changes, whoever changed it.
+void PresentationTest::projectorShowsWhatTheDisplayShows()
+{
+    QFETCH(QString, change);
+    Rig rig;
+    rig.setBell(1, "0", "05");
+    rig.button("Cmd_Slave")->click();
+    Slave *slave = rig.viewer.slave();
+    rig.setTotal("0", "10");
+    if (change != "apply") {
+        rig.start();
+        rig.second();
+    }
+    if (change == "bell colours") {
+        rig.seconds(4);
+    } else if (change == "blink") {
+        rig.seconds(14);
+        rig.blink();
+    } else if (change == "超過") {
+        rig.seconds(39);
+    } else if (change == "shown again after a reset") {
+        rig.button("Cmd_Pause")->click();
+        slave->hide();
+        rig.setTotal("1", "00");
+        QCOMPARE(slave->timeLabel()->text(), QStringLiteral("0:09")); // a hidden window is not written
+        slave->show();
+    }
+    QCOMPARE(slave->timeLabel()->text(), rig.display());
+    QCOMPARE(slave->palette().color(QPalette::Window), rig.displayBack());
+    QCOMPARE(slave->timeLabel()->palette().color(QPalette::WindowText), rig.displayFore());
 }
 
 void PresentationTest::closingTheMainWindowClosesSlave()

@@ -110,14 +110,19 @@ void RemoteViewTest::everyChangeIsPushed_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QJsonObject>("pushed");
-    QTest::newRow("apply") << "apply"
-                           << QJsonObject{{"text", "0:10"},
-                                          {"state", "setup"},
-                                          {"remaining", 10},
-                                          {"background", "#000000"},
-                                          {"foreground", "#00ff00"}};
-    QTest::newRow("tick") << "tick" << QJsonObject{{"text", "0:09"}, {"state", "running"}, {"remaining", 9}};
-    QTest::newRow("pause") << "pause" << QJsonObject{{"text", "0:09"}, {"state", "paused"}};
+    QTest::newRow("apply") << "apply" << QJsonObject{{"text", "0:10"},
+                                                     {"state", "setup"},
+                                                     {"stateText", "セットアップ中"},
+                                                     {"remaining", 10},
+                                                     {"background", "#000000"},
+                                                     {"foreground", "#00ff00"}};
+    QTest::newRow("tick") << "tick"
+                          << QJsonObject{{"text", "0:09"},
+                                         {"state", "running"},
+                                         {"stateText", "進行中"},
+                                         {"remaining", 9}};
+    QTest::newRow("pause") << "pause"
+                           << QJsonObject{{"text", "0:09"}, {"state", "paused"}, {"stateText", "一時停止中"}};
     QTest::newRow("bell colours") << "bell"
                                   << QJsonObject{{"text", "0:05"},
                                                  {"background", "#ffff00"},
@@ -164,6 +169,10 @@ void RemoteViewTest::everyChangeIsPushed()
     } else if (change == "flash")
         rig.seconds(39);
     QVERIFY2(browser.sees(pushed), qPrintable(QJsonDocument(browser.received.last()).toJson()));
+    // The page says the run state in the words of the window's own state line.
+    QTRY_COMPARE_WITH_TIMEOUT(QStringLiteral("動作状態：") +
+                                  browser.received.last().value("stateText").toString(),
+                              rig.label("Lbl_Phase")->text(), kPatienceMs);
 }
 
 void RemoteViewTest::controlPagePressesTheButtons()
