@@ -3,7 +3,6 @@
 #include "remote/connection.h"
 #include "remote/websocketframes.h"
 
-#include <QTcpSocket>
 #include <algorithm>
 
 Broadcaster::Broadcaster(const Limits &limits, QObject *parent) : QObject(parent), limits_(limits)
@@ -41,7 +40,7 @@ void Broadcaster::read(Connection *connection)
     Client *client = find(connection);
     if (!client)
         return;
-    client->unread += connection->socket()->readAll();
+    client->unread += connection->takeUnread();
     for (;;) {
         const ClientFrame frame = readClientFrame(client->unread);
         if (frame.kind == ClientFrame::Kind::Incomplete)

@@ -6,9 +6,10 @@ Connection::Connection(QTcpSocket *socket, qint64 now, const Limits &limits, QOb
     : QObject(parent), socket_(socket), limits_(limits), openedAt_(now), lastServed_(now)
 {
     socket_->setParent(this);
-    // Qt stops reading from the system once this much waits unread: a client that sends more than
-    // one request can hold is held back by TCP itself, not by our memory.
-    socket_->setReadBufferSize(limits_.http.maxHead + limits_.http.maxBody);
+    // Qt stops reading from the system once this much waits unread, and this connection takes no
+    // more than one request's worth: a client that sends more is held back by TCP itself, not by
+    // our memory.
+    socket_->setReadBufferSize(ReadChunk);
     grace_.setSingleShot(true);
     grace_.setInterval(limits_.closeGraceMs);
     connect(&grace_, &QTimer::timeout, this, &Connection::drop);
@@ -17,9 +18,10 @@ Connection::Connection(QTcpSocket *socket, qint64 now, const Limits &limits, QOb
     connect(socket_, &QTcpSocket::disconnected, this, &Connection::closed);
 }
 
-qint64 Connection::pendingBytes() const
+QByteArray Connection::takeUnread()
 {
-    return socket_->bytesToWrite();
+    // One byte more than Qt holds, so that it reads from the system again.
+    return std::exchange(unread_, QByteArray()) + socket_->read(ReadChunk + 1);
 }
 
 void Connection::readNext()
@@ -31,25 +33,31 @@ void Connection::readNext()
     }
     if (answering_ || draining_ || closing_ || gone_)
         return;
-    // Asking for one byte more than the buffer may hold makes Qt look at the socket again: reading
-    // stops when its buffer is full, and only a read past what it holds starts it once more.
-    const QByteArray bytes = socket_->peek(socket_->readBufferSize() + 1);
-    const HeadReading reading = readHead(bytes, limits_.http);
-    switch (reading.kind) {
-    case HeadReading::Kind::Incomplete:
-        return;
-    case HeadReading::Kind::Refused:
-        answering_ = true;
-        emit framingRefused(this, reading.status, reading.reason);
-        return;
-    case HeadReading::Kind::Request:
-        break;
+    // Reading past what Qt holds also makes it look at the socket again: it stops when its buffer
+    // is full, and only a read beyond what it holds starts it once more.
+    if (const qsizetype room = limits_.http.maxHead + limits_.http.maxBody - unread_.size(); room > 0)
+        unread_ += socket_->read(room);
+    if (!head_) {
+        // A client that sends its head a byte at a time costs a look at each new byte, not at the
+        // whole head again.
+        const qsizetype end = unread_.indexOf("\r\n\r\n", std::max<qsizetype>(0, searched_ - 3));
+        searched_ = unread_.size();
+        if (end < 0 && unread_.size() <= limits_.http.maxHead)
+            return;
+        head_ = readHead(unread_, limits_.http);
+        if (head_->kind == HeadReading::Kind::Refused) {
+            answering_ = true;
+            emit framingRefused(this, head_->status, head_->reason);
+            return;
+        }
     }
-    if (bytes.size() < reading.headLength + reading.bodyLength)
+    if (unread_.size() < head_->headLength + head_->bodyLength)
         return; // the body is still on its way
-    socket_->skip(reading.headLength);
-    HttpRequest request = reading.request;
-    request.body = socket_->read(reading.bodyLength);
+    HttpRequest request = std::move(head_->request);
+    request.body = unread_.mid(head_->headLength, head_->bodyLength);
+    unread_.remove(0, head_->headLength + head_->bodyLength);
+    head_.reset();
+    searched_ = 0;
     answering_ = true;
     emit requestReady(this, request);
 }
@@ -75,9 +83,7 @@ void Connection::answer(const QByteArray &bytes, bool close, qint64 now)
 void Connection::becomeWebSocket()
 {
     webSocket_ = true;
-    // Frames from a client are a few bytes; nothing larger is ever kept.
-    socket_->setReadBufferSize(4096);
-    if (socket_->bytesAvailable() > 0)
+    if (!unread_.isEmpty() || socket_->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &Connection::readNext, Qt::QueuedConnection);
 }
 

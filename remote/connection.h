@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <optional>
 
 class QTcpSocket;
 
@@ -22,13 +23,13 @@ public:
 
     Connection(QTcpSocket *socket, qint64 now, const Limits &limits, QObject *parent);
 
-    QTcpSocket *socket() const { return socket_; }
     bool isWebSocket() const { return webSocket_; }
+    // A WebSocket client's bytes: what came with its handshake, then what the socket holds.
+    QByteArray takeUnread();
     bool isClosing() const { return closing_; }
     qint64 openedAt() const { return openedAt_; }
     // When the last request was served, or the connection opened.
     qint64 lastServed() const { return lastServed_; }
-    qint64 pendingBytes() const;
 
     // The answer to the request last reported; the next one is read once it has drained.
     void answer(const QByteArray &bytes, bool close, qint64 now);
@@ -56,8 +57,14 @@ private:
     void written();
     void closed();
 
+    // What Qt reads from the system at a time, and holds at most.
+    static constexpr qint64 ReadChunk = 4096;
+
     QTcpSocket *socket_;
     Limits limits_;
+    QByteArray unread_;               // taken from the socket, not yet a whole request
+    qsizetype searched_ = 0;          // how far it holds no end of a head
+    std::optional<HeadReading> head_; // a head read whose body is still coming
     qint64 openedAt_;
     qint64 lastServed_;
     bool webSocket_ = false;

@@ -163,6 +163,7 @@ private slots:
     void tokensNewAtEveryStart();
     void framing_data();
     void framing();
+    void requestsSentInPieces();
     void hostAndOrigin_data();
     void hostAndOrigin();
     void hostileClients_data();
@@ -618,6 +619,32 @@ void RemoteTest::framing()
         QTest::qWait(200);
         QCOMPARE(commands.count(), 0);
     }
+}
+
+// A head and a body that arrive a few bytes at a time, the end of the head split between two
+// pieces, are read as one request; two requests in one piece as two.
+void RemoteTest::requestsSentInPieces()
+{
+    start();
+    QSignalSpy commands(server.get(), &RemoteServer::commandRequested);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, server->port());
+    QVERIFY(socket.waitForConnected(Patience));
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const QByteArray command = "POST " + target("/control/pause", server->controlToken()) +
+                               " HTTP/1.1\r\nHost: " + host() + "\r\nContent-Length: 5\r\n\r\nxxxxx";
+    for (qsizetype at = 0; at < command.size(); at += 3) {
+        socket.write(command.mid(at, 3));
+        socket.waitForBytesWritten(Patience);
+        QTest::qWait(1);
+    }
+    QCOMPARE(readResponse(socket).status, 204);
+    socket.write(command + command);
+    QByteArray answers;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        (socket.waitForReadyRead(10), answers += socket.readAll(), answers.count("HTTP/1.1 204")), 2,
+        Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 3, Patience);
 }
 
 void RemoteTest::hostAndOrigin_data()
