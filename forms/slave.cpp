@@ -3,6 +3,7 @@
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
 #include "forms/inventory.h"
+#include "forms/messagelabel.h"
 #include "forms/viewer.h"
 
 #include <QFontDatabase>
@@ -18,6 +19,11 @@ namespace {
 
 // The design: a 14400 x 10428 twip window.
 constexpr int kDesignWidth = 14400, kDesignHeight = 10428;
+// With a message, the time keeps this share of the window's height, above it.
+constexpr double kTimeShareWithMessage = 0.7;
+// A new message blinks three times: six changes, off and on again.
+constexpr int kMessageBlinks = 6;
+constexpr int kMessageBlinkMs = 300;
 
 // Read from across a hall: a bold face whose digits share one width and whose zero has no slash
 // (the gothic face's zero is slashed, and its bold is only synthesised for small sizes). Kanji
@@ -63,6 +69,14 @@ Slave::Slave() : QWidget(nullptr)
     if (!time_)
         throw std::runtime_error("The projector window lacks its time display Lbl_Time");
     time_->setFont(projectorFont(time_->font()));
+    message_ = new MessageLabel(this);
+    message_->setObjectName(QStringLiteral("Lbl_Message"));
+    message_->setFont(time_->font());
+    message_->hide();
+    blink_ = new QTimer(this);
+    blink_->setObjectName(QStringLiteral("MessageBlink"));
+    blink_->setInterval(kMessageBlinkMs);
+    connect(blink_, &QTimer::timeout, this, &Slave::blink);
     resize(twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight));
     // A projector unplugged under a full-screen window must not take the window with it.
     connect(qApp, &QGuiApplication::screenRemoved, this,
@@ -95,6 +109,37 @@ void Slave::follow(const Viewer::Shown &shown)
     setBackColor(this, shown.background);
     setForeColor(time_, shown.foreground);
     writeText(time_, shown.text);
+    setForeColor(message_, shown.foreground);
+    if (shown.message == message_->text() && message_->isHidden() == shown.message.isEmpty())
+        return;
+    message_->setText(shown.message);
+    message_->setVisible(!shown.message.isEmpty());
+    message_->setInkShown(true);
+    // A speaker glances up now and then: a new message draws the eye before it settles.
+    blinksLeft_ = shown.message.isEmpty() ? 0 : kMessageBlinks;
+    if (blinksLeft_ > 0)
+        blink_->start();
+    else
+        blink_->stop();
+    layOut();
+}
+
+void Slave::blink()
+{
+    message_->setInkShown(--blinksLeft_ % 2 == 0);
+    if (blinksLeft_ <= 0)
+        blink_->stop();
+}
+
+void Slave::layOut()
+{
+    if (message_->isHidden()) {
+        time_->fillArea(rect());
+        return;
+    }
+    const int timeHeight = static_cast<int>(height() * kTimeShareWithMessage);
+    time_->fillArea(QRect(0, 0, width(), timeHeight));
+    message_->fillBand(QRect(0, timeHeight, width(), height() - timeHeight));
 }
 
 bool Slave::event(QEvent *event)
@@ -102,7 +147,7 @@ bool Slave::event(QEvent *event)
     // A new text asks for a layout: a new pattern ("9:59" to "10:00", "超過") needs another place.
     // Showing again lays out too, for the texts written while hidden.
     if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
-        time_->fillArea(rect());
+        layOut();
     return QWidget::event(event);
 }
 
@@ -110,7 +155,7 @@ void Slave::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     // The whole window is the display.
-    time_->fillArea(rect());
+    layOut();
 }
 
 void Slave::present(const QScreen *operatorScreen)

@@ -6,6 +6,7 @@
 #include <optional>
 
 class DisplayLabel;
+class MessageLabel;
 class QLabel;
 class QScreen;
 
@@ -19,7 +20,9 @@ public:
     Slave();
 
     QLabel *timeLabel() const;
-    // Shows what the main window's big display shows.
+    // Shows what the main window's big display shows, and under it the message to the speaker:
+    // the time keeps the upper 70 % of the window, the message takes the rest. A new message
+    // blinks three times, then stays.
     void follow(const Viewer::Shown &shown);
 
     // Shows the window. Opening, it goes full screen on a screen other than the operator's, or,
@@ -43,6 +46,11 @@ private:
     void enterFullScreen();
     void keepOnScreen();
     void fitWithinDesktop();
+    void layOut();
+    void blink();
 
     DisplayLabel *time_;
+    MessageLabel *message_;
+    QTimer *blink_;
+    int blinksLeft_ = 0;
 };

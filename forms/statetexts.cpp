@@ -102,7 +102,10 @@ void Viewer::showRunState(RunState state)
 
 Viewer::Shown Viewer::shown() const
 {
-    Shown now{Lbl_Time->text(), backColor(Lbl_Time), foreColor(Lbl_Time), RunState::Setup, std::nullopt};
+    Shown now;
+    now.text = Lbl_Time->text();
+    now.background = backColor(Lbl_Time);
+    now.foreground = foreColor(Lbl_Time);
     for (const RunState state : {RunState::Running, RunState::Paused}) {
         if (Lbl_Phase->text() == runStateLine(state))
             now.state = state;

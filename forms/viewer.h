@@ -38,6 +38,7 @@ public:
         QColor background, foreground;
         RunState state = RunState::Setup;
         std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
+        QString message;              // to the speaker, under the time on the audience's screens; empty: none
     };
     Shown shown() const;
 

@@ -2,6 +2,7 @@
 // window opens on, and a time display whose ink fills any window without clipping.
 
 #include "forms/displaylabel.h"
+#include "forms/messagelabel.h"
 #include "forms/slave.h"
 #include "rig.h"
 
@@ -10,6 +11,8 @@
 #include <QScreen>
 
 namespace {
+
+const QColor kBlack(0, 0, 0), kGreen(0, 255, 0);
 
 const QStringList kMasked = {"Frm_Time",  "Frm_Alert", "Frm_Button",  "Frm_Bell1",
                              "Frm_Bell2", "Frm_Bell3", "ProgressBar1"};
@@ -77,6 +80,9 @@ private slots:
     void slaveClosedAndReopenedCatchesUp();
     void projectorShowsWhatTheDisplayShows_data();
     void projectorShowsWhatTheDisplayShows();
+    void messageUnderTheTime_data();
+    void messageUnderTheTime();
+    void messageBlinksThreeTimesThenStays();
     void closingTheMainWindowClosesSlave();
     void slaveFullScreenByKeyAndDoubleClick();
     void runKeysWorkFromTheProjector();
@@ -422,6 +428,93 @@ void PresentationTest::projectorInkFillsTheWindow()
                             .arg(ink.y())
                             .arg(ink.width())
                             .arg(ink.height())));
+}
+
+void PresentationTest::messageUnderTheTime_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("lines");
+    // The longest a message may be: 80 characters.
+    const QString longest = QStringLiteral(
+        "会場の皆様へ、次の発表は十五時から第二会場で始まります。質疑応答は十分間、"
+        "マイクをお使いください。時間になりましたら司会が合図しますので皆様ご協力をお願いします");
+    QCOMPARE(longest.size(), 80);
+    for (const QSize size : {QSize(1920, 1080), QSize(1024, 768), QSize(1800, 300), QSize(320, 180)}) {
+        QTest::addRow("%dx%d short", size.width(), size.height()) << size << QStringLiteral("時間です") << 1;
+        QTest::addRow("%dx%d 80 characters", size.width(), size.height()) << size << longest << 2;
+    }
+}
+
+// While a message shows, the time keeps the upper 70 % and fills it as it fills a whole window;
+// the message fills the band below, in the time's colour, never cut and never over the time.
+void PresentationTest::messageUnderTheTime()
+{
+    QFETCH(QSize, window);
+    QFETCH(QString, message);
+    QFETCH(int, lines);
+    Slave slave;
+    slave.show();
+    slave.resize(window);
+    Viewer::Shown shown;
+    shown.text = QStringLiteral("12:34");
+    shown.background = kBlack;
+    shown.foreground = kGreen;
+    shown.message = message;
+    slave.follow(shown);
+    auto *label = ctl<QLabel>(slave, QStringLiteral("Lbl_Message"));
+    QVERIFY(label->isVisible());
+    QCOMPARE(static_cast<MessageLabel *>(label)->lines().size(), lines);
+    QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest);
+    const QImage image = slave.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int split = static_cast<int>(window.height() * 0.7);
+    const QRect areas[] = {QRect(0, 0, window.width(), split),
+                           QRect(0, split, window.width(), window.height() - split)};
+    const qreal least[] = {0.8, 0.6};
+    for (int i = 0; i < 2; ++i) {
+        const QRect ink = inkBounds(image.copy(areas[i]), kBlack.rgb());
+        const qreal share =
+            std::max(qreal(ink.width()) / areas[i].width(), qreal(ink.height()) / areas[i].height());
+        QVERIFY2(share >= least[i],
+                 qPrintable(QStringLiteral("area %1: ink %2x%3").arg(i).arg(ink.width()).arg(ink.height())));
+        QVERIFY2(ink.left() >= 1 && ink.top() >= 1 && ink.right() <= areas[i].width() - 2 &&
+                     ink.bottom() <= areas[i].height() - 2,
+                 qPrintable(QStringLiteral("area %1: ink at %2,%3 %4x%5")
+                                .arg(i)
+                                .arg(ink.x())
+                                .arg(ink.y())
+                                .arg(ink.width())
+                                .arg(ink.height())));
+    }
+
+    // Cleared, the time has the whole window again.
+    shown.message.clear();
+    slave.follow(shown);
+    QVERIFY(label->isHidden());
+    QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest);
+    const QRect whole = inkBounds(slave.grab().toImage().convertToFormat(QImage::Format_RGB32), kBlack.rgb());
+    QVERIFY(std::max(qreal(whole.width()) / window.width(), qreal(whole.height()) / window.height()) >= 0.8);
+}
+
+void PresentationTest::messageBlinksThreeTimesThenStays()
+{
+    Slave slave;
+    Viewer::Shown shown;
+    shown.text = QStringLiteral("1:00");
+    shown.message = QStringLiteral("まとめに入ってください");
+    slave.follow(shown);
+    auto *blink = ctl<QTimer>(slave, QStringLiteral("MessageBlink"));
+    QVERIFY(blink->isActive());
+    int changes = 0;
+    while (blink->isActive() && changes < 20) {
+        QVERIFY(QMetaObject::invokeMethod(blink, "timeout"));
+        ++changes;
+    }
+    QCOMPARE(changes, 6);
+    QVERIFY(!ctl<QLabel>(slave, QStringLiteral("Lbl_Message"))->isHidden());
+    // The same message again is no new message.
+    slave.follow(shown);
+    QVERIFY(!blink->isActive());
 }
 
 void PresentationTest::projectorDigitsKeepTheirPlace()
