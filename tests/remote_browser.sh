@@ -29,20 +29,26 @@ stop_program() {
 }
 trap stop_program EXIT
 
-# Starts the program with the given arguments and sets $url to its view address.
+# Starts the program with the given arguments and sets $url and $control to its view and control
+# addresses. The log may be read while the program is still writing it: only whole lines count,
+# and both are waited for.
 start_program() {
     stop_program
     "$program" "$@" >"$out/program.log" 2>&1 &
     pid=$!
     url=
+    control=
+    local lines
     for _ in $(seq 300); do
-        url=$(sed -n 's/^remote view: //p' "$out/program.log")
-        [ -n "$url" ] && break
+        lines=$(head -n "$(wc -l <"$out/program.log")" "$out/program.log")
+        url=$(sed -n 's/^remote view: //p' <<<"$lines")
+        control=$(sed -n 's/^remote control: //p' <<<"$lines")
+        [ -n "$url" ] && [ -n "$control" ] && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    if [ -z "$url" ]; then
-        echo "FAIL: the program printed no view address"
+    if [ -z "$url" ] || [ -z "$control" ]; then
+        echo "FAIL: the program printed no view or no control address"
         cat "$out/program.log"
         exit 1
     fi
@@ -111,7 +117,6 @@ if [ -n "${REMOTE_ARGS:-}" ]; then
     # page shows it in those colours and follows its clock.
     # shellcheck disable=SC2086
     start_program $REMOTE_ARGS
-    control=$(sed -n 's/^remote control: //p' "$out/program.log")
     hostport=${control#http://}
     hostport=${hostport%%/*}
     exec 3<>"/dev/tcp/${hostport%:*}/${hostport##*:}"
@@ -136,7 +141,6 @@ shot second 1600 900 &&
 for size in 1600x900 1800x300 390x844; do
     shot "time-$size" "${size%x*}" "${size#*x}" && fit "time-$size" '#000000' '#00ff00'
 done
-control=$(sed -n 's/^remote control: //p' "$out/program.log")
 shot control-390x844 390 844 "$control" && colours control-390x844 '#000000' '#00ff00'
 
 start_program --text 超過 --background '#ff0000' --foreground '#ffffff'
