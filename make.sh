@@ -32,16 +32,20 @@ install_missing() {
 }
 
 # Each preset builds in a folder of its own (build/dev, build/ci, ...), so switching between
-# running and testing rebuilds nothing.
+# running and testing rebuilds nothing. Targets after the preset build only those.
 build() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" -j "$(nproc)"
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(nproc)" ${1:+--target} "$@"
 }
 
 case "${1:-}" in
 run)
     install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
-    build dev
+    # What the program needs to run, and not the tests and benchmarks: its sound process, the
+    # remote view's library and the pictures and sounds in DATA.
+    build dev podiumwatch podiumwatch-sound podiumwatch_remote podiumwatch_data
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting Podium Watch on a virtual display (Xvfb)."
         exec xvfb-run -a -s "-screen 0 1920x1080x24" build/dev/podiumwatch

@@ -1,10 +1,13 @@
 #include "platform/displayawake.h"
 
 #ifdef PODIUMWATCH_HAVE_DBUS
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QPointer>
+#include <utility>
 #endif
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -20,6 +23,13 @@ QDBusMessage screenSaverCall(const QString &method)
                                           QStringLiteral("org.freedesktop.ScreenSaver"), method);
 }
 
+void uninhibit(const QDBusConnection &bus, uint cookie)
+{
+    QDBusMessage call = screenSaverCall(QStringLiteral("UnInhibit"));
+    call << cookie;
+    bus.asyncCall(call);
+}
+
 } // namespace
 #endif
 
@@ -31,6 +41,14 @@ DisplayAwake::~DisplayAwake()
 {
     wanted_ = false;
     settle();
+#ifdef PODIUMWATCH_HAVE_DBUS
+    // An inhibit still unanswered keeps its watcher, whose answer releases whatever the desktop
+    // grants. Waiting for the answer here instead would hold the exit for as long as the desktop
+    // takes, and a bound on that wait would still leave a lock granted after it; once the process
+    // is gone, its leaving the bus ends its inhibits by the desktop's own rule.
+    if (pending_)
+        pending_->setParent(QCoreApplication::instance());
+#endif
 }
 
 void DisplayAwake::request(bool awake)
@@ -58,23 +76,25 @@ void DisplayAwake::settle()
     if (wanted_) {
         QDBusMessage call = screenSaverCall(QStringLiteral("Inhibit"));
         call << QStringLiteral("Podium Watch") << QStringLiteral("A talk is being timed");
-        pending_ = true;
-        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answer) {
-            answer->deleteLater();
-            pending_ = false;
-            const QDBusPendingReply<uint> reply = *answer;
-            if (reply.isValid())
-                cookie_ = reply.value();
-            else if (wanted_)
-                return; // refused: asking again at once would ask without end; the next start asks
-            settle();
-        });
+        pending_ = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+        connect(pending_, &QDBusPendingCallWatcher::finished, pending_,
+                [self = QPointer(this), bus](QDBusPendingCallWatcher *answer) {
+                    answer->deleteLater();
+                    const QDBusPendingReply<uint> reply = *answer;
+                    if (!self) {
+                        if (reply.isValid())
+                            uninhibit(bus, reply.value()); // granted to nobody any more
+                        return;
+                    }
+                    self->pending_ = nullptr;
+                    if (reply.isValid())
+                        self->cookie_ = reply.value();
+                    else if (self->wanted_)
+                        return; // refused: asking again at once would ask without end; the next start asks
+                    self->settle();
+                });
     } else {
-        QDBusMessage call = screenSaverCall(QStringLiteral("UnInhibit"));
-        call << cookie_;
-        cookie_ = 0;
-        bus.asyncCall(call);
+        uninhibit(bus, std::exchange(cookie_, 0));
     }
 #endif
 }

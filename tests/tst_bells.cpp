@@ -396,6 +396,8 @@ void BellsTest::fullWidthDigitsFromAnInputMethod_data()
                                    << "12";
     QTest::newRow("total seconds") << "Txt_Time_Sec" << true << "４５"
                                    << "45";
+    QTest::newRow("the last digit") << "Txt_Time_Min" << true << "９"
+                                    << "9";
     QTest::newRow("a negative bell minute") << "Txt_Bell_1_Min" << true << "－１"
                                             << "-1";
     QTest::newRow("bell seconds, formatted") << "Txt_Bell_2_Sec" << true << "７"

@@ -27,6 +27,8 @@ private slots:
     void presetsFillTheBoxesOnly();
     void startAnchorsTheEndTime();
     void displayChangesOncePerSecond();
+    void partsOfASecond_data();
+    void partsOfASecond();
     void zeroSecondAndFirstOverTimeSecond();
     void blinkTimeline();
     void blinkAndFlashWithoutAlertColours();
@@ -219,6 +221,32 @@ void CountdownTest::displayChangesOncePerSecond()
     rig.start();
     rig.tick();
     QCOMPARE(rig.display(), QStringLiteral("60:00"));
+}
+
+void CountdownTest::partsOfASecond_data()
+{
+    QTest::addColumn<int>("elapsedMs"); // on the steady clock, since the start of a 5:00 talk
+    QTest::addColumn<QString>("display");
+    QTest::newRow("a millisecond in") << 1 << "5:00";
+    QTest::newRow("a millisecond short of a second") << 999 << "5:00";
+    QTest::newRow("a whole second") << 1000 << "4:59";
+    QTest::newRow("a millisecond short of the end") << 299'999 << "0:01";
+    QTest::newRow("the end") << 300'000 << "0:00";
+    QTest::newRow("a millisecond short of a second over") << 300'999 << "0:00";
+    QTest::newRow("a second over") << 301'000 << "0:01";
+}
+
+void CountdownTest::partsOfASecond()
+{
+    QFETCH(int, elapsedMs);
+    QFETCH(QString, display);
+    Rig rig;
+    rig.button("Cmd_SetTime")->click();
+    rig.start();
+    // The timer does not tick on the second: what a tick shows depends on the part of it gone.
+    rig.platform.steadyMs += elapsedMs;
+    rig.tick();
+    QCOMPARE(rig.display(), display);
 }
 
 void CountdownTest::zeroSecondAndFirstOverTimeSecond()

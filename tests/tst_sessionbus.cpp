@@ -21,6 +21,8 @@ private slots:
     void cleanupTestCase();
     void knock_data();
     void knock();
+    void onlyASilentBusIsSetAside_data();
+    void onlyASilentBusIsSetAside();
     void programComesUpOnASilentBus();
 
 private:
@@ -76,6 +78,30 @@ void SessionBusTest::knock()
         QSKIP("no dbus-daemon to run a bus");
     // A bus that answers does so at once; the long wait only keeps a busy machine from a wrong verdict.
     QCOMPARE(knockOnSessionBus(address, expected == SessionBusKnock::Silent ? 200 : 30000), expected);
+}
+
+void SessionBusTest::onlyASilentBusIsSetAside_data()
+{
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<QByteArray>("usedAfter");
+    const QByteArray missing = "unix:path=" + QFile::encodeName(dir_.filePath(QStringLiteral("missing")));
+    // The D-Bus library gives up on these at once by itself, or knows them better than the knock.
+    QTest::newRow("nobody listening") << missing << missing;
+    QTest::newRow("not a unix socket")
+        << QByteArray("tcp:host=127.0.0.1,port=9") << QByteArray("tcp:host=127.0.0.1,port=9");
+    QTest::newRow("silent") << silentAddress_ << QByteArray("disabled:");
+}
+
+void SessionBusTest::onlyASilentBusIsSetAside()
+{
+    QFETCH(QByteArray, address);
+    QFETCH(QByteArray, usedAfter);
+    const QByteArray before = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    avoidSilentSessionBus();
+    const QByteArray used = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", before);
+    QCOMPARE(used, usedAfter);
 }
 
 void SessionBusTest::programComesUpOnASilentBus()

@@ -21,6 +21,8 @@ private slots:
     void newRequestCutsTheOldSound();
     void unplayableFallsBackToTheDefaultBell();
     void aSoundStillBeingReadGivesWayToANewerOne();
+    void helperSaysWhetherThereIsAnOutput_data();
+    void helperSaysWhetherThereIsAnOutput();
 
 private:
     QTemporaryDir runtime_;
@@ -145,6 +147,34 @@ void SoundEndToEndTest::aSoundStillBeingReadGivesWayToANewerOne()
     QTRY_COMPARE_WITH_TIMEOUT(started.size(), 2, 30000);
     QCOMPARE(started,
              (QList<qsizetype>{toneBytes(100, SoundPlayer::kTailMs), toneBytes(200, SoundPlayer::kTailMs)}));
+}
+
+void SoundEndToEndTest::helperSaysWhetherThereIsAnOutput_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QByteArray>("verdict");
+    QTest::newRow("a server with a sink") << true << QByteArray("output 1\n");
+    QTest::newRow("no server") << false << QByteArray("output 0\n");
+}
+
+void SoundEndToEndTest::helperSaysWhetherThereIsAnOutput()
+{
+    QFETCH(bool, server);
+    QFETCH(QByteArray, verdict);
+    // Its first word, before it is asked anything: the player gives up on a helper that keeps it
+    // to itself, and takes "0" for a failed output.
+    QProcess helper;
+    if (!server) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PULSE_SERVER"),
+                           "unix:" + runtime_.filePath(QStringLiteral("nowhere")));
+        helper.setProcessEnvironment(environment);
+    }
+    helper.start(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound"));
+    QTRY_VERIFY_WITH_TIMEOUT(helper.canReadLine(), 30000);
+    QCOMPARE(helper.readLine(), verdict);
+    helper.closeWriteChannel();
+    QVERIFY(helper.waitForFinished(30000));
 }
 
 QTEST_MAIN(SoundEndToEndTest)

@@ -1,22 +1,26 @@
 // A sound server that stops answering, or is not there when the output opens, never holds the
 // event loop of the program asking for sounds; a sound that cannot start in time is dropped, not
 // played late, and the player finds the server by itself once it answers. Against a PulseAudio the
-// test starts, stops (SIGSTOP) and continues; skipped where PulseAudio is not installed.
+// test starts, stops (SIGSTOP) and continues (skipped where PulseAudio is not installed), and
+// against helpers of the test's own that answer only what they are told to, for the limits.
 
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 class SoundStallTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void cleanup();
     void stalledServer_data();
     void stalledServer();
     void serverAppearingLater();
+    void helperGivenUpAtItsLimit_data();
+    void helperGivenUpAtItsLimit();
+    void secondOutageRetriedAsSoonAsTheFirst();
 
 private:
     PulseServer server_;
@@ -26,13 +30,33 @@ namespace {
 
 const QString kHelper = QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-sound");
 
-} // namespace
-
-void SoundStallTest::initTestCase()
+// A helper that runs `script` and then takes in whatever it is sent without a word more.
+QString fakeHelper(const QString &folder, const QByteArray &script)
 {
-    if (!PulseServer::installed())
-        QSKIP("PulseAudio is not installed here");
+    const QString path =
+        writeFile(folder, QStringLiteral("fake-helper"), "#!/bin/sh\n" + script + "\nexec cat >/dev/null\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
 }
+
+// A precise one-shot timer that writes down what `probe` says when it fires.
+struct Check {
+    QTimer timer;
+    bool fired = false;
+    bool seen = false;
+
+    explicit Check(std::function<bool()> probe)
+    {
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, [this, probe] {
+            fired = true;
+            seen = probe();
+        });
+    }
+};
+
+} // namespace
 
 void SoundStallTest::cleanup()
 {
@@ -48,6 +72,8 @@ void SoundStallTest::stalledServer_data()
 
 void SoundStallTest::stalledServer()
 {
+    if (!PulseServer::installed())
+        QSKIP("PulseAudio is not installed here");
     QFETCH(bool, stalledBeforeOpening);
     QTemporaryDir runtime, folder;
     QVERIFY(server_.start(runtime.path(), true));
@@ -108,6 +134,8 @@ void SoundStallTest::stalledServer()
 
 void SoundStallTest::serverAppearingLater()
 {
+    if (!PulseServer::installed())
+        QSKIP("PulseAudio is not installed here");
     QTemporaryDir runtime, folder;
     // Where the server will be, before it is there.
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
@@ -124,6 +152,78 @@ void SoundStallTest::serverAppearingLater()
     player.play(tone);
     QTRY_COMPARE_WITH_TIMEOUT(started, QList<qsizetype>{toneBytes(100, SoundPlayer::kTailMs)}, 30000);
     QVERIFY(player.available());
+}
+
+void SoundStallTest::helperGivenUpAtItsLimit_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("plays");
+    QTest::addColumn<int>("limitMs");
+    QTest::addColumn<bool>("givenUp");
+    // The limits written out rather than read from the player, so that one changed fails here.
+    QTest::newRow("a sound not started") << QByteArray("echo output 1") << true << 1500 << true;
+    QTest::newRow("no word on the output") << QByteArray() << false << 3000 << true;
+    QTest::newRow("the output reported") << QByteArray("echo output 1") << false << 3000 << false;
+}
+
+void SoundStallTest::helperGivenUpAtItsLimit()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, plays);
+    QFETCH(int, limitMs);
+    QFETCH(bool, givenUp);
+    QTemporaryDir folder;
+    SoundPlayer player(fakeHelper(folder.path(), script));
+    // The player counts its limit from a moment between the starts of the two checks, so at any
+    // load the early one comes before the limit and the late one after it. Qt may fire the
+    // player's coarse timer up to 5 % early or late.
+    const auto available = [&] { return player.available(); };
+    Check early(available), late(available);
+    early.timer.start(limitMs * 94 / 100);
+    if (plays) {
+        player.play(QString()); // the built-in bell: nothing to read first
+        QCoreApplication::sendPostedEvents(&player, QEvent::MetaCall);
+    } else {
+        player.openOutput();
+    }
+    late.timer.start(limitMs * 106 / 100);
+    QTRY_VERIFY_WITH_TIMEOUT(late.fired, 30000);
+    QVERIFY2(early.seen, "given up before its limit");
+    QCOMPARE(late.seen, !givenUp);
+}
+
+void SoundStallTest::secondOutageRetriedAsSoonAsTheFirst()
+{
+    QTemporaryDir folder;
+    const QString down = writeFile(folder.path(), QStringLiteral("down"), {});
+    SoundPlayer player(fakeHelper(folder.path(), "if [ -e '" + QFile::encodeName(down) +
+                                                     "' ]; then echo output 0; else echo output 1; fi"));
+    // The newest helper still running, if any.
+    const auto helper = [&]() -> QProcess * {
+        const QList<QProcess *> helpers = player.findChildren<QProcess *>();
+        return !helpers.isEmpty() && helpers.last()->state() != QProcess::NotRunning ? helpers.last()
+                                                                                     : nullptr;
+    };
+    player.openOutput();
+    QTRY_VERIFY_WITH_TIMEOUT(!player.available(), 30000);
+    QFile::remove(down);
+    QTRY_VERIFY_WITH_TIMEOUT(player.available() && helper(), 30000);
+
+    // The retry after the second outage comes 2 s after it, as after the first. The early check is
+    // started just before the player arms its retry, the late one just after.
+    const auto relaunched = [&] { return helper() != nullptr; };
+    Check early(relaunched), late(relaunched);
+    bool armed = false;
+    connect(&player, &SoundPlayer::availabilityChanged, this, [&](bool available) {
+        if (available || std::exchange(armed, true))
+            return;
+        early.timer.start(2000 * 94 / 100);
+        QTimer::singleShot(0, this, [&] { late.timer.start(2000 * 106 / 100); });
+    });
+    helper()->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(late.fired, 30000);
+    QVERIFY2(!early.seen, "tried again sooner than 2 s");
+    QVERIFY2(late.seen, "not tried again 2 s after the second outage");
 }
 
 QTEST_MAIN(SoundStallTest)

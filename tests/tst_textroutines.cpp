@@ -23,6 +23,7 @@ void TextRoutinesTest::numericTest_data()
     QTest::addColumn<bool>("numeric");
     QTest::newRow("plain") << "5" << true;
     QTest::newRow("padded") << "05" << true;
+    QTest::newRow("every digit") << "9876543210" << true;
     QTest::newRow("blanks around") << " 5 " << true;
     QTest::newRow("tab before") << "\t5" << true;
     QTest::newRow("blank inside") << "1 2" << false;
@@ -43,7 +44,12 @@ void TextRoutinesTest::numericTest_data()
     QTest::newRow("empty") << "" << false;
     QTest::newRow("blanks only") << "   " << false;
     QTest::newRow("letters") << "abc" << false;
+    // Full-width forms are not digits or signs here: the time boxes narrow them as they are typed.
     QTest::newRow("full-width digit") << "５" << false;
+    QTest::newRow("full-width zero") << "０" << false;
+    QTest::newRow("full-width nine") << "９" << false;
+    QTest::newRow("full-width minus") << "－5" << false;
+    QTest::newRow("minus sign") << "\u22125" << false;
     QTest::newRow("infinity word") << "inf" << false;
     QTest::newRow("beyond a double") << "1e400" << false;
     QTest::newRow("tiny, not zero") << "1e-400" << true;
