@@ -1,62 +1,79 @@
 #include "programme/csv.h"
 
-CsvText parseCsv(QStringView text)
+CsvText parseCsv(QStringView text, qsizetype keep)
 {
     CsvText csv;
-    CsvRecord record;
+    CsvRecord record{{}, 1};
     QString cell;
     int line = 1;
-    record.line = 1;
-    bool quoted = false;     // inside a quoted cell
-    int quoteLine = 0;       // where that cell began
-    bool recordOpen = false; // something of the current record has been read
+    bool quoted = false;   // inside a quoted cell
+    int quoteLine = 0;     // where that cell began
+    bool content = false;  // the record has a character other than a blank
+    bool cellOpen = false; // the cell has begun: a quote now is a character of it
+    qsizetype column = 0;
+    const auto kept = [&] { return csv.records.size() < keep && column < kCsvColumns; };
+    // Empty cells are written only before one that is not: an empty line costs no list.
+    const auto endCell = [&] {
+        if (!cell.isEmpty() && kept()) {
+            while (record.cells.size() < column)
+                record.cells << QString();
+            record.cells << cell;
+        }
+        cell.clear();
+        cellOpen = false;
+        ++column;
+    };
+    const auto endRecord = [&] {
+        endCell();
+        if (content) {
+            ++csv.count;
+            if (csv.records.size() < keep)
+                csv.records << std::move(record);
+        }
+        record = CsvRecord{{}, line};
+        content = false;
+        column = 0;
+    };
+    const auto take = [&](QChar c) {
+        cellOpen = true;
+        content = content || !c.isSpace();
+        if (kept())
+            cell += c;
+    };
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         const QChar c = text[i];
+        const bool crlf = c == u'\r' && i + 1 < size && text[i + 1] == u'\n';
         if (quoted) {
-            if (c == u'"') {
-                if (i + 1 < size && text[i + 1] == u'"') {
-                    cell += u'"';
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                if (c == u'\n' || (c == u'\r' && !(i + 1 < size && text[i + 1] == u'\n')))
-                    ++line;
-                cell += c;
-            }
-            continue;
-        }
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+            if (c == u'"' && i + 1 < size && text[i + 1] == u'"') {
+                take(c);
                 ++i;
-            record.cells << cell;
-            csv.records << record;
-            cell.clear();
-            record = CsvRecord{{}, ++line};
-            recordOpen = false;
-            continue;
-        }
-        recordOpen = true;
-        if (c == u',') {
-            record.cells << cell;
-            cell.clear();
-        } else if (c == u'"' && cell.isEmpty()) {
+            } else if (c == u'"') {
+                quoted = false;
+                cellOpen = true;
+            } else {
+                if (c == u'\n' || (c == u'\r' && !crlf))
+                    ++line;
+                take(c);
+            }
+        } else if (c == u'\r' || c == u'\n') {
+            i += crlf ? 1 : 0;
+            ++line;
+            endRecord();
+        } else if (c == u',') {
+            endCell();
+        } else if (c == u'"' && !cellOpen) {
             quoted = true;
             quoteLine = line;
         } else {
-            cell += c;
+            take(c);
         }
     }
     if (quoted) {
         csv.unclosedQuoteLine = quoteLine;
         return csv;
     }
-    if (recordOpen) {
-        record.cells << cell;
-        csv.records << record;
-    }
+    endRecord();
     return csv;
 }
 

@@ -377,12 +377,6 @@ std::optional<QString> decodeSpreadsheet(const QByteArray &bytes)
     return text;
 }
 
-bool blank(const CsvRecord &record)
-{
-    return std::all_of(record.cells.cbegin(), record.cells.cend(),
-                       [](const QString &cell) { return cell.trimmed().isEmpty(); });
-}
-
 ProgrammeRead refused(const QString &message)
 {
     return {Programme{}, message};
@@ -509,51 +503,42 @@ ProgrammeRead readProgrammeCsv(const QByteArray &bytes, const QString &folder)
     const std::optional<QString> text = decodeSpreadsheet(bytes);
     if (!text)
         return refused(QStringLiteral("文字コードを読めません（UTF-8 か Shift_JIS で保存してください）。"));
-    const CsvText csv = parseCsv(*text);
+    // The header and the talks allowed are kept; beyond them the records are only counted.
+    const CsvText csv = parseCsv(*text, kMostTalks + 1);
     if (csv.unclosedQuoteLine > 0)
         return refused(
             QStringLiteral("%1行目で始まる引用符（\"）が閉じていません。").arg(csv.unclosedQuoteLine));
 
-    qsizetype row = 0;
-    while (row < csv.records.size() && blank(csv.records.at(row)))
-        ++row;
     std::array<qsizetype, ColumnCount> columns;
     columns.fill(-1);
-    if (row < csv.records.size()) {
-        const QStringList &headings = csv.records.at(row).cells;
-        for (qsizetype i = 0; i < headings.size(); ++i) {
-            const std::optional<int> column = columnOf(headings.at(i));
-            if (!column)
-                continue;
-            qsizetype &at = columns[static_cast<std::size_t>(*column)];
-            if (at >= 0) {
-                return refused(QStringLiteral("見出し行に「%1」の列が二つあります（%2 列目と %3 列目）。")
-                                   .arg(QStringView(kColumnNames[static_cast<std::size_t>(*column)].second))
-                                   .arg(at + 1)
-                                   .arg(i + 1));
-            }
-            at = i;
+    const QStringList headings = csv.records.isEmpty() ? QStringList() : csv.records.first().cells;
+    for (qsizetype i = 0; i < headings.size(); ++i) {
+        const std::optional<int> column = columnOf(headings.at(i));
+        if (!column)
+            continue;
+        qsizetype &at = columns[static_cast<std::size_t>(*column)];
+        if (at >= 0) {
+            return refused(QStringLiteral("見出し行に「%1」の列が二つあります（%2 列目と %3 列目）。")
+                               .arg(QStringView(kColumnNames[static_cast<std::size_t>(*column)].second))
+                               .arg(at + 1)
+                               .arg(i + 1));
         }
-        ++row;
+        at = i;
     }
     if (columns[Time] < 0)
         return refused(
             QStringLiteral("JSON でも、見出し行に「時間」（time）の列がある CSV でもありません。"));
-
-    QList<const CsvRecord *> talks;
-    for (; row < csv.records.size(); ++row) {
-        if (!blank(csv.records.at(row)))
-            talks << &csv.records.at(row);
-    }
-    if (talks.isEmpty())
+    const qsizetype count = csv.count - 1;
+    if (count == 0)
         return refused(noTalks());
-    if (talks.size() > kMostTalks)
-        return refused(tooMany(QStringLiteral("発表"), static_cast<int>(talks.size()), kMostTalks));
+    if (count > kMostTalks)
+        return refused(tooMany(QStringLiteral("発表"), static_cast<int>(count), kMostTalks));
+    const QList<CsvRecord> talks = csv.records.mid(1);
 
     ProgrammeRead result;
     result.programme.folder = folder;
     for (qsizetype i = 0; i < talks.size(); ++i) {
-        const CsvRecord &record = *talks.at(i);
+        const CsvRecord &record = talks.at(i);
         const QString place = fieldcheck::talkPlace(static_cast<int>(i) + 1, record.line);
         const auto cell = [&](int column) {
             return record.cells.value(columns[static_cast<std::size_t>(column)]);
