@@ -119,8 +119,8 @@ void ProgrammeFileTest::prepare_data()
     QTest::newRow("nothing given: start-up")
         << QByteArray() << QByteArray(R"({"time": "12"})") << "12:00; " + startBells + "; " + startAlert;
     QTest::newRow("defaults' bells, a short list leaves the rest off")
-        << QByteArray(R"("defaults": {"bells": ["2:30", "0:00"]},)") << QByteArray(R"({"time": "0:01"})")
-        << "0:01; on 2:30 SC 黄/黒 /d/1.wav; on 0:00 SC 赤/白 /d/2.wav; off 0:00 SC 青/白 /d/3.wav; " +
+        << QByteArray(R"("defaults": {"bells": ["2:59", "0:00"]},)") << QByteArray(R"({"time": "0:01"})")
+        << "0:01; on 2:59 SC 黄/黒 /d/1.wav; on 0:00 SC 赤/白 /d/2.wav; off 0:00 SC 青/白 /d/3.wav; " +
                startAlert;
     QTest::newRow("the talk's own list replaces the defaults'")
         << QByteArray(R"("defaults": {"bells": ["2:00", "1:30", "0:30"]},)")
@@ -210,6 +210,7 @@ void ProgrammeFileTest::refusals_data()
     talk("time missing", R"({"title": "a"})", "に「時間」がありません。");
     talk("time unreadable", R"({"time": "12:75"})", "の「時間」\"12:75\" を読めません。");
     talk("time as a number", R"({"time": 12})", "の「時間」は\"12:00\" のような文字列で書いてください。");
+    talk("time with 60 seconds", R"({"time": "11:60"})", "の「時間」\"11:60\" を読めません。");
     talk("time zero", R"({"time": "0:00"})", "の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。");
     talk("time past 16 bits", R"({"time": "546:08"})",
          "の「時間」\"546:08\" は 0:01〜546:07 の範囲にありません。");

@@ -177,12 +177,13 @@ void ProgrammeRunTest::recordLine_data()
            "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
     TalkRun quoted = run();
     quoted.title = QStringLiteral("A, \"B\"\nC");
+    quoted.speaker = QStringLiteral("山田\n太郎");
     quoted.end = RunEnd::Reset;
     quoted.adjustmentSeconds = -120;
     quoted.mostOverSeconds = 0;
     QTest::newRow("quoted cells, reset, two minutes taken")
         << quoted
-        << "3,\"A, \"\"B\"\"\nC\",山田 太郎,12:00,2026-12-07 13:31:05,2026-12-07 "
+        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,12:50,1,0:15,0:00,リセット,-2:00\r\n";
     TalkRun plain = run();
     plain.pauses = 0;
