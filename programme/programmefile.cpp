@@ -653,6 +653,9 @@ Programme programmeSavedAt(const Programme &programme, const QString &path)
 
 QString saveProgrammeFile(const Programme &programme, const QString &path)
 {
+    // A file without talks could not be opened again.
+    if (programme.talks.isEmpty())
+        return QStringLiteral("発表が 1 件もないので保存できません。");
     QSaveFile file(path);
     const QByteArray text = programmeJson(programmeSavedAt(programme, path));
     // Qt 6.4's commit() does not notice a buffered write that fails when it flushes (a full disk),

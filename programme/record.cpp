@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
+#include <cstdio>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -36,7 +37,21 @@ QString endWords(RunEnd end)
     return {};
 }
 
-// Flushed by the operating system to the disk itself, not only to its cache.
+// Opened for appending through a C runtime stream on Windows: a QFile opened by name there holds a
+// native handle and has no descriptor to sync.
+bool openToAppend(QFile &file, const QString &path)
+{
+#ifdef Q_OS_WIN
+    FILE *stream = _wfopen(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), L"ab");
+    return stream &&
+           file.open(stream, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
+#else
+    file.setFileName(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+#endif
+}
+
+// Written by the operating system to the disk itself, not only to its cache.
 bool syncToDisk(QFile &file)
 {
     if (!file.flush())
@@ -71,8 +86,8 @@ QString recordLine(const TalkRun &run)
 
 bool RecordWriter::append(const TalkRun &run)
 {
-    QFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    QFile file;
+    if (!openToAppend(file, path_)) {
         error_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
         return false;
     }
