@@ -21,6 +21,17 @@ QString pickFile(const std::optional<QString> &own, const std::optional<QString>
     return named ? QDir::cleanPath(QDir(folder).absoluteFilePath(*named)) : startUp;
 }
 
+// The switch for colours, the two colours and the sound file, which a bell and the alert share.
+template <typename Entry, typename Prepared>
+void prepareLook(const Entry &own, const Entry &fallback, const Prepared &startUp, const QString &folder,
+                 Prepared &look)
+{
+    look.colours = pick(own.colours, fallback.colours, startUp.colours);
+    look.background = pick(own.background, fallback.background, startUp.background);
+    look.text = pick(own.text, fallback.text, startUp.text);
+    look.file = pickFile(own.file, fallback.file, startUp.file, folder);
+}
+
 // Neither a bell that is off nor one not given carries fields of its own, so a field comes from the
 // talk's bell, else the defaults' same bell, else start-up.
 PreparedBell prepareBell(const BellEntry &own, const BellEntry &fallback, const PreparedBell &startUp,
@@ -34,10 +45,7 @@ PreparedBell prepareBell(const BellEntry &own, const BellEntry &fallback, const 
               : fallback.state == State::On ? static_cast<qint16>(fallback.at)
                                             : startUp.at;
     bell.sound = pick(own.sound, fallback.sound, startUp.sound);
-    bell.colours = pick(own.colours, fallback.colours, startUp.colours);
-    bell.background = pick(own.background, fallback.background, startUp.background);
-    bell.text = pick(own.text, fallback.text, startUp.text);
-    bell.file = pickFile(own.file, fallback.file, startUp.file, folder);
+    prepareLook(own, fallback, startUp, folder, bell);
     return bell;
 }
 
@@ -45,13 +53,18 @@ PreparedAlert prepareAlert(const AlertEntry &own, const AlertEntry &fallback, co
                            const QString &folder)
 {
     PreparedAlert alert;
-    alert.colours = pick(own.colours, fallback.colours, startUp.colours);
     alert.word = pick(own.word, fallback.word, startUp.word);
     alert.bell = pick(own.bell, fallback.bell, startUp.bell);
-    alert.background = pick(own.background, fallback.background, startUp.background);
-    alert.text = pick(own.text, fallback.text, startUp.text);
-    alert.file = pickFile(own.file, fallback.file, startUp.file, folder);
+    prepareLook(own, fallback, startUp, folder, alert);
     return alert;
+}
+
+template <typename Prepared, typename Entry> void keepLook(const Prepared &look, Entry &entry)
+{
+    entry.colours = look.colours;
+    entry.background = look.background;
+    entry.text = look.text;
+    entry.file = look.file;
 }
 
 // A value quoted in a message is cut short: a whole line of a damaged file helps nobody.
@@ -107,17 +120,11 @@ ProgrammeTalk talkFromSetup(const PreparedTalk &setup, const QString &title, con
             continue;
         bell.at = from.at;
         bell.sound = from.sound;
-        bell.colours = from.colours;
-        bell.background = from.background;
-        bell.text = from.text;
-        bell.file = from.file;
+        keepLook(from, bell);
     }
-    talk.alert.colours = setup.alert.colours;
     talk.alert.word = setup.alert.word;
     talk.alert.bell = setup.alert.bell;
-    talk.alert.background = setup.alert.background;
-    talk.alert.text = setup.alert.text;
-    talk.alert.file = setup.alert.file;
+    keepLook(setup.alert, talk.alert);
     return talk;
 }
 

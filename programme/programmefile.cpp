@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <initializer_list>
+#include <type_traits>
 
 namespace {
 
@@ -157,28 +158,43 @@ private:
         return !value.isUndefined() && !value.isNull();
     }
 
+    // The field when it is given and of the type asked for; undefined when it is not given. False,
+    // with the refusal, for a field of another type.
+    bool typed(const QJsonObject &object, QStringView key, QJsonValue::Type type, const QString &place,
+               const QString &field, const QString &kind, QJsonValue &out)
+    {
+        out = given(object, key) ? object.value(key) : QJsonValue(QJsonValue::Undefined);
+        return out.isUndefined() || out.type() == type || fail(wrongKind(place, field, kind));
+    }
+
+    // A text or a switch, as `T` says.
+    template <typename T>
+    bool optional(const QJsonObject &object, QStringView key, const QString &place, const QString &field,
+                  std::optional<T> &out, const QString &kind)
+    {
+        constexpr bool isSwitch = std::is_same_v<T, bool>;
+        QJsonValue value;
+        if (!typed(object, key, isSwitch ? QJsonValue::Bool : QJsonValue::String, place, field, kind, value))
+            return false;
+        if (value.isUndefined())
+            return true;
+        if constexpr (isSwitch)
+            out = value.toBool();
+        else
+            out = value.toString();
+        return true;
+    }
+
     bool string(const QJsonObject &object, QStringView key, const QString &place, const QString &field,
                 std::optional<QString> &out, const QString &kind = kAsString)
     {
-        if (!given(object, key))
-            return true;
-        const QJsonValue value = object.value(key);
-        if (!value.isString())
-            return fail(wrongKind(place, field, kind));
-        out = value.toString();
-        return true;
+        return optional(object, key, place, field, out, kind);
     }
 
     bool boolean(const QJsonObject &object, QStringView key, const QString &place, const QString &field,
                  std::optional<bool> &out)
     {
-        if (!given(object, key))
-            return true;
-        const QJsonValue value = object.value(key);
-        if (!value.isBool())
-            return fail(wrongKind(place, field, kAsBool));
-        out = value.toBool();
-        return true;
+        return optional(object, key, place, field, out, kAsBool);
     }
 
     bool colour(const QJsonObject &object, QStringView key, const QString &place, const QString &field,
@@ -216,6 +232,17 @@ private:
 
     bool check(const QString &refusal) { return refusal.isEmpty() || fail(refusal); }
 
+    // The switch for colours, the two colours and the sound file of a bell or of the alert.
+    template <typename Entry>
+    bool look(const QJsonObject &object, const QString &place, const fieldcheck::PartLabels &labels,
+              Entry &out)
+    {
+        return boolean(object, u"colours", place, labels.colours, out.colours) &&
+               colour(object, u"background", place, labels.background, out.background) &&
+               colour(object, u"text", place, labels.text, out.text) &&
+               file(object, place, labels.file, out.file);
+    }
+
     bool readTalk(const QJsonObject &object, const QString &place, ProgrammeTalk &talk)
     {
         std::optional<QString> title, speaker;
@@ -241,11 +268,11 @@ private:
 
     bool bells(const QJsonObject &object, const QString &place, Bells &out)
     {
-        if (!given(object, u"bells"))
+        QJsonValue value;
+        if (!typed(object, u"bells", QJsonValue::Array, place, QStringLiteral("予鈴"), kAsList, value))
+            return false;
+        if (value.isUndefined())
             return true;
-        const QJsonValue value = object.value(u"bells");
-        if (!value.isArray())
-            return fail(wrongKind(place, QStringLiteral("予鈴"), kAsList));
         const QJsonArray list = value.toArray();
         if (list.size() > kBells) {
             return fail(QStringLiteral("%1の「予鈴」は 3 つまでです（%2 個あります）。")
@@ -284,32 +311,23 @@ private:
         if (!check(fieldcheck::bellTime(at.toString(), place, i, bell.at)))
             return false;
         const fieldcheck::PartLabels labels = fieldcheck::bellParts(i);
-        if (!boolean(object, u"sound", place, labels.sound, bell.sound) ||
-            !boolean(object, u"colours", place, labels.colours, bell.colours) ||
-            !colour(object, u"background", place, labels.background, bell.background) ||
-            !colour(object, u"text", place, labels.text, bell.text) ||
-            !file(object, place, labels.file, bell.file)) {
+        if (!boolean(object, u"sound", place, labels.sound, bell.sound) || !look(object, place, labels, bell))
             return false;
-        }
         bell.unknown = unknownFields(object, {"at", "sound", "colours", "background", "text", "file"});
         return true;
     }
 
     bool alert(const QJsonObject &object, const QString &place, AlertEntry &out)
     {
-        if (!given(object, u"alert"))
+        QJsonValue value;
+        if (!typed(object, u"alert", QJsonValue::Object, place, kAlertLabel, kAsObject, value))
+            return false;
+        if (value.isUndefined())
             return true;
-        const QJsonValue value = object.value(u"alert");
-        if (!value.isObject())
-            return fail(wrongKind(place, kAlertLabel, kAsObject));
         const QJsonObject alert = value.toObject();
         const fieldcheck::PartLabels labels = fieldcheck::alertParts();
-        if (!boolean(alert, u"colours", place, labels.colours, out.colours) ||
-            !boolean(alert, u"word", place, labels.word, out.word) ||
-            !boolean(alert, u"bell", place, labels.sound, out.bell) ||
-            !colour(alert, u"background", place, labels.background, out.background) ||
-            !colour(alert, u"text", place, labels.text, out.text) ||
-            !file(alert, place, labels.file, out.file)) {
+        if (!boolean(alert, u"word", place, labels.word, out.word) ||
+            !boolean(alert, u"bell", place, labels.sound, out.bell) || !look(alert, place, labels, out)) {
             return false;
         }
         out.unknown = unknownFields(alert, {"colours", "word", "bell", "background", "text", "file"});
@@ -407,7 +425,16 @@ public:
             add(it.key(), it.value());
         return *this;
     }
+    // The colours and the sound file of a bell or the alert, then the fields of a later version.
+    template <typename Entry> JsonObjectText &addLook(const Entry &entry)
+    {
+        return add(u"background", entry.background)
+            .add(u"text", entry.text)
+            .add(u"file", entry.file)
+            .addUnknown(entry.unknown);
+    }
     bool isEmpty() const { return fields_.isEmpty(); }
+    qsizetype size() const { return fields_.size(); }
     QByteArray line() const { return "{ " + fields_.join(", ") + " }"; }
     QByteArray block(const QByteArray &indent) const
     {
@@ -429,16 +456,9 @@ QByteArray bellsText(const Bells &bells)
         }
         const QJsonValue at(minutesSeconds(bell.at));
         JsonObjectText object;
-        object.add(u"at", at)
-            .add(u"sound", bell.sound)
-            .add(u"colours", bell.colours)
-            .add(u"background", bell.background)
-            .add(u"text", bell.text)
-            .add(u"file", bell.file)
-            .addUnknown(bell.unknown);
-        const bool timeAlone = !bell.sound && !bell.colours && !bell.background && !bell.text && !bell.file &&
-                               bell.unknown.isEmpty();
-        entries << (timeAlone ? jsonValue(at) : object.line());
+        object.add(u"at", at).add(u"sound", bell.sound).add(u"colours", bell.colours).addLook(bell);
+        // A bell that gives nothing but its time is written as the time.
+        entries << (object.size() == 1 ? jsonValue(at) : object.line());
     }
     return "[" + entries.join(", ") + "]";
 }
@@ -455,13 +475,7 @@ void addBellsAndAlert(JsonObjectText &object, const Bells &bells, const AlertEnt
         object.addText(u"bells", bellsText(bells));
     if (!alert.isEmpty()) {
         JsonObjectText text;
-        text.add(u"colours", alert.colours)
-            .add(u"word", alert.word)
-            .add(u"bell", alert.bell)
-            .add(u"background", alert.background)
-            .add(u"text", alert.text)
-            .add(u"file", alert.file)
-            .addUnknown(alert.unknown);
+        text.add(u"colours", alert.colours).add(u"word", alert.word).add(u"bell", alert.bell).addLook(alert);
         object.addText(u"alert", text.line());
     }
 }
