@@ -74,9 +74,9 @@ public:
         }
         if (!readVersion(top.value(u"version")))
             return false;
-        const QJsonValue talks = top.value(u"talks");
-        if (!talks.isUndefined() && !talks.isNull() && !talks.isArray())
-            return fail(wrongKind(kTopPlace, QStringLiteral("発表"), kAsList));
+        QJsonValue talks;
+        if (!typed(top, u"talks", QJsonValue::Array, kTopPlace, QStringLiteral("発表"), kAsList, talks))
+            return false;
         const QJsonArray talkList = talks.toArray();
         if (talkList.isEmpty())
             return fail(noTalks());
@@ -96,10 +96,10 @@ public:
             return false;
         }
 
-        const QJsonValue defaults = top.value(u"defaults");
-        if (!defaults.isUndefined() && !defaults.isNull()) {
-            if (!defaults.isObject())
-                return fail(wrongKind(kTopPlace, kDefaultsPlace, kAsObject));
+        QJsonValue defaults;
+        if (!typed(top, u"defaults", QJsonValue::Object, kTopPlace, kDefaultsPlace, kAsObject, defaults))
+            return false;
+        if (!defaults.isUndefined()) {
             const QJsonObject object = defaults.toObject();
             if (!bells(object, kDefaultsPlace, programme.defaultBells) ||
                 !alert(object, kDefaultsPlace, programme.defaultAlert)) {
@@ -118,7 +118,7 @@ public:
             programme.talks << talk;
         }
 
-        if (!messages(top.value(u"messages"), programme.messages))
+        if (!messages(top, programme.messages))
             return false;
         programme.unknown = unknownFields(
             top, {"format", "version", "title", "start", "changeover", "defaults", "talks", "messages"});
@@ -334,12 +334,12 @@ private:
         return true;
     }
 
-    bool messages(const QJsonValue &value, QStringList &out)
+    bool messages(const QJsonObject &top, QStringList &out)
     {
-        if (value.isUndefined() || value.isNull())
-            return true;
-        if (!value.isArray())
-            return fail(wrongKind(kTopPlace, QStringLiteral("メッセージ"), kAsList));
+        QJsonValue value;
+        if (!typed(top, u"messages", QJsonValue::Array, kTopPlace, QStringLiteral("メッセージ"), kAsList,
+                   value))
+            return false;
         const QJsonArray list = value.toArray();
         if (list.size() > kMostMessages)
             return fail(tooMany(QStringLiteral("メッセージ"), static_cast<int>(list.size()), kMostMessages));
