@@ -243,7 +243,8 @@ void ProgrammeModelTest::currentTalkAndMissingSounds()
     model.clear();
     QCOMPARE(model.currentTalk(), 0);
     QVERIFY(!model.hasProgramme());
-    QCOMPARE(model.save(folder.filePath("empty.json")), QStringLiteral("発表が 1 件もないので保存できません。"));
+    QCOMPARE(model.save(folder.filePath("empty.json")),
+             QStringLiteral("発表が 1 件もないので保存できません。"));
     QVERIFY(!QFile::exists(folder.filePath("empty.json")));
 }
 
