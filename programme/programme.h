@@ -105,8 +105,9 @@ PreparedTalk prepareTalk(const Programme &programme, int index, const PreparedTa
 // The sound files the talk at `index` names, itself or through the defaults, that are not there.
 QStringList missingSoundFiles(const Programme &programme, int index);
 
-// The window's set-up kept as a talk: every bell and the alert with all their fields, so that it
-// comes back the same whatever the defaults say. Out of range values are the caller's to refuse.
+// The window's set-up kept as a talk: each bell that is on and the alert with all their fields, so
+// that it comes back the same whatever the defaults say; of a bell that is off the file keeps only
+// that it is off. Out of range values are the caller's to refuse (fieldcheck::talk).
 ProgrammeTalk talkFromSetup(const PreparedTalk &setup, const QString &title, const QString &speaker);
 
 // "M:SS" (minutes without leading zeros, a minus sign before a negative time).
