@@ -3,7 +3,7 @@
 #   ./make.sh run    build and start Podium Watch (on a virtual display when there is none)
 #   ./make.sh test   build with warnings as errors and run every test
 #   ./make.sh asan   the same under the address and undefined-behaviour sanitizers
-#   ./make.sh fuzz   fuzz the text routines for FUZZ_SECONDS (30) seconds
+#   ./make.sh fuzz   fuzz the text routines, then the programme readers, each for FUZZ_SECONDS (30) seconds
 #   ./make.sh package  build the Debian package (build/dev/podiumwatch_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -65,10 +65,15 @@ asan)
 fuzz)
     install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
     build fuzz
-    corpus=$(mktemp -d)
-    cp tests/fuzz-seeds/* "$corpus"
-    build/fuzz/tests/fuzz_textroutines -max_len=64 -max_total_time="${FUZZ_SECONDS:-30}" -artifact_prefix=build/fuzz/ "$corpus"
-    rm -rf "$corpus"
+    # Each target from its own seeds, for FUZZ_SECONDS each.
+    for target in textroutines:fuzz-seeds:64 programme:fuzz-seeds-programme:4096; do
+        IFS=: read -r name seeds length <<<"$target"
+        corpus=$(mktemp -d)
+        cp "tests/$seeds"/* "$corpus"
+        build/fuzz/tests/fuzz_"$name" -max_len="$length" -max_total_time="${FUZZ_SECONDS:-30}" \
+            -artifact_prefix=build/fuzz/ "$corpus"
+        rm -rf "$corpus"
+    done
     ;;
 package)
     install_missing "${BUILD_PACKAGES[@]}"

@@ -1,0 +1,295 @@
+#include "programme/programme.h"
+
+#include "engine/colortable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+template <typename T> T pick(const std::optional<T> &own, const std::optional<T> &fallback, const T &startUp)
+{
+    return own ? *own : fallback ? *fallback : startUp;
+}
+
+// A file the programme names is found from the programme's folder; one from start-up is kept.
+QString pickFile(const std::optional<QString> &own, const std::optional<QString> &fallback,
+                 const QString &startUp, const QString &folder)
+{
+    const std::optional<QString> &named = own ? own : fallback;
+    return named ? QDir::cleanPath(QDir(folder).absoluteFilePath(*named)) : startUp;
+}
+
+// The switch for colours, the two colours and the sound file, which a bell and the alert share.
+template <typename Entry, typename Prepared>
+void prepareLook(const Entry &own, const Entry &fallback, const Prepared &startUp, const QString &folder,
+                 Prepared &look)
+{
+    look.colours = pick(own.colours, fallback.colours, startUp.colours);
+    look.background = pick(own.background, fallback.background, startUp.background);
+    look.text = pick(own.text, fallback.text, startUp.text);
+    look.file = pickFile(own.file, fallback.file, startUp.file, folder);
+}
+
+// Neither a bell that is off nor one not given carries fields of its own, so a field comes from the
+// talk's bell, else the defaults' same bell, else start-up.
+PreparedBell prepareBell(const BellEntry &own, const BellEntry &fallback, const PreparedBell &startUp,
+                         const QString &folder)
+{
+    using State = BellEntry::State;
+    PreparedBell bell;
+    const State state = own.state != State::NotGiven ? own.state : fallback.state;
+    bell.on = state == State::NotGiven ? startUp.on : state == State::On;
+    bell.at = own.state == State::On        ? static_cast<qint16>(own.at)
+              : fallback.state == State::On ? static_cast<qint16>(fallback.at)
+                                            : startUp.at;
+    bell.sound = pick(own.sound, fallback.sound, startUp.sound);
+    prepareLook(own, fallback, startUp, folder, bell);
+    return bell;
+}
+
+PreparedAlert prepareAlert(const AlertEntry &own, const AlertEntry &fallback, const PreparedAlert &startUp,
+                           const QString &folder)
+{
+    PreparedAlert alert;
+    alert.word = pick(own.word, fallback.word, startUp.word);
+    alert.bell = pick(own.bell, fallback.bell, startUp.bell);
+    prepareLook(own, fallback, startUp, folder, alert);
+    return alert;
+}
+
+template <typename Prepared, typename Entry> void keepLook(const Prepared &look, Entry &entry)
+{
+    entry.colours = look.colours;
+    entry.background = look.background;
+    entry.text = look.text;
+    entry.file = look.file;
+}
+
+// A value quoted in a message is cut short: a whole line of a damaged file helps nobody.
+QString quoted(QStringView text)
+{
+    constexpr qsizetype kShown = 24;
+    return text.size() <= kShown ? text.toString() : text.left(kShown).toString() + QStringLiteral("…");
+}
+
+} // namespace
+
+PreparedTalk prepareTalk(const Programme &programme, int index, const PreparedTalk &startUp)
+{
+    const ProgrammeTalk &talk = programme.talks.at(index);
+    PreparedTalk prepared;
+    prepared.seconds = static_cast<qint16>(talk.seconds);
+    for (int bell = 0; bell < kBells; ++bell) {
+        const auto b = static_cast<std::size_t>(bell);
+        prepared.bells[b] =
+            prepareBell(talk.bells[b], programme.defaultBells[b], startUp.bells[b], programme.folder);
+    }
+    prepared.alert = prepareAlert(talk.alert, programme.defaultAlert, startUp.alert, programme.folder);
+    return prepared;
+}
+
+QStringList missingSoundFiles(const Programme &programme, int index)
+{
+    // Against a start-up without files, every file left is one the programme names.
+    const PreparedTalk named = prepareTalk(programme, index, PreparedTalk{});
+    QStringList missing;
+    const auto check = [&](const QString &file) {
+        if (!file.isEmpty() && !missing.contains(file) && !QFileInfo(file).isFile())
+            missing << file;
+    };
+    for (const PreparedBell &bell : named.bells)
+        check(bell.file);
+    check(named.alert.file);
+    return missing;
+}
+
+ProgrammeTalk talkFromSetup(const PreparedTalk &setup, const QString &title, const QString &speaker)
+{
+    ProgrammeTalk talk;
+    talk.title = title;
+    talk.speaker = speaker;
+    talk.seconds = setup.seconds;
+    for (std::size_t b = 0; b < talk.bells.size(); ++b) {
+        const PreparedBell &from = setup.bells[b];
+        BellEntry &bell = talk.bells[b];
+        // A bell that is off is written as off: the file has no way to keep its other settings.
+        bell.state = from.on ? BellEntry::State::On : BellEntry::State::Off;
+        if (!from.on)
+            continue;
+        bell.at = from.at;
+        bell.sound = from.sound;
+        keepLook(from, bell);
+    }
+    talk.alert.word = setup.alert.word;
+    talk.alert.bell = setup.alert.bell;
+    keepLook(setup.alert, talk.alert);
+    return talk;
+}
+
+QString minutesSeconds(int seconds)
+{
+    const int whole = std::abs(seconds);
+    return QStringLiteral("%1%2:%3")
+        .arg(seconds < 0 ? QStringLiteral("-") : QString())
+        .arg(whole / 60)
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<int> parseMinutesSeconds(QStringView text)
+{
+    text = text.trimmed();
+    const qsizetype colon = text.indexOf(u':');
+    const QStringView minutes = colon < 0 ? text : text.left(colon);
+    const QStringView seconds = colon < 0 ? QStringView() : text.mid(colon + 1);
+    const auto digits = [](QStringView part) {
+        return std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    // Five digits of minutes reach far past any time allowed, and cannot overflow.
+    if (minutes.isEmpty() || minutes.size() > 5 || !digits(minutes))
+        return std::nullopt;
+    if (colon >= 0 && (seconds.size() != 2 || !digits(seconds) || seconds.toInt() > 59))
+        return std::nullopt;
+    return minutes.toInt() * 60 + (colon < 0 ? 0 : seconds.toInt());
+}
+
+int characterCount(QStringView text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        ++count;
+    }
+    return static_cast<int>(count);
+}
+
+namespace fieldcheck {
+
+QString talkPlace(int number, int line)
+{
+    return line > 0 ? QStringLiteral("%1番目の発表（%2行目）").arg(number).arg(line)
+                    : QStringLiteral("%1番目の発表").arg(number);
+}
+
+QString bellLabel(int bell)
+{
+    return QStringLiteral("予鈴%1").arg(bell + 1);
+}
+
+QString unreadable(const QString &place, const QString &field, QStringView text)
+{
+    return QStringLiteral("%1の「%2」\"%3\" を読めません。").arg(place, field, quoted(text));
+}
+
+QString tooLong(const QString &place, const QString &field, int count, int most)
+{
+    return QStringLiteral("%1の「%2」は %3 文字までです（%4 文字あります）。")
+        .arg(place, field, QString::number(most), QString::number(count));
+}
+
+QString time(QStringView text, const QString &place, const QString &field, int least, int most, int &seconds)
+{
+    const std::optional<int> value = parseMinutesSeconds(text);
+    if (!value)
+        return unreadable(place, field, text);
+    if (*value < least || *value > most) {
+        return QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")
+            .arg(place, field, quoted(text), minutesSeconds(least), minutesSeconds(most));
+    }
+    seconds = *value;
+    return {};
+}
+
+QString talkTime(QStringView text, const QString &place, int &seconds)
+{
+    return time(text, place, QStringLiteral("時間"), 1, kLongestTime, seconds);
+}
+
+QString bellTime(QStringView text, const QString &place, int bell, int &seconds)
+{
+    return time(text, place, bellLabel(bell), 0, kLongestTime, seconds);
+}
+
+QString title(const QString &text, const QString &place)
+{
+    const int count = characterCount(text);
+    return count > kLongestTitle ? tooLong(place, QStringLiteral("演題"), count, kLongestTitle) : QString();
+}
+
+QString speaker(const QString &text, const QString &place)
+{
+    const int count = characterCount(text);
+    return count > kLongestSpeaker ? tooLong(place, QStringLiteral("発表者"), count, kLongestSpeaker)
+                                   : QString();
+}
+
+QString colour(const QString &name, const QString &place, const QString &field)
+{
+    QStringList names;
+    for (const NamedColor &entry : kColorTable) {
+        if (name == QStringView(entry.name))
+            return {};
+        names << QString::fromUtf16(entry.name);
+    }
+    return QStringLiteral("%1の「%2」\"%3\" は色の一覧（%4）にありません。")
+        .arg(place, field, quoted(name), names.join(u' '));
+}
+
+QString message(const QString &text, int number)
+{
+    const int count = characterCount(text);
+    if (count == 0)
+        return QStringLiteral("%1番目のメッセージが空です。").arg(number);
+    if (count > kLongestMessage) {
+        return QStringLiteral("%1番目のメッセージは %2 文字までです（%3 文字あります）。")
+            .arg(QString::number(number), QString::number(kLongestMessage), QString::number(count));
+    }
+    return {};
+}
+
+QString talk(const ProgrammeTalk &talk, const QString &place)
+{
+    int seconds = 0;
+    QStringList refusals{title(talk.title, place), speaker(talk.speaker, place),
+                         talkTime(minutesSeconds(talk.seconds), place, seconds)};
+    const auto colours = [&](const auto &entry, const PartLabels &labels) {
+        if (entry.background)
+            refusals << colour(*entry.background, place, labels.background);
+        if (entry.text)
+            refusals << colour(*entry.text, place, labels.text);
+    };
+    for (int bell = 0; bell < kBells; ++bell) {
+        const BellEntry &entry = talk.bells[static_cast<std::size_t>(bell)];
+        if (entry.state == BellEntry::State::On)
+            refusals << bellTime(minutesSeconds(entry.at), place, bell, seconds);
+        colours(entry, bellParts(bell));
+    }
+    colours(talk.alert, alertParts());
+    refusals.removeAll(QString());
+    return refusals.value(0);
+}
+
+PartLabels bellParts(int bell)
+{
+    const QString name = bellLabel(bell);
+    return {name + QStringLiteral("のベルを鳴らす"),
+            name + QStringLiteral("の画面色の変化"),
+            QString(),
+            name + QStringLiteral("の背景"),
+            name + QStringLiteral("の文字"),
+            name + QStringLiteral("の音源ファイル")};
+}
+
+PartLabels alertParts()
+{
+    return {QStringLiteral("30秒毎の警告ベル"),
+            QStringLiteral("超過時色設定"),
+            QStringLiteral("30秒毎の『超過』の文字表示"),
+            QStringLiteral("超過時の背景"),
+            QStringLiteral("超過時の文字"),
+            QStringLiteral("警告ベルの音源ファイル")};
+}
+
+} // namespace fieldcheck

@@ -1,0 +1,117 @@
+#include "programme/record.h"
+
+#include "programme/csv.h"
+#include "programme/programme.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <cstdio>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString moment(const QDateTime &at)
+{
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString endWords(RunEnd end)
+{
+    switch (end) {
+    case RunEnd::Reset:
+        return QStringLiteral("リセット");
+    case RunEnd::NextTalk:
+        return QStringLiteral("次の発表");
+    case RunEnd::PreviousTalk:
+        return QStringLiteral("前の発表");
+    case RunEnd::Exit:
+        return QStringLiteral("終了");
+    }
+    return {};
+}
+
+// Opened for appending through a C runtime stream on Windows: a QFile opened by name there holds a
+// native handle and has no descriptor to sync.
+bool openToAppend(QFile &file, const QString &path)
+{
+#ifdef Q_OS_WIN
+    FILE *stream = _wfopen(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), L"ab");
+    return stream &&
+           file.open(stream, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
+#else
+    file.setFileName(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+#endif
+}
+
+// Written by the operating system to the disk itself, not only to its cache.
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+} // namespace
+
+QString recordHeader()
+{
+    return csvRecord({QStringLiteral("番号"), QStringLiteral("演題"), QStringLiteral("発表者"),
+                      QStringLiteral("予定時間"), QStringLiteral("開始"), QStringLiteral("終了"),
+                      QStringLiteral("発表時間"), QStringLiteral("一時停止回数"),
+                      QStringLiteral("一時停止時間"), QStringLiteral("超過"), QStringLiteral("終了の仕方"),
+                      QStringLiteral("調整")});
+}
+
+QString recordLine(const TalkRun &run)
+{
+    const QString adjustment = run.adjustmentSeconds > 0 ? u'+' + minutesSeconds(run.adjustmentSeconds)
+                                                         : minutesSeconds(run.adjustmentSeconds);
+    return csvRecord({QString::number(run.number), run.title, run.speaker, minutesSeconds(run.plannedSeconds),
+                      moment(run.started), moment(run.ended), minutesSeconds(run.runningSeconds),
+                      QString::number(run.pauses), minutesSeconds(run.pausedSeconds),
+                      minutesSeconds(run.mostOverSeconds), endWords(run.end), adjustment});
+}
+
+bool RecordWriter::append(const TalkRun &run)
+{
+    QFile file;
+    if (!openToAppend(file, path_)) {
+        error_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
+        return false;
+    }
+    QByteArray bytes;
+    if (file.size() == 0)
+        bytes = "\xEF\xBB\xBF" + recordHeader().toUtf8();
+    bytes += recordLine(run).toUtf8();
+    // One write, so that the line is never split by another writer's.
+    if (file.write(bytes) != bytes.size() || !syncToDisk(file)) {
+        error_ = QStringLiteral("記録ファイル「%1」に書き込めません。").arg(QFileInfo(path_).fileName());
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+QString recordPathFor(const QString &programmePath)
+{
+    const QFileInfo programme(programmePath);
+    const QString name =
+        programmePath.isEmpty() ? QStringLiteral("podiumwatch") : programme.completeBaseName();
+    const QString fileName = name + QStringLiteral(".record.csv");
+    const QFileInfo folder(programme.absolutePath());
+    if (!programmePath.isEmpty() && folder.isDir() && folder.isWritable())
+        return QDir(folder.absoluteFilePath()).filePath(fileName);
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(fileName);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The record of how each talk went: one CSV line per run of a talk, from a Start in set-up to
+// the Reset, next or previous talk or program exit that ends it. UTF-8 with BOM and CRLF, so that
+// Excel in Japan opens it as it is.
+
+enum class RunEnd { Reset, NextTalk, PreviousTalk, Exit };
+
+struct TalkRun {
+    int number = 0; // 1-based
+    QString title;
+    QString speaker;
+    int plannedSeconds = 0;
+    QDateTime started; // local time
+    QDateTime ended;
+    int runningSeconds = 0; // from start to end, pauses left out
+    int pauses = 0;
+    int pausedSeconds = 0;
+    int mostOverSeconds = 0; // the largest over-time reached; 0 when the talk kept its time
+    RunEnd end = RunEnd::Reset;
+    int adjustmentSeconds = 0; // the chair's net ±1 minute during the run
+};
+
+// The header row and one run as a CSV record, each with CRLF at the end.
+QString recordHeader();
+QString recordLine(const TalkRun &run);
+
+// Appends runs to the record file, each on disk (flushed and synced) when append() returns, so
+// that a crash or a power cut a moment later loses none of them.
+class RecordWriter {
+public:
+    explicit RecordWriter(const QString &path) : path_(path) {}
+    const QString &path() const { return path_; }
+    // Writes the BOM and the header first when the file is new or empty; false when the line could
+    // not be written whole, with the reason in error().
+    bool append(const TalkRun &run);
+    const QString &error() const { return error_; }
+
+private:
+    QString path_;
+    QString error_;
+};
+
+// NAME.record.csv beside the programme file NAME.json (or NAME.csv); in the documents folder when
+// that folder cannot be written to, or when the programme has never been saved.
+QString recordPathFor(const QString &programmePath);

@@ -1,0 +1,272 @@
+// The programme table: a refused cell changes nothing, talks move, go and come with the current
+// talk following them, the modified flag, the current talk's highlight and the missing-sound mark.
+
+#include "programme/programmefile.h"
+#include "programme/programmemodel.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+Programme threeTalks()
+{
+    const ProgrammeRead read = readProgrammeJson(R"({"format": "podiumwatch-programme", "version": 1,
+        "defaults": {"bells": ["2:00", "0:00", null]},
+        "talks": [{"title": "A", "speaker": "a", "time": "12:00"},
+                  {"title": "B", "speaker": "b", "time": "15:00", "bells": ["3:00"]},
+                  {"title": "C", "speaker": "c", "time": "10:00", "bells": [null, "1:00", {"at": "0:30", "file": "x.wav"}]}]})",
+                                                 QStringLiteral("/nowhere"));
+    return read.programme;
+}
+
+// Every cell's text, row by row, for a before-and-after comparison.
+QStringList cells(const ProgrammeModel &model)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < model.columnCount(); ++column)
+            texts << model.index(row, column).data().toString();
+        rows << texts.join(u'|');
+    }
+    return rows;
+}
+
+} // namespace
+
+class ProgrammeModelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void badCellRefused_data();
+    void badCellRefused();
+    void cellsEdited();
+    void moveRemoveInsert();
+    void modifiedFlag();
+    void currentTalkAndMissingSounds();
+    void messages();
+
+private:
+    std::unique_ptr<ProgrammeModel> model_;
+};
+
+void ProgrammeModelTest::init()
+{
+    model_ = std::make_unique<ProgrammeModel>();
+    model_->setProgramme(threeTalks());
+}
+
+void ProgrammeModelTest::badCellRefused_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("time unreadable") << int{ProgrammeModel::TimeColumn} << "12:75"
+                                     << "2番目の発表の「時間」\"12:75\" を読めません。";
+    QTest::newRow("time zero") << int{ProgrammeModel::TimeColumn} << "0"
+                               << "2番目の発表の「時間」\"0\" は 0:01〜546:07 の範囲にありません。";
+    QTest::newRow("title too long") << int{ProgrammeModel::TitleColumn} << QString(201, u'題')
+                                    << "2番目の発表の「演題」は 200 文字までです（201 文字あります）。";
+    QTest::newRow("speaker too long") << int{ProgrammeModel::SpeakerColumn} << QString(101, u'者')
+                                      << "2番目の発表の「発表者」は 100 文字までです（101 文字あります）。";
+    QTest::newRow("bell past 16 bits")
+        << int{ProgrammeModel::Bell3Column} << "546:08"
+        << "2番目の発表の「予鈴3」\"546:08\" は 0:00〜546:07 の範囲にありません。";
+    QTest::newRow("bell unreadable") << int{ProgrammeModel::Bell2Column} << "1:5"
+                                     << "2番目の発表の「予鈴2」\"1:5\" を読めません。";
+}
+
+void ProgrammeModelTest::badCellRefused()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    const QStringList before = cells(*model_);
+    const Programme programme = model_->programme();
+    QSignalSpy refused(model_.get(), &ProgrammeModel::editRefused);
+    QSignalSpy changed(model_.get(), &QAbstractItemModel::dataChanged);
+    QVERIFY(!model_->setData(model_->index(1, column), text));
+    QCOMPARE(model_->refusal(), refusal);
+    QCOMPARE(refused.value(0).value(0).toString(), refusal);
+    QCOMPARE(cells(*model_), before);
+    QCOMPARE(model_->programme(), programme);
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(!model_->isModified());
+}
+
+void ProgrammeModelTest::cellsEdited()
+{
+    ProgrammeModel &model = *model_;
+    const auto set = [&](int row, int column, const QString &text) {
+        return model.setData(model.index(row, column), text);
+    };
+    QVERIFY(set(1, ProgrammeModel::TimeColumn, "16"));
+    QVERIFY(set(1, ProgrammeModel::TitleColumn, "B, revised"));
+    QVERIFY(set(2, ProgrammeModel::Bell3Column, "—"));
+    QVERIFY(set(2, ProgrammeModel::Bell2Column, "0:45"));
+    // A cell handed back unchanged changes nothing, a blank one included.
+    QVERIFY(set(1, ProgrammeModel::Bell2Column, "—"));
+    QVERIFY(set(0, ProgrammeModel::Bell1Column, ""));
+    QCOMPARE(cells(model),
+             QStringList({"1|A|a|12:00|||", "2|B, revised|b|16:00|3:00|—|—", "3 ⚠|C|c|10:00|—|0:45|—"}));
+    // A talk that took its bells from the defaults keeps them when one of them is edited.
+    QVERIFY(set(0, ProgrammeModel::Bell3Column, "0:30"));
+    QCOMPARE(cells(model).value(0), QStringLiteral("1|A|a|12:00|2:00|0:00|0:30"));
+    const PreparedTalk prepared = prepareTalk(model.programme(), 0, PreparedTalk{});
+    QVERIFY(prepared.bells[0].on && prepared.bells[1].on && prepared.bells[2].on);
+    QCOMPARE(prepared.bells[0].at, 120);
+}
+
+void ProgrammeModelTest::moveRemoveInsert()
+{
+    ProgrammeModel &model = *model_;
+    QSignalSpy current(&model, &ProgrammeModel::currentTalkChanged);
+    const auto titles = [&] {
+        QString text;
+        for (int row = 0; row < model.rowCount(); ++row)
+            text += model.index(row, ProgrammeModel::TitleColumn).data().toString();
+        return text;
+    };
+    QVERIFY(model.setCurrentTalk(2));
+    QVERIFY(model.moveTalkUp(1));
+    QCOMPARE(titles(), QStringLiteral("BAC"));
+    QCOMPARE(model.currentTalk(), 1); // the current talk is B wherever it goes
+    QVERIFY(model.moveTalkDown(0));
+    QVERIFY(model.moveTalkDown(1));
+    QCOMPARE(titles(), QStringLiteral("ACB"));
+    QCOMPARE(model.currentTalk(), 3);
+    QVERIFY(!model.moveTalkDown(2));
+    QVERIFY(!model.moveTalkUp(0));
+    QVERIFY(model.removeTalk(0));
+    QCOMPARE(titles(), QStringLiteral("CB"));
+    QCOMPARE(model.currentTalk(), 2);
+    // The current talk removed: the one taking its place is current.
+    QVERIFY(model.removeTalk(1));
+    QCOMPARE(model.currentTalk(), 1);
+    QCOMPARE(current.last().value(0).toInt(), 1);
+    QVERIFY(!model.removeTalk(0));
+    QCOMPARE(model.refusal(), QStringLiteral("発表プログラムには発表が 1 件は要ります。"));
+
+    PreparedTalk setup;
+    setup.seconds = 300;
+    setup.bells[1] = {
+        true, 60, false, true, QStringLiteral("緑"), QStringLiteral("黒"), QStringLiteral("/s/b.wav")};
+    setup.alert = {true, false, true, QStringLiteral("赤"), QStringLiteral("白"), QStringLiteral("/s/a.wav")};
+    QVERIFY(model.insertTalk(0, talkFromSetup(setup, QStringLiteral("D"), QStringLiteral("d"))));
+    QCOMPARE(titles(), QStringLiteral("DC"));
+    QCOMPARE(model.currentTalk(), 2);
+    // The set-up comes back whatever the defaults and start-up say, but for the settings of a bell
+    // that is off: the file keeps only that it is off.
+    PreparedTalk startUp;
+    startUp.bells[0] = {
+        true, 10, true, true, QStringLiteral("青"), QStringLiteral("白"), QStringLiteral("/x")};
+    PreparedTalk expected = setup;
+    expected.bells[0] = {
+        false, 120, true, true, QStringLiteral("青"), QStringLiteral("白"), QStringLiteral("/x")};
+    QCOMPARE(prepareTalk(model.programme(), 0, startUp), expected);
+    setup.seconds = 0;
+    QVERIFY(!model.insertTalk(0, talkFromSetup(setup, {}, {})));
+    QCOMPARE(model.refusal(),
+             QStringLiteral("1番目の発表の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。"));
+    QCOMPARE(model.rowCount(), 2);
+}
+
+void ProgrammeModelTest::modifiedFlag()
+{
+    ProgrammeModel &model = *model_;
+    QSignalSpy modified(&model, &ProgrammeModel::modifiedChanged);
+    QVERIFY(!model.isModified());
+    QVERIFY(model.setData(model.index(0, ProgrammeModel::SpeakerColumn), "x"));
+    QVERIFY(model.moveTalkDown(0));
+    QCOMPARE(modified.count(), 1);
+    QVERIFY(model.isModified());
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("session.json");
+    QVERIFY(model.save(path).isEmpty());
+    QVERIFY(!model.isModified());
+    QCOMPARE(modified.last().value(0).toBool(), false);
+    // Saved elsewhere, a relative sound file is named by its absolute path from then on.
+    QCOMPARE(model.programme().folder, folder.path());
+    QCOMPARE(model.programme().talks.at(2).bells[2].file, std::optional<QString>("/nowhere/x.wav"));
+
+    QVERIFY(model.removeTalk(2));
+    QVERIFY(model.isModified());
+    const QString refusal = model.open(folder.filePath("missing.json"));
+    QCOMPARE(refusal, QStringLiteral("ファイル「missing.json」が見つかりません。"));
+    QVERIFY(model.isModified());
+    QCOMPARE(model.rowCount(), 2);
+    QVERIFY(model.open(path).isEmpty());
+    QVERIFY(!model.isModified());
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.index(0, ProgrammeModel::SpeakerColumn).data().toString(), QStringLiteral("b"));
+}
+
+void ProgrammeModelTest::currentTalkAndMissingSounds()
+{
+    ProgrammeModel &model = *model_;
+    QTemporaryDir folder;
+    QFile sound(folder.filePath("x.wav"));
+    QVERIFY(sound.open(QIODevice::WriteOnly));
+    sound.close();
+    Programme programme = threeTalks();
+    programme.talks[1].alert.file = QStringLiteral("missing.wav");
+    programme.folder = folder.path();
+    model.setProgramme(programme);
+    QCOMPARE(model.currentTalk(), 1);
+    QVERIFY(model.setCurrentTalk(3));
+    QVERIFY(!model.setCurrentTalk(4));
+    for (int row = 0; row < 3; ++row) {
+        const QModelIndex index = model.index(row, ProgrammeModel::TitleColumn);
+        QCOMPARE(index.data(Qt::FontRole).value<QFont>().bold(), row == 2);
+        QCOMPARE(index.data(Qt::BackgroundRole).isValid(), row == 2);
+    }
+    // x.wav is there, missing.wav is not.
+    QCOMPARE(model.index(1, ProgrammeModel::NumberColumn).data().toString(), QStringLiteral("2 ⚠"));
+    QCOMPARE(model.index(2, ProgrammeModel::NumberColumn).data().toString(), QStringLiteral("3"));
+    QVERIFY(model.index(1, ProgrammeModel::TitleColumn)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains(folder.filePath("missing.wav")));
+    QCOMPARE(model.index(1, 0).data(ProgrammeModel::MissingSoundRole).toStringList(),
+             QStringList{folder.filePath("missing.wav")});
+    QVERIFY(!model.index(2, 0).data(Qt::ToolTipRole).isValid());
+    QVERIFY(QFile::remove(folder.filePath("x.wav")));
+    model.refreshSoundFiles();
+    QCOMPARE(model.index(2, ProgrammeModel::NumberColumn).data().toString(), QStringLiteral("3 ⚠"));
+
+    model.clear();
+    QCOMPARE(model.currentTalk(), 0);
+    QVERIFY(!model.hasProgramme());
+    QCOMPARE(model.save(folder.filePath("empty.json")),
+             QStringLiteral("発表が 1 件もないので保存できません。"));
+    QVERIFY(!QFile::exists(folder.filePath("empty.json")));
+}
+
+void ProgrammeModelTest::messages()
+{
+    ProgrammeModel &model = *model_;
+    QSignalSpy changed(&model, &ProgrammeModel::messagesChanged);
+    for (int i = 0; i < 19; ++i)
+        QVERIFY(model.addMessage(QStringLiteral("あと%1分です").arg(i)));
+    QVERIFY(model.addMessage(QString(80, u'あ')));
+    QVERIFY(!model.addMessage(QStringLiteral("21")));
+    QCOMPARE(model.refusal(), QStringLiteral("メッセージは 20 件までです。"));
+    QVERIFY(!model.replaceMessage(0, QString(81, u'あ')));
+    QCOMPARE(model.refusal(), QStringLiteral("1番目のメッセージは 80 文字までです（81 文字あります）。"));
+    QVERIFY(!model.replaceMessage(1, QString()));
+    QVERIFY(model.replaceMessage(1, QStringLiteral("時間です")));
+    QVERIFY(model.removeMessage(0));
+    QCOMPARE(model.messages().size(), 19);
+    QCOMPARE(model.messages().first(), QStringLiteral("時間です"));
+    QCOMPARE(changed.count(), 22);
+    QVERIFY(model.isModified());
+}
+
+QTEST_MAIN(ProgrammeModelTest)
+#include "tst_programmemodel.moc"

@@ -1,0 +1,257 @@
+// A session as it runs: the planned and projected end and how far apart they are, and the record of
+// each talk, on disk as soon as it is written.
+
+#include "programme/record.h"
+#include "programme/session.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDate kDay(2026, 12, 7);
+
+Programme session(const QString &start, int changeover, const QList<int> &minutes)
+{
+    Programme programme;
+    if (!start.isEmpty())
+        programme.start = QTime::fromString(start, QStringLiteral("H:mm")).msecsSinceStartOfDay() / 60'000;
+    programme.changeover = changeover;
+    for (const int m : minutes) {
+        ProgrammeTalk talk;
+        talk.seconds = m * 60;
+        programme.talks << talk;
+    }
+    return programme;
+}
+
+QDateTime at(const char *time)
+{
+    return QDateTime(kDay, QTime::fromString(QLatin1StringView(time), QStringLiteral("H:mm:ss")));
+}
+
+TalkRun run()
+{
+    TalkRun talk;
+    talk.number = 3;
+    talk.title = QStringLiteral("深層学習による欠陥検出");
+    talk.speaker = QStringLiteral("山田 太郎");
+    talk.plannedSeconds = 720;
+    talk.started = at("13:31:05");
+    talk.ended = at("13:44:10");
+    talk.runningSeconds = 770;
+    talk.pauses = 1;
+    talk.pausedSeconds = 15;
+    talk.mostOverSeconds = 50;
+    talk.end = RunEnd::NextTalk;
+    talk.adjustmentSeconds = 60;
+    return talk;
+}
+
+QByteArray readWhole(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+} // namespace
+
+class ProgrammeRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void glance_data();
+    void glance();
+    void glanceAsJson();
+    void recordLine_data();
+    void recordLine();
+    void recordOnDiskAtOnce();
+    void recordPath();
+};
+
+void ProgrammeRunTest::glance_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("changeover");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("remaining"); // -99999: the current talk not started
+    QTest::addColumn<QString>("firstStart");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QString>("expected"); // planned end | projected end | behind | words; "-" unknown
+    const int notStarted = -99999;
+    // Talks of 12, 25 and 12 minutes with a minute between them: 49 + 2 minutes from 13:30 is 14:21.
+    QTest::newRow("on time") << "13:30" << 60 << 1 << notStarted << ""
+                             << "13:30:00"
+                             << "14:21|14:21|0|予定どおり";
+    QTest::newRow("59 s late is on time") << "13:30" << 60 << 1 << notStarted << ""
+                                          << "13:30:59"
+                                          << "14:21|14:21|59|予定どおり";
+    QTest::newRow("60 s late is a minute") << "13:30" << 60 << 1 << notStarted << ""
+                                           << "13:31:00"
+                                           << "14:21|14:22|60|予定より 1分 遅れ";
+    QTest::newRow("minutes towards zero") << "13:30" << 60 << 1 << notStarted << ""
+                                          << "13:31:59"
+                                          << "14:21|14:22|119|予定より 1分 遅れ";
+    QTest::newRow("early, the current talk running") << "13:30" << 60 << 2 << 1500 << ""
+                                                     << "13:40:00"
+                                                     << "14:21|14:18|-180|予定より 3分 早い";
+    QTest::newRow("59 s early is on time") << "13:30" << 60 << 2 << 661 << ""
+                                           << "13:56:00"
+                                           << "14:21|14:20|-59|予定どおり";
+    QTest::newRow("over-time counts against") << "13:30" << 60 << 3 << -120 << ""
+                                              << "14:25:00"
+                                              << "14:21|14:23|120|予定より 2分 遅れ";
+    QTest::newRow("no start, nothing started: only the projection") << "" << 60 << 1 << notStarted << ""
+                                                                    << "13:30:00"
+                                                                    << "-|14:21|-|";
+    QTest::newRow("no start: from the first talk's actual start") << "" << 60 << 2 << 1200 << "13:35:00"
+                                                                  << "13:50:00"
+                                                                  << "14:26|14:23|-180|予定より 3分 早い";
+    QTest::newRow("no changeover") << "9:05" << 0 << 3 << 0 << ""
+                                   << "9:55:00"
+                                   << "09:54|09:55|60|予定より 1分 遅れ";
+}
+
+void ProgrammeRunTest::glance()
+{
+    QFETCH(QString, start);
+    QFETCH(int, changeover);
+    QFETCH(int, current);
+    QFETCH(int, remaining);
+    QFETCH(QString, firstStart);
+    QFETCH(QString, now);
+    QFETCH(QString, expected);
+    SessionProgress progress;
+    progress.currentTalk = current;
+    if (remaining != -99999)
+        progress.remainingSeconds = remaining;
+    if (!firstStart.isEmpty())
+        progress.firstStart = at(qPrintable(firstStart));
+    progress.now = at(qPrintable(now));
+    const std::optional<SessionGlance> glance =
+        sessionGlance(session(start, changeover, {12, 25, 12}), progress);
+    QVERIFY(glance);
+    const auto clock = [](const QDateTime &moment) { return moment.toString(QStringLiteral("HH:mm")); };
+    const QString described =
+        QStringList{glance->plannedEnd ? clock(*glance->plannedEnd) : QStringLiteral("-"),
+                    clock(glance->projectedEnd),
+                    glance->behindSeconds ? QString::number(*glance->behindSeconds) : QStringLiteral("-"),
+                    glance->behindSeconds ? scheduleInWords(*glance->behindSeconds) : QString()}
+            .join(u'|');
+    QCOMPARE(described, expected);
+}
+
+void ProgrammeRunTest::glanceAsJson()
+{
+    const Programme programme = session(QStringLiteral("13:30"), 60, {12, 25, 12});
+    SessionProgress progress{2, 1620, std::nullopt, at("13:45:00")};
+    const auto json = [&] {
+        return QJsonDocument(sessionJson(sessionGlance(programme, progress)).toObject())
+            .toJson(QJsonDocument::Compact);
+    };
+    QCOMPARE(json(), QByteArray(R"({"behindSeconds":240,"plannedEnd":"14:21","projectedEnd":"14:25"})"));
+    Programme unplanned = programme;
+    unplanned.start.reset();
+    QCOMPARE(QJsonDocument(sessionJson(sessionGlance(unplanned, progress)).toObject())
+                 .toJson(QJsonDocument::Compact),
+             QByteArray(R"({"behindSeconds":null,"plannedEnd":null,"projectedEnd":"14:25"})"));
+    // Without a programme, or with a talk it does not have, there is nothing to glance at.
+    for (const int current : {0, 4}) {
+        progress.currentTalk = current;
+        QVERIFY(!sessionGlance(programme, progress));
+        QVERIFY(sessionJson(sessionGlance(programme, progress)).isNull());
+    }
+}
+
+void ProgrammeRunTest::recordLine_data()
+{
+    QTest::addColumn<TalkRun>("talk");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("next talk, a minute added")
+        << run()
+        << "3,深層学習による欠陥検出,山田 太郎,12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
+    TalkRun quoted = run();
+    quoted.title = QStringLiteral("A, \"B\"\nC");
+    quoted.speaker = QStringLiteral("山田\n太郎");
+    quoted.end = RunEnd::Reset;
+    quoted.adjustmentSeconds = -120;
+    quoted.mostOverSeconds = 0;
+    QTest::newRow("quoted cells, reset, two minutes taken")
+        << quoted
+        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,12:50,1,0:15,0:00,リセット,-2:00\r\n";
+    TalkRun plain = run();
+    plain.pauses = 0;
+    plain.pausedSeconds = 0;
+    plain.adjustmentSeconds = 0;
+    plain.runningSeconds = 3725;
+    for (const auto &[end, words] :
+         {std::pair{RunEnd::PreviousTalk, "前の発表"}, std::pair{RunEnd::Exit, "終了"}}) {
+        plain.end = end;
+        QTest::addRow("%s, no adjustment", words)
+            << plain
+            << QStringLiteral("3,深層学習による欠陥検出,山田 太郎,12:00,2026-12-07 13:31:05,2026-12-07 "
+                              "13:44:10,62:05,0,0:00,0:50,%1,0:00\r\n")
+                   .arg(QString::fromUtf8(words));
+    }
+}
+
+void ProgrammeRunTest::recordLine()
+{
+    QFETCH(TalkRun, talk);
+    QFETCH(QString, line);
+    QCOMPARE(::recordLine(talk), line);
+}
+
+void ProgrammeRunTest::recordOnDiskAtOnce()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("session.record.csv"));
+    RecordWriter writer(path);
+    const QByteArray header = "\xEF\xBB\xBF" + recordHeader().toUtf8();
+    QCOMPARE(
+        header,
+        QByteArray("\xEF\xBB\xBF番号,演題,発表者,予定時間,開始,終了,発表時間,一時停止回数,一時停止時間,超過,"
+                   "終了の仕方,調整\r\n"));
+    const QByteArray first = ::recordLine(run()).toUtf8();
+    QVERIFY(writer.append(run()));
+    // Read by another handle at once: nothing waits in a buffer of the writer's.
+    QCOMPARE(readWhole(path), header + first);
+    TalkRun second = run();
+    second.number = 4;
+    QVERIFY(writer.append(second));
+    QCOMPARE(readWhole(path), header + first + ::recordLine(second).toUtf8());
+
+    // A file that exists but is empty gets the header; one with lines does not get it again.
+    const QString empty = folder.filePath(QStringLiteral("empty.record.csv"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    QVERIFY(RecordWriter(empty).append(run()));
+    QCOMPARE(readWhole(empty), header + first);
+    QVERIFY(RecordWriter(path).append(run()));
+    QCOMPARE(readWhole(path).count("番号"), 1);
+
+    RecordWriter folderAsFile(folder.path());
+    QVERIFY(!folderAsFile.append(run()));
+    QCOMPARE(folderAsFile.error(),
+             QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(folder.path()).fileName()));
+}
+
+void ProgrammeRunTest::recordPath()
+{
+    QTemporaryDir folder;
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.session.json"))),
+             folder.filePath(QStringLiteral("A3.session.record.csv")));
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.csv"))),
+             folder.filePath(QStringLiteral("A3.record.csv")));
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("gone/A3.json"))),
+             QDir(documents).filePath(QStringLiteral("A3.record.csv")));
+}
+
+QTEST_APPLESS_MAIN(ProgrammeRunTest)
+#include "tst_programmerun.moc"
