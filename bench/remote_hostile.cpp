@@ -43,7 +43,8 @@ struct Target {
     QByteArray host() const { return "127.0.0.1:" + QByteArray::number(port); }
 };
 
-// One request on a connection of its own; the status, or -1 when none came within the time.
+// One request on a connection of its own; the status, or -1 when the connection failed, -2 when it
+// was closed without an answer, -3 when no answer came within the time.
 int request(const Target &target, const QByteArray &method, const QByteArray &path, int timeoutMs,
             QByteArray *body = nullptr)
 {
@@ -68,10 +69,24 @@ int request(const Target &target, const QByteArray &method, const QByteArray &pa
         }
         if (!socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))) &&
             socket.state() != QAbstractSocket::ConnectedState)
-            break;
+            return -2;
         data += socket.readAll();
     }
-    return -1;
+    return -3;
+}
+
+const char *failureKind(int status)
+{
+    switch (status) {
+    case -1:
+        return "no connection";
+    case -2:
+        return "closed without an answer";
+    case -3:
+        return "no answer within 2 s";
+    default:
+        return "an answer other than 200";
+    }
 }
 
 QByteArray statusField(qint64 pid, const QByteArray &name)
@@ -104,6 +119,7 @@ public:
     std::atomic<bool> stop{false};
     std::vector<double> latenciesMs;
     int failures = 0;
+    QMap<int, int> failuresByKind; // as request() says
 
 protected:
     void run() override
@@ -113,10 +129,12 @@ protected:
             clock.start();
             const int status = request(target_, "GET", "/state?t=" + target_.viewToken, 2000);
             const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            if (status == 200)
+            if (status == 200) {
                 latenciesMs.push_back(ms);
-            else
+            } else {
                 ++failures;
+                ++failuresByKind[status];
+            }
             msleep(100);
         }
     }
@@ -239,9 +257,9 @@ private:
             return;
         QByteArray chunk;
         if (kind_ == Kind::Pings) {
-            // Ten masked pings of four bytes each.
-            for (int i = 0; i < 10; ++i)
-                chunk += QByteArray("\x89\x84\x01\x02\x03\x04", 6) + QByteArray("qrst", 4);
+            // Masked pings as large as a ping may be, each asking for a pong as large.
+            for (int i = 0; i < 100; ++i)
+                chunk += QByteArray("\x89\xfd\x01\x02\x03\x04", 6) + QByteArray(125, 'p');
         } else {
             const QByteArray path =
                 kind_ == Kind::PipelineToken ? "/?t=" + target_.viewToken : QByteArray("/");
@@ -358,6 +376,8 @@ bool runAttack(const QString &program, Attack::Kind kind, const QString &name, i
                 static_cast<double>(sent) / 1e6);
     std::printf("  /state: %zu answered, %d failed, p50 %.1f ms, p99 %.1f ms, longest %.1f ms\n", ms.size(),
                 poller.failures, percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
+    for (auto it = poller.failuresByKind.cbegin(); it != poller.failuresByKind.cend(); ++it)
+        std::printf("    %d: %s\n", it.value(), failureKind(it.key()));
     std::printf("  countdown: longest gap between two seconds %.3f s%s\n",
                 static_cast<double>(follower.longestGapMs()) / 1000.0,
                 kind == Attack::Kind::Pings ? " (in the running half)" : "");
@@ -403,7 +423,8 @@ int main(int argc, char *argv[])
          "GET / pipelined without a token, answers never read (8 connections)"},
         {"pipeline-token", Attack::Kind::PipelineToken,
          "GET /?t=VIEW pipelined with the view token, answers never read (8 connections)"},
-        {"pings", Attack::Kind::Pings, "50 WebSockets (view token) pinging, never reading, countdown paused"},
+        {"pings", Attack::Kind::Pings,
+         "50 WebSockets (view token) sending pings of 125 bytes, never reading, countdown paused"},
     };
     bool allWell = true;
     for (const auto &attack : attacks) {

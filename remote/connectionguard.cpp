@@ -34,6 +34,7 @@ ConnectionGuard::ConnectionGuard(const Limits &limits, QObject *parent) : QTcpSe
     // for good. Try again a moment later rather than never.
     connect(this, &QTcpServer::acceptError, this,
             [this] { QTimer::singleShot(100, this, &QTcpServer::resumeAccepting); });
+    setMaxPendingConnections(AcceptBatch);
 }
 
 int ConnectionGuard::connectionCap(int wanted)
@@ -51,12 +52,36 @@ int ConnectionGuard::connectionCap(int wanted)
 
 void ConnectionGuard::incomingConnection(qintptr descriptor)
 {
-    if (connectionCount() >= limits_.maxConnections)
-        shedOne();
     auto *socket = new QTcpSocket;
-    if (connectionCount() >= limits_.maxConnections || !socket->setSocketDescriptor(descriptor)) {
+    if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         closeDescriptor(descriptor);
+        return;
+    }
+    // Qt accepts for as long as connections keep coming, unless this many wait to be taken: a storm
+    // of them is taken a batch at a time, and between batches the connections already taken are
+    // read, so that one that came with a request is served before a later crowd pushes it out.
+    addPendingConnection(socket);
+    if (!adoptionQueued_) {
+        adoptionQueued_ = true;
+        QMetaObject::invokeMethod(this, &ConnectionGuard::adoptPending, Qt::QueuedConnection);
+    }
+}
+
+void ConnectionGuard::adoptPending()
+{
+    adoptionQueued_ = false;
+    while (QTcpSocket *socket = nextPendingConnection())
+        adopt(socket);
+}
+
+void ConnectionGuard::adopt(QTcpSocket *socket)
+{
+    if (connectionCount() >= limits_.maxConnections)
+        shedOne();
+    if (connectionCount() >= limits_.maxConnections) {
+        socket->abort();
+        socket->deleteLater();
         return;
     }
     auto *connection = new Connection(socket, now(), limits_.connection, this);

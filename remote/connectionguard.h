@@ -43,6 +43,11 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    // Connections accepted in one turn of the event loop at most.
+    static constexpr int AcceptBatch = 32;
+
+    void adoptPending();
+    void adopt(QTcpSocket *socket);
     void shedOne();
     void sweep();
     void forget(Connection *connection);
@@ -51,4 +56,5 @@ private:
     QElapsedTimer clock_;
     QTimer sweep_;
     std::vector<Connection *> connections_;
+    bool adoptionQueued_ = false;
 };
