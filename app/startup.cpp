@@ -3,6 +3,7 @@
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
+#include "programme/programmesession.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -73,6 +74,9 @@ void Viewer::Form_Load()
     Lbl_Copyright->setText(QStringLiteral("ポディウムウォッチ Copyright (C) %1-%2 QOR")
                                .arg(kFirstCopyrightYear)
                                .arg(year, 4, 10, QLatin1Char('0')));
+
+    // What neither a talk nor a programme's defaults give is what the window holds now.
+    programme_->rememberStartUp(setupNow());
 
     // The window may go before the platform that reports to it.
     const QPointer<Viewer> self(this);

@@ -6,6 +6,7 @@
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
 #include "forms/viewer.h"
+#include "programme/programmesession.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -112,6 +113,7 @@ Viewer::Shown Viewer::shown() const
     }
     if (const std::optional<qint16> seconds = displayedSeconds())
         now.remaining = *seconds;
+    programme_->describe(now);
     return now;
 }
 

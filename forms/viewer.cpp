@@ -7,6 +7,8 @@
 #include "forms/slave.h"
 #include "forms/spinbutton.h"
 #include "platform/platform.h"
+#include "programme/programmesession.h"
+#include "programme/programmewindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -74,6 +77,10 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     soundWarning_->hide();
 
     wireHandlers();
+    programme_ = std::make_unique<ProgrammeSession>(*this, platform_);
+    connect(programme_.get(), &ProgrammeSession::changed, this, &Viewer::shownChanged);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &Viewer::showContextMenu);
     // Key preview and focus loss: the window sees the keys and focus changes of every control.
     installEventFilter(this);
     for (QWidget *widget : built)
@@ -82,6 +89,9 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
 
 Viewer::~Viewer()
 {
+    // The session records a talk still running, and must not hear the controls go.
+    delete programmeWindow_.data();
+    programme_.reset();
     if (Timer_PresentTime->isActive())
         platform_.keepDisplayAwake(false);
     // The secondary window has no parent; it must not outlive the window that writes into it.
@@ -268,6 +278,14 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
         // Key preview: the window sees every key before the control it is meant for.
         auto *key = static_cast<QKeyEvent *>(event);
         const int code = windowsKeyCode(*key);
+        if (const Action action = sessionActionForKey(code)) {
+            // Used up like the run commands, and from the projector window too: a clicker's page
+            // keys move through the programme wherever the focus is.
+            if (!key->isAutoRepeat())
+                (this->*action)();
+            event->accept();
+            return true;
+        }
         if (commandForKey(code)) {
             // A key that runs a command is used up by it: typed into a box as well it would leave
             // a text the next Reset refuses, and on a focused button it would press that too. A
@@ -305,8 +323,23 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void Viewer::showContextMenu(const QPoint &at)
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("プログラム…"), this, &Viewer::showProgrammeWindow);
+    emit contextMenuOpening(menu);
+    // Not exec(): the menu must not hold the clock while it is open.
+    menu->popup(mapToGlobal(at));
+}
+
 void Viewer::closeEvent(QCloseEvent *event)
 {
+    // Closing the window ends the program: changes to the programme are asked about first.
+    if (!programme_->settleUnsaved()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }

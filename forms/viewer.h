@@ -2,15 +2,21 @@
 
 #include "engine/runstate.h"
 #include "forms/viewercontrols.h"
+#include "programme/programme.h"
+#include "programme/session.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <utility>
 
 class Platform;
+class ProgrammeSession;
+class ProgrammeWindow;
+class QMenu;
 class Slave;
 class QComboBox;
 class QLabel;
@@ -31,14 +37,22 @@ public:
     Slave *slave() const;
 
     using RunState = ::RunState;
-    // What the big display shows. The projector window and the remote view show this and nothing
-    // else, and follow shownChanged() to show it as it changes.
+    // A talk of the programme as the screens name it.
+    struct TalkShown {
+        int number = 0, count = 0; // 1-based, of how many
+        QString title, speaker;
+    };
+    // What the big display shows, and what the audience's screens show with it. The projector
+    // window and the remote view show this and nothing else, and follow shownChanged() to show it
+    // as it changes.
     struct Shown {
         QString text;
         QColor background, foreground;
         RunState state = RunState::Setup;
         std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
         QString message;              // to the speaker, under the time on the audience's screens; empty: none
+        std::optional<TalkShown> talk, next;  // of the programme; none without one, no next at the last talk
+        std::optional<SessionGlance> session; // the session at a glance; none without a programme
     };
     Shown shown() const;
 
@@ -46,6 +60,15 @@ public:
     static QString programTitle();
     // Ends the titles of both windows.
     static QString tagLine();
+
+    // The programme of talks, and the window that shows it (opened on demand).
+    ProgrammeSession &programme() const { return *programme_; }
+    void showProgrammeWindow();
+    // Puts a talk in the window as an operator would, through the controls and their handlers.
+    void prepareTalk(const PreparedTalk &talk);
+    // The window's setup as a talk: what it would count and ring now.
+    PreparedTalk setupNow() const;
+    Q_INVOKABLE int talkNumber() const;
 
     // Shared by the clock, run control and the setting commands; see the handlers for who
     // computes them when. Every reader computes them afresh before use.
@@ -56,8 +79,11 @@ public:
     qint16 ClockSeconds = 0;
 
 signals:
-    // What shown() returns has changed: the big display's text or colours, or the run state.
+    // What shown() returns has changed: the big display's text or colours, the run state, the
+    // programme's talk.
     void shownChanged();
+    // The context menu (right click) is about to open: others add what they offer.
+    void contextMenuOpening(QMenu *menu);
 
 public slots:
     // Start-up and shutdown (app/)
@@ -112,6 +138,12 @@ public slots:
     void Check_Mask_Click();
     void Cmd_Slave_Click();
 
+    // The programme of talks (programme/)
+    bool openProgramme(const QString &path);
+    bool saveProgramme(const QString &path);
+    void nextTalk();
+    void previousTalk();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -161,11 +193,17 @@ private:
 
     void wireHandlers();
     void showSoundOutput(bool available);
+    void showContextMenu(const QPoint &at);
+    // What a session key does (the programme window, the next or previous talk), or nullptr.
+    using Action = void (Viewer::*)();
+    Action sessionActionForKey(int keyCode) const;
 
     Platform &platform_;
     QTimer *Timer_PresentTime;
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;
+    std::unique_ptr<ProgrammeSession> programme_;
+    QPointer<ProgrammeWindow> programmeWindow_;
     QLabel *soundWarning_ = nullptr;
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.
     std::array<std::pair<QLineEdit *, void (Viewer::*)()>, 2> lostFocus_{};

@@ -28,4 +28,20 @@ public:
     virtual qint64 monotonicMs() const { return now().toMSecsSinceEpoch(); }
     // Tells whether sound can be heard: once at once with the current answer, then at each change.
     virtual void watchSoundOutput(std::function<void(bool available)> onChange) { Q_UNUSED(onChange); }
+
+    // A programme file to open (JSON or CSV) or to save to (JSON); nullopt: cancelled.
+    virtual std::optional<QString> chooseProgrammeFile(bool forSaving, const QString &startPath)
+    {
+        Q_UNUSED(forSaving);
+        Q_UNUSED(startPath);
+        return std::nullopt;
+    }
+    // Asks what becomes of unsaved changes: save them, drop them, or go back (nothing happens).
+    enum class Unsaved { Save, Discard, Cancel };
+    virtual Unsaved askAboutUnsaved(const QString &text, const QString &caption)
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(caption);
+        return Unsaved::Cancel;
+    }
 };

@@ -107,6 +107,44 @@ std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
     return QDir::toNativeSeparators(chosen);
 }
 
+std::optional<QString> QtPlatform::chooseProgrammeFile(bool forSaving, const QString &startPath)
+{
+    QFileDialog dialog(dialogParent_);
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(forSaving ? QStringList{QStringLiteral("プログラム (*.json)")}
+                                    : QStringList{QStringLiteral("プログラム (*.json *.csv)"),
+                                                  QStringLiteral("表計算の CSV (*.csv)")});
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    const QFileInfo start(QDir::fromNativeSeparators(startPath));
+    if (!startPath.isEmpty()) {
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    QString chosen = dialog.selectedFiles().constFirst();
+    // Saving always writes JSON, whatever name was typed.
+    if (forSaving && QFileInfo(chosen).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0)
+        chosen += QStringLiteral(".json");
+    return QDir::toNativeSeparators(chosen);
+}
+
+Platform::Unsaved QtPlatform::askAboutUnsaved(const QString &text, const QString &caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent_);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Unsaved::Save;
+    case QMessageBox::Discard:
+        return Unsaved::Discard;
+    default:
+        return Unsaved::Cancel;
+    }
+}
+
 QString QtPlatform::programFolder() const
 {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());

@@ -36,6 +36,8 @@ public:
     void preloadSound(const QString &name) override;
     void keepDisplayAwake(bool awake) override;
     void watchSoundOutput(std::function<void(bool available)> onChange) override;
+    std::optional<QString> chooseProgrammeFile(bool forSaving, const QString &startPath) override;
+    Unsaved askAboutUnsaved(const QString &text, const QString &caption) override;
 
     // Message boxes and the file dialog open over this window.
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }

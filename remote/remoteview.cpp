@@ -11,8 +11,7 @@ RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &
     : QObject(&viewer), viewer_(viewer), platform_(platform), options_(options), libraryFolder_(libraryFolder)
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
-    viewer_.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&viewer_, &QWidget::customContextMenuRequested, this, &RemoteView::showMenu);
+    connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
 }
 
 RemoteView::~RemoteView()
@@ -105,10 +104,9 @@ void RemoteView::command(const RemoteCommand &command)
     }
 }
 
-void RemoteView::showMenu(const QPoint &at)
+void RemoteView::addToMenu(QMenu *menu)
 {
-    auto *menu = new QMenu(&viewer_);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
     if (isRunning()) {
         menu->addAction(QStringLiteral("リモート表示のアドレス"), this, &RemoteView::showAddresses);
         menu->addAction(QStringLiteral("リモート表示を停止"), this, &RemoteView::stop);
@@ -118,8 +116,6 @@ void RemoteView::showMenu(const QPoint &at)
             start();
         });
     }
-    // Not exec(): the menu must not hold the clock while it is open.
-    menu->popup(viewer_.mapToGlobal(at));
 }
 
 void RemoteView::showAddresses()

@@ -7,6 +7,7 @@
 #include <memory>
 
 class Platform;
+class QMenu;
 class Viewer;
 
 // The remote view wired to the main window: what the big display shows goes to the server at every
@@ -39,7 +40,7 @@ private:
     void publishSoon();
     void publishNow();
     void command(const RemoteCommand &command);
-    void showMenu(const QPoint &at);
+    void addToMenu(QMenu *menu);
     void showAddresses();
 
     Viewer &viewer_;

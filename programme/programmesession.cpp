@@ -1,0 +1,232 @@
+#include "programme/programmesession.h"
+
+#include "platform/platform.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform) : viewer_(viewer), platform_(platform)
+{
+    connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeSession::follow);
+    connect(&model_, &ProgrammeModel::currentTalkChanged, this, &ProgrammeSession::changed);
+    connect(&model_, &QAbstractItemModel::dataChanged, this, &ProgrammeSession::changed);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, &ProgrammeSession::changed);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, &ProgrammeSession::changed);
+    connect(&model_, &QAbstractItemModel::rowsMoved, this, &ProgrammeSession::changed);
+    connect(&model_, &QAbstractItemModel::modelReset, this, &ProgrammeSession::changed);
+}
+
+ProgrammeSession::~ProgrammeSession()
+{
+    // The window may be half gone by now: only what the run kept is used.
+    if (run_)
+        endRun(RunEnd::Exit);
+}
+
+bool ProgrammeSession::running() const
+{
+    return viewer_.shown().state == RunState::Running;
+}
+
+void ProgrammeSession::setNote(const QString &note)
+{
+    if (note == note_)
+        return;
+    note_ = note;
+    emit noteChanged(note_);
+}
+
+bool ProgrammeSession::open(const QString &path)
+{
+    if (const QString refusal = model_.open(path); !refusal.isEmpty()) {
+        platform_.showMessage(refusal, Viewer::programTitle());
+        return false;
+    }
+    path_ = path;
+    record_ = RecordWriter(recordPathFor(path));
+    firstStart_.reset();
+    setNote({});
+    // Opened while a talk runs, the programme waits: preparing its first talk would end that one.
+    if (running())
+        setNote(QStringLiteral(
+            "計測中のため、1番目の発表はまだ準備していません。計測を止めてから準備してください。"));
+    else
+        prepare(1);
+    emit changed();
+    return true;
+}
+
+bool ProgrammeSession::save(const QString &path)
+{
+    if (const QString failure = model_.save(path); !failure.isEmpty()) {
+        platform_.showMessage(failure, Viewer::programTitle());
+        return false;
+    }
+    path_ = path;
+    record_ = RecordWriter(recordPathFor(path));
+    return true;
+}
+
+bool ProgrammeSession::saveAsked(bool choosing)
+{
+    QString path = path_;
+    if (choosing || path.isEmpty() ||
+        QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0) {
+        const std::optional<QString> chosen = platform_.chooseProgrammeFile(true, path);
+        if (!chosen)
+            return false;
+        path = *chosen;
+    }
+    return save(path);
+}
+
+bool ProgrammeSession::settleUnsaved()
+{
+    if (!model_.isModified())
+        return true;
+    switch (platform_.askAboutUnsaved(QStringLiteral("プログラムの変更が保存されていません。保存しますか？"),
+                                      Viewer::programTitle())) {
+    case Platform::Unsaved::Save:
+        return saveAsked(false);
+    case Platform::Unsaved::Discard:
+        return true;
+    case Platform::Unsaved::Cancel:
+        return false;
+    }
+    return false;
+}
+
+bool ProgrammeSession::prepare(int number)
+{
+    if (number < 1 || number > model_.rowCount())
+        return false;
+    if (running()) {
+        setNote(QStringLiteral("計測中は発表を切り替えられません。一時停止かリセットの後にしてください。"));
+        return false;
+    }
+    setNote({});
+    model_.setCurrentTalk(number);
+    viewer_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
+    return true;
+}
+
+bool ProgrammeSession::move(int by, RunEnd end)
+{
+    const int number = model_.currentTalk() + by;
+    if (!model_.hasProgramme() || number < 1 || number > model_.rowCount())
+        return false; // after the last talk, next does nothing; before the first, previous neither
+    // The talk being left ends here rather than by the reset preparing the next one brings.
+    ending_ = end;
+    const bool prepared = prepare(number);
+    ending_.reset();
+    return prepared;
+}
+
+bool ProgrammeSession::next()
+{
+    return move(1, RunEnd::NextTalk);
+}
+
+bool ProgrammeSession::previous()
+{
+    return move(-1, RunEnd::PreviousTalk);
+}
+
+bool ProgrammeSession::addCurrentSetup()
+{
+    const int row = model_.hasProgramme() ? model_.currentTalk() : 0;
+    const int number = model_.rowCount() + 1;
+    ProgrammeTalk talk = talkFromSetup(viewer_.setupNow(), QStringLiteral("発表 %1").arg(number), QString());
+    if (const QString refusal = fieldcheck::talk(talk, fieldcheck::talkPlace(number)); !refusal.isEmpty()) {
+        setNote(refusal);
+        return false;
+    }
+    if (!model_.insertTalk(row, talk)) {
+        setNote(model_.refusal());
+        return false;
+    }
+    setNote({});
+    return true;
+}
+
+void ProgrammeSession::describe(Viewer::Shown &shown) const
+{
+    const int current = model_.currentTalk();
+    const QList<ProgrammeTalk> &talks = model_.programme().talks;
+    if (current < 1 || current > talks.size())
+        return;
+    const auto named = [&talks](int number) {
+        const ProgrammeTalk &talk = talks.at(number - 1);
+        return Viewer::TalkShown{number, static_cast<int>(talks.size()), talk.title, talk.speaker};
+    };
+    shown.talk = named(current);
+    if (current < talks.size())
+        shown.next = named(current + 1);
+    SessionProgress progress;
+    progress.currentTalk = current;
+    progress.firstStart = firstStart_;
+    progress.now = platform_.now();
+    // The current talk counts with what is left of it once it has started, its whole time before.
+    if (run_ && run_->number == current)
+        progress.remainingSeconds = shown.remaining;
+    shown.session = sessionGlance(model_.programme(), progress);
+}
+
+void ProgrammeSession::follow()
+{
+    const Viewer::Shown shown = viewer_.shown();
+    if (run_ && shown.remaining && *shown.remaining < 0)
+        run_->mostOver = std::max(run_->mostOver, -*shown.remaining);
+    const RunState before = std::exchange(lastState_, shown.state);
+    if (shown.state == before || !model_.hasProgramme())
+        return;
+    const qint64 nowMs = platform_.monotonicMs();
+    if (shown.state == RunState::Setup) {
+        if (run_)
+            endRun(ending_.value_or(RunEnd::Reset));
+        return;
+    }
+    if (before == RunState::Setup) {
+        // A start in set-up begins a run of the current talk.
+        const ProgrammeTalk &talk = model_.programme().talks.at(model_.currentTalk() - 1);
+        run_.emplace();
+        run_->number = model_.currentTalk();
+        run_->title = talk.title;
+        run_->speaker = talk.speaker;
+        run_->plannedSeconds = talk.seconds;
+        run_->started = platform_.now();
+        run_->startedMs = nowMs;
+        if (!firstStart_)
+            firstStart_ = run_->started;
+    }
+    if (!run_)
+        return;
+    if (shown.state == RunState::Paused) {
+        ++run_->pauses;
+        run_->pausedSinceMs = nowMs;
+    } else if (run_->pausedSinceMs) {
+        run_->pausedMs += nowMs - *std::exchange(run_->pausedSinceMs, std::nullopt);
+    }
+}
+
+void ProgrammeSession::endRun(RunEnd end)
+{
+    const Run run = *std::exchange(run_, std::nullopt);
+    const qint64 nowMs = platform_.monotonicMs();
+    const qint64 pausedMs = run.pausedMs + (run.pausedSinceMs ? nowMs - *run.pausedSinceMs : 0);
+    TalkRun line;
+    line.number = run.number;
+    line.title = run.title;
+    line.speaker = run.speaker;
+    line.plannedSeconds = run.plannedSeconds;
+    line.started = run.started;
+    line.ended = platform_.now();
+    line.runningSeconds =
+        static_cast<int>(std::llround(static_cast<double>(nowMs - run.startedMs - pausedMs) / 1000.0));
+    line.pauses = run.pauses;
+    line.pausedSeconds = static_cast<int>(std::llround(static_cast<double>(pausedMs) / 1000.0));
+    line.mostOverSeconds = run.mostOver;
+    line.end = end;
+    if (!record_.append(line))
+        setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.error());
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "forms/viewer.h"
+#include "programme/programmemodel.h"
+#include "programme/record.h"
+#include "programme/session.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <optional>
+
+class Platform;
+
+// The session in the program: the programme of talks, which of them is in the main window, and
+// the record of each run of a talk, from a Start in set-up to whatever ends it. It prepares a talk
+// by way of the main window's own controls and follows the window's display to know when a talk
+// starts, pauses, runs over and ends. Without a programme it does nothing at all.
+class ProgrammeSession : public QObject {
+    Q_OBJECT
+public:
+    ProgrammeSession(Viewer &viewer, Platform &platform);
+    // A talk still running when the program ends is recorded as ended by the exit.
+    ~ProgrammeSession() override;
+
+    ProgrammeModel &model() { return model_; }
+    const ProgrammeModel &model() const { return model_; }
+
+    // The window as it was at start-up: what neither a talk nor the programme's defaults give.
+    void rememberStartUp(const PreparedTalk &startUp) { startUp_ = startUp; }
+
+    // Reads a programme (JSON or CSV) and prepares its first talk. A refused file is said in a
+    // message and changes nothing.
+    bool open(const QString &path);
+    // Writes the programme as JSON; a failure is said in a message and leaves the old file whole.
+    bool save(const QString &path);
+    // Saves under the file's own name, or one the chair chooses (always with `choosing`, and for a
+    // programme never saved or read from a spreadsheet, which is not written over). False when not saved.
+    bool saveAsked(bool choosing);
+    // Asks about unsaved changes; false when the chair chose to go back (or saving failed).
+    bool settleUnsaved();
+    QString path() const { return path_; }
+    QString recordPath() const { return record_.path(); }
+
+    // Puts talk `number` (1-based) in the window. Refused while the clock runs, so that no key or
+    // button ends a running talk; the note says so.
+    bool prepare(int number);
+    bool next();
+    bool previous();
+    // Adds the window's setup as a talk after the current one (at the end without a programme).
+    bool addCurrentSetup();
+    int talkNumber() const { return model_.currentTalk(); }
+
+    // What the operator should know about the last thing refused; empty when nothing was.
+    QString note() const { return note_; }
+    // Adds to what the screens show the current and the next talk and the session at a glance,
+    // given the current talk's remaining time as shown.
+    void describe(Viewer::Shown &shown) const;
+
+signals:
+    void noteChanged(const QString &note);
+    // The programme or its current talk changed: the screens that show them follow.
+    void changed();
+
+private:
+    struct Run {
+        int number = 0;
+        QString title, speaker;
+        int plannedSeconds = 0;
+        QDateTime started;
+        qint64 startedMs = 0;
+        int pauses = 0;
+        qint64 pausedMs = 0;
+        std::optional<qint64> pausedSinceMs;
+        int mostOver = 0;
+    };
+
+    bool running() const;
+    void setNote(const QString &note);
+    void follow();
+    void endRun(RunEnd end);
+    bool move(int by, RunEnd end);
+
+    Viewer &viewer_;
+    Platform &platform_;
+    ProgrammeModel model_;
+    PreparedTalk startUp_;
+    QString path_;
+    RecordWriter record_{QString()};
+    QString note_;
+    RunState lastState_ = RunState::Setup;
+    std::optional<Run> run_;
+    std::optional<RunEnd> ending_; // how the run ends when the talk being left is left by a move
+    std::optional<QDateTime> firstStart_;
+};

@@ -1,0 +1,210 @@
+#include "programme/programmewindow.h"
+
+#include "forms/viewer.h"
+#include "platform/platform.h"
+#include "programme/programmesession.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *button(const QString &text, const QString &name, QWidget *parent, QLayout *row)
+{
+    auto *made = new QPushButton(text, parent);
+    made->setObjectName(name);
+    made->setAutoDefault(false);
+    row->addWidget(made);
+    return made;
+}
+
+} // namespace
+
+ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
+    : QWidget(nullptr), viewer_(viewer), platform_(platform), session_(viewer.programme())
+{
+    setObjectName(QStringLiteral("ProgrammeWindow"));
+    setWindowTitle(QStringLiteral("プログラム") + Viewer::tagLine());
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(900, 520);
+
+    auto *layout = new QVBoxLayout(this);
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("ProgrammeTitle"));
+    QFont bold = title_->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    title_->setFont(bold);
+    layout->addWidget(title_);
+    glance_ = new QLabel(this);
+    glance_->setObjectName(QStringLiteral("SessionGlance"));
+    layout->addWidget(glance_);
+
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("ProgrammeTable"));
+    table_->setModel(&session_.model());
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionResizeMode(ProgrammeModel::TitleColumn, QHeaderView::Stretch);
+    table_->installEventFilter(this);
+    layout->addWidget(table_, 1);
+
+    auto *files = new QHBoxLayout;
+    button(QStringLiteral("開く…"), QStringLiteral("Open"), this, files)
+        ->setToolTip(QStringLiteral("Ctrl+O"));
+    button(QStringLiteral("保存"), QStringLiteral("Save"), this, files)->setToolTip(QStringLiteral("Ctrl+S"));
+    button(QStringLiteral("名前を付けて保存…"), QStringLiteral("SaveAs"), this, files);
+    files->addStretch();
+    button(QStringLiteral("準備"), QStringLiteral("Prepare"), this, files)
+        ->setToolTip(QStringLiteral("選んだ発表をメイン画面に入れます（Enter、ダブルクリック）"));
+    button(QStringLiteral("現在の設定を追加"), QStringLiteral("AddSetup"), this, files)
+        ->setToolTip(QStringLiteral("メイン画面の今の設定を、発表として追加します"));
+    button(QStringLiteral("削除"), QStringLiteral("Remove"), this, files);
+    button(QStringLiteral("上へ"), QStringLiteral("MoveUp"), this, files);
+    button(QStringLiteral("下へ"), QStringLiteral("MoveDown"), this, files);
+    files->addStretch();
+    button(QStringLiteral("前へ"), QStringLiteral("Previous"), this, files)
+        ->setToolTip(QStringLiteral("PageUp"));
+    button(QStringLiteral("次へ"), QStringLiteral("Next"), this, files)
+        ->setToolTip(QStringLiteral("PageDown"));
+    layout->addLayout(files);
+
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("Note"));
+    note_->setWordWrap(true);
+    QPalette warning = note_->palette();
+    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    note_->setPalette(warning);
+    layout->addWidget(note_);
+    record_ = new QLabel(this);
+    record_->setObjectName(QStringLiteral("RecordPath"));
+    record_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(record_);
+
+    const std::pair<const char *, std::function<void()>> actions[] = {
+        {"Open", [this] { openFile(); }},
+        {"Save", [this] { session_.saveAsked(false); }},
+        {"SaveAs", [this] { session_.saveAsked(true); }},
+        {"Prepare", [this] { prepareSelected(); }},
+        {"AddSetup", [this] { session_.addCurrentSetup(); }},
+        {"Remove", [this] { removeSelected(); }},
+        {"MoveUp", [this] { moveSelected(-1); }},
+        {"MoveDown", [this] { moveSelected(1); }},
+        {"Previous", [this] { session_.previous(); }},
+        {"Next", [this] { session_.next(); }},
+    };
+    for (const auto &[name, action] : actions)
+        connect(findChild<QPushButton *>(QString::fromLatin1(name)), &QPushButton::clicked, this, action);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &ProgrammeWindow::openFile);
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+            [this] { session_.saveAsked(false); });
+    connect(table_, &QAbstractItemView::doubleClicked, this, &ProgrammeWindow::prepareSelected);
+
+    connect(&session_, &ProgrammeSession::noteChanged, note_, &QLabel::setText);
+    connect(&session_.model(), &ProgrammeModel::editRefused, this, [this](const QString &reason) {
+        note_->setText(reason);
+        const QRect cell = table_->visualRect(table_->currentIndex());
+        QToolTip::showText(table_->viewport()->mapToGlobal(cell.bottomLeft()), reason, table_);
+    });
+    connect(&session_, &ProgrammeSession::changed, this, &ProgrammeWindow::refresh);
+    connect(&session_.model(), &ProgrammeModel::modifiedChanged, this, &ProgrammeWindow::refresh);
+    // The session's times move with the clock.
+    connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeWindow::refresh);
+    refresh();
+}
+
+int ProgrammeWindow::selectedRow() const
+{
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+void ProgrammeWindow::refresh()
+{
+    const ProgrammeModel &model = session_.model();
+    const QString name = session_.path().isEmpty() ? QString() : QFileInfo(session_.path()).fileName();
+    QString title = model.hasProgramme() ? model.programme().title : QStringLiteral("プログラムがありません");
+    if (!name.isEmpty())
+        title += QStringLiteral("（%1）").arg(name);
+    if (model.isModified())
+        title += QStringLiteral(" *");
+    title_->setText(title);
+    record_->setText(model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString());
+
+    Viewer::Shown shown;
+    session_.describe(shown);
+    if (!shown.session) {
+        glance_->clear();
+        return;
+    }
+    const auto clock = [](const QDateTime &moment) { return moment.toString(QStringLiteral("HH:mm")); };
+    QString glance = QStringLiteral("%1番目 / %2 件　").arg(shown.talk->number).arg(shown.talk->count);
+    if (shown.session->plannedEnd)
+        glance += QStringLiteral("予定終了 %1　").arg(clock(*shown.session->plannedEnd));
+    glance += QStringLiteral("見込み終了 %1").arg(clock(shown.session->projectedEnd));
+    if (shown.session->behindSeconds)
+        glance += QStringLiteral("　%1").arg(scheduleInWords(*shown.session->behindSeconds));
+    glance_->setText(glance);
+}
+
+void ProgrammeWindow::openFile()
+{
+    if (!session_.settleUnsaved())
+        return;
+    if (const std::optional<QString> path = platform_.chooseProgrammeFile(false, session_.path()))
+        session_.open(*path);
+}
+
+void ProgrammeWindow::prepareSelected()
+{
+    if (const int row = selectedRow(); row >= 0)
+        session_.prepare(row + 1);
+}
+
+void ProgrammeWindow::removeSelected()
+{
+    if (const int row = selectedRow(); row >= 0)
+        session_.model().removeTalk(row);
+}
+
+void ProgrammeWindow::moveSelected(int by)
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    ProgrammeModel &model = session_.model();
+    if (by < 0 ? model.moveTalkUp(row) : model.moveTalkDown(row))
+        table_->selectRow(row + by);
+}
+
+bool ProgrammeWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter on a talk prepares it (while a cell is being edited, the keys go to its editor).
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            prepareSelected();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ProgrammeWindow::closeEvent(QCloseEvent *event)
+{
+    if (session_.settleUnsaved())
+        event->accept();
+    else
+        event->ignore();
+}
