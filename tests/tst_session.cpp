@@ -1,0 +1,386 @@
+// The programme in the main window: a talk prepared as an operator would set it, moving through the
+// session in each run state and by key, the record of each run through the fake clock, and a file
+// that is refused changing nothing.
+
+#include "forms/slave.h"
+#include "programme/programmesession.h"
+#include "rig.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// A programme file of the test's own; `talks` is the JSON of the talks list.
+QString writeProgramme(const QTemporaryDir &folder, const QByteArray &talks,
+                       const QByteArray &defaults = "{}")
+{
+    const QString path = folder.filePath(QStringLiteral("session.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(R"({"format": "podiumwatch-programme", "version": 1, "title": "テスト", "defaults": )" +
+               defaults + R"(, "talks": )" + talks + "}");
+    return path;
+}
+
+const QByteArray kThreeTalks = R"([{"title": "一", "speaker": "甲", "time": "1:00", "bells": ["0:30"]},
+                                   {"title": "二", "speaker": "乙", "time": "2:00"},
+                                   {"title": "三", "speaker": "丙", "time": "3:00"}])";
+
+bool open(Rig &rig, const QString &path)
+{
+    bool opened = false;
+    QMetaObject::invokeMethod(&rig.viewer, "openProgramme", Qt::DirectConnection, Q_RETURN_ARG(bool, opened),
+                              Q_ARG(QString, path));
+    return opened;
+}
+
+int talkNumber(Rig &rig)
+{
+    int number = -1;
+    QMetaObject::invokeMethod(&rig.viewer, "talkNumber", Qt::DirectConnection, Q_RETURN_ARG(int, number));
+    return number;
+}
+
+// The record file's lines after the header.
+QStringList recordLines(Rig &rig)
+{
+    QFile file(rig.viewer.programme().recordPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    if (!lines.isEmpty())
+        lines.removeFirst();
+    return lines;
+}
+
+// What the window holds for a bell: on, committed seconds, ringing, colours, the two colour names
+// and the sound file's name.
+QString bellState(Rig &rig, int bell)
+{
+    const QString n = QString::number(bell);
+    return QStringList{rig.button("Option_Bell" + n + "_OnOff_0")->isChecked() ? "on" : "off",
+                       rig.label(qPrintable("Lbl_Bell" + n + "_Second"))->text(),
+                       ctl<QCheckBox>(rig.viewer, "Check_Bell" + n + "_Ringer")->isChecked() ? "sound" : "-",
+                       ctl<QCheckBox>(rig.viewer, "Check_Bell" + n + "_Color")->isChecked() ? "colours" : "-",
+                       ctl<QComboBox>(rig.viewer, "Cmb_BC_Bell" + n)->currentText(),
+                       ctl<QComboBox>(rig.viewer, "Cmb_FC_Bell" + n)->currentText(),
+                       QFileInfo(rig.box(qPrintable("Txt_Bell" + n + "_Files"))->text()).fileName()}
+        .join(u' ');
+}
+
+QString alertState(Rig &rig)
+{
+    return QStringList{ctl<QCheckBox>(rig.viewer, "Check_Alert_OnOff1")->isChecked() ? "colours" : "-",
+                       ctl<QCheckBox>(rig.viewer, "Check_Alert_OnOff2")->isChecked() ? "word" : "-",
+                       ctl<QCheckBox>(rig.viewer, "Check_Alert_OnOff3")->isChecked() ? "bell" : "-",
+                       ctl<QComboBox>(rig.viewer, "Cmb_BC_Alert")->currentText(),
+                       ctl<QComboBox>(rig.viewer, "Cmb_FC_Alert")->currentText(),
+                       QFileInfo(rig.box("Txt_Alerm_Files")->text()).fileName()}
+        .join(u' ');
+}
+
+} // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void preparingSetsTheWindow_data();
+    void preparingSetsTheWindow();
+    void aTalkDependsOnItselfAlone();
+    void movingThroughTheSession_data();
+    void movingThroughTheSession();
+    void keysMoveThroughTheSession_data();
+    void keysMoveThroughTheSession();
+    void recordOfEachRun();
+    void runEndedByTheExitIsRecorded();
+    void refusedFileChangesNothing();
+    void theExampleProgramme();
+};
+
+void SessionTest::preparingSetsTheWindow_data()
+{
+    QTest::addColumn<QByteArray>("talk");
+    QTest::addColumn<QByteArray>("defaults");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QStringList>("bells"); // as bellState() says them
+    QTest::addColumn<QString>("alert");
+
+    // At start-up every bell is off, at 2:00, 1:00 and 0:00; committing gives them their seconds.
+    const QStringList startUpBells{"off 120 sound colours 黄 黒 QOR_Sound01.wav",
+                                   "off 60 sound colours 赤 白 QOR_Sound02.wav",
+                                   "off 0 sound colours 青 白 QOR_Sound03.wav"};
+    QTest::newRow("a time alone: the rest as at start-up")
+        << QByteArray(R"({"title": "a", "time": "12:00"})") << QByteArray("{}") << "12:00" << startUpBells
+        << "colours word bell 赤 白 QOR_Sound00.wav";
+    QTest::newRow("the defaults' bells")
+        << QByteArray(R"({"title": "a", "time": "15:00"})")
+        << QByteArray(R"({"bells": ["2:00", "0:00", null], "alert": {"word": false}})") << "15:00"
+        << QStringList{"on 120 sound colours 黄 黒 QOR_Sound01.wav",
+                       "on 0 sound colours 赤 白 QOR_Sound02.wav",
+                       "off 0 sound colours 青 白 QOR_Sound03.wav"}
+        << "colours - bell 赤 白 QOR_Sound00.wav";
+    QTest::newRow("a bell as an object, the alert field by field")
+        << QByteArray(
+               R"({"title": "a", "time": "25:00", "bells": [{"at": "5:00", "sound": false, "colours": true,
+                          "background": "桃", "text": "緑", "file": "gong.wav"}, "1:05"],
+                          "alert": {"colours": false, "background": "青", "text": "黄", "file": "end.wav"}})")
+        << QByteArray("{}") << "25:00"
+        << QStringList{"on 300 - colours 桃 緑 gong.wav", "on 65 sound colours 赤 白 QOR_Sound02.wav",
+                       "off 0 sound colours 青 白 QOR_Sound03.wav"}
+        << "- word bell 青 黄 end.wav";
+    QTest::newRow("546:07, the longest time, no bells")
+        << QByteArray(R"({"title": "a", "time": "546:07", "bells": []})") << QByteArray("{}") << "546:07"
+        << startUpBells << "colours word bell 赤 白 QOR_Sound00.wav";
+}
+
+// What an operator would have typed, ticked and picked, and what the window's own handlers made of
+// it: the display, the committed bell times, the lamps.
+void SessionTest::preparingSetsTheWindow()
+{
+    QFETCH(QByteArray, talk);
+    QFETCH(QByteArray, defaults);
+    QFETCH(QString, display);
+    QFETCH(QStringList, bells);
+    QFETCH(QString, alert);
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, '[' + talk + ']', defaults)));
+    QCOMPARE(talkNumber(rig), 1);
+    QCOMPARE(rig.display(), display);
+    QCOMPARE(rig.label("Lbl_Phase")->text(), QStringLiteral("動作状態：セットアップ中"));
+    for (int bell = 1; bell <= 3; ++bell)
+        QCOMPARE(bellState(rig, bell), bells[bell - 1]);
+    QCOMPARE(alertState(rig), alert);
+    QVERIFY(rig.platform.messages.empty());
+    // A bell that is on rings at its second.
+    if (bells[0].startsWith("on 300")) {
+        rig.start();
+        rig.seconds(25 * 60 - 300);
+        QCOMPARE(rig.displayBack(), QColor(255, 100, 200));
+    }
+}
+
+// The second talk prepared after the first, or the first after the second, leaves the window as the
+// talk alone would: nothing carries over from the talk before.
+void SessionTest::aTalkDependsOnItselfAlone()
+{
+    const QByteArray talks =
+        R"([{"title": "一", "time": "5:00", "bells": [{"at": "1:00", "sound": false, "colours": false,
+                                   "background": "緑", "text": "桃", "file": "x.wav"}, "0:30", "0:10"],
+                                   "alert": {"colours": false, "word": false, "bell": false, "background": "白", "text": "黒"}},
+                                  {"title": "二", "time": "7:00"}])";
+    QTemporaryDir folder;
+    const QString path = writeProgramme(folder, talks);
+    Rig fresh, travelled;
+    QVERIFY(open(fresh, path) && open(travelled, path));
+    fresh.viewer.nextTalk();
+    travelled.viewer.nextTalk();
+    travelled.viewer.previousTalk();
+    travelled.viewer.nextTalk();
+    QCOMPARE(talkNumber(travelled), 2);
+    QCOMPARE(travelled.display(), fresh.display());
+    for (int bell = 1; bell <= 3; ++bell)
+        QCOMPARE(bellState(travelled, bell), bellState(fresh, bell));
+    QCOMPARE(alertState(travelled), alertState(fresh));
+}
+
+void SessionTest::movingThroughTheSession_data()
+{
+    QTest::addColumn<QString>("state"); // of the clock when the chair moves
+    QTest::addColumn<QString>("move");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("display");
+    QTest::newRow("next in set-up") << "setup"
+                                    << "next" << 1 << 2 << "2:00";
+    QTest::newRow("previous in set-up") << "setup"
+                                        << "previous" << 2 << 1 << "1:00";
+    QTest::newRow("next while paused") << "paused"
+                                       << "next" << 1 << 2 << "2:00";
+    QTest::newRow("previous while paused") << "paused"
+                                           << "previous" << 3 << 2 << "2:00";
+    QTest::newRow("next while running: refused") << "running"
+                                                 << "next" << 1 << 1 << "0:50";
+    QTest::newRow("previous while running: refused") << "running"
+                                                     << "previous" << 2 << 2 << "1:50";
+    QTest::newRow("next after the last talk: nothing") << "setup"
+                                                       << "next" << 3 << 3 << "3:00";
+    QTest::newRow("previous before the first: nothing") << "paused"
+                                                        << "previous" << 1 << 1 << "0:50";
+}
+
+void SessionTest::movingThroughTheSession()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, move);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, display);
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    for (int i = 1; i < from; ++i)
+        rig.viewer.nextTalk();
+    QCOMPARE(talkNumber(rig), from);
+    if (state != "setup") {
+        rig.start();
+        rig.seconds(10);
+    }
+    if (state == "paused")
+        rig.button("Cmd_Pause")->click();
+    run(rig.viewer, move == "next" ? "nextTalk" : "previousTalk");
+    QCOMPARE(talkNumber(rig), to);
+    QCOMPARE(rig.display(), display);
+    const bool refused = state == "running";
+    QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), refused);
+    QCOMPARE(rig.viewer.programme().note().isEmpty(), !refused);
+    // A paused talk left for another has its line in the record before the next one starts.
+    if (state == "paused" && from != to) {
+        const QStringList lines = recordLines(rig);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(move == "next" ? ",次の発表,0:00" : ",前の発表,0:00"),
+                 qPrintable(lines.first()));
+    }
+}
+
+void SessionTest::keysMoveThroughTheSession_data()
+{
+    QTest::addColumn<bool>("programme");
+    QTest::addColumn<bool>("fromTheProjector");
+    QTest::newRow("main window") << true << false;
+    QTest::newRow("projector window") << true << true;
+    QTest::newRow("no programme: the keys do what they did") << false << false;
+}
+
+void SessionTest::keysMoveThroughTheSession()
+{
+    QFETCH(bool, programme);
+    QFETCH(bool, fromTheProjector);
+    Rig rig;
+    rig.viewer.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.viewer, kPatienceMs));
+    QTemporaryDir folder;
+    if (programme)
+        QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    rig.button("Cmd_Slave")->click();
+    QWidget *target = fromTheProjector ? static_cast<QWidget *>(rig.viewer.slave()) : &rig.viewer;
+    auto *colours = ctl<QComboBox>(rig.viewer, "Cmb_BC_Bell1");
+    if (!fromTheProjector)
+        QVERIFY(focusOn(colours));
+    const QString colour = colours->currentText();
+    QTest::keyClick(target->windowHandle(), Qt::Key_PageDown);
+    // Used up with a programme, not passed on to the list; without one, the list moves as it always did.
+    QCOMPARE(colours->currentText() == colour, programme);
+    QTest::keyClick(target->windowHandle(), Qt::Key_PageDown);
+    QTest::keyClick(target->windowHandle(), Qt::Key_PageUp);
+    QCOMPARE(talkNumber(rig), programme ? 2 : 0);
+    if (programme)
+        QCOMPARE(rig.display(), QStringLiteral("2:00"));
+    QTest::keyClick(target->windowHandle(), Qt::Key_F3);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.viewer.findChild<QWidget *>() &&
+            [] {
+                for (QWidget *window : QApplication::topLevelWidgets())
+                    if (window->objectName() == QLatin1String("ProgrammeWindow") && window->isVisible())
+                        return true;
+                return false;
+            }(),
+        kPatienceMs);
+}
+
+// One line per run: from the start in set-up to what ends it, pauses left out of the running time,
+// the largest over-time reached.
+void SessionTest::recordOfEachRun()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    QCOMPARE(QFileInfo(rig.viewer.programme().recordPath()).fileName(), QStringLiteral("session.record.csv"));
+    rig.start(); // 10:00:00
+    rig.seconds(30);
+    rig.button("Cmd_Pause")->click();
+    rig.platform.advance(10); // no ticks while paused
+    rig.start();
+    rig.seconds(35); // 0:05 over
+    rig.button("Cmd_Pause")->click();
+    rig.platform.advance(3);
+    rig.start();
+    rig.seconds(2); // 0:07 over
+    rig.button("Cmd_Reset")->click();
+    QCOMPARE(
+        recordLines(rig),
+        QStringList{"1,一,甲,1:00,2026-12-07 10:00:00,2026-12-07 10:01:20,1:07,2,0:13,0:07,リセット,0:00"});
+    // Started again after the reset, then left for the next talk while paused.
+    rig.start();
+    rig.seconds(4);
+    rig.button("Cmd_Pause")->click();
+    rig.viewer.nextTalk();
+    QCOMPARE(recordLines(rig).size(), 2);
+    QCOMPARE(recordLines(rig).last(),
+             "1,一,甲,1:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:04,1,0:00,0:00,次の発表,0:00");
+    // ReStart ends a run and begins the next.
+    rig.start();
+    rig.second();
+    rig.button("Cmd_Reset_Start")->click();
+    QCOMPARE(recordLines(rig).last(),
+             "2,二,乙,2:00,2026-12-07 10:01:24,2026-12-07 10:01:25,0:01,0,0:00,0:00,リセット,0:00");
+}
+
+void SessionTest::runEndedByTheExitIsRecorded()
+{
+    QTemporaryDir folder;
+    const QString path = writeProgramme(folder, kThreeTalks);
+    QString record;
+    {
+        Rig rig;
+        QVERIFY(open(rig, path));
+        record = rig.viewer.programme().recordPath();
+        rig.start();
+        rig.seconds(7);
+    }
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().endsWith(",0:07,0,0:00,0:00,終了,0:00\r\n"));
+}
+
+void SessionTest::refusedFileChangesNothing()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    rig.viewer.nextTalk();
+    const QString display = rig.display();
+    const QString bell = bellState(rig, 1);
+    const QString bad = writeProgramme(folder, R"([{"title": "x", "time": "12:75"}])");
+    QVERIFY(!open(rig, bad));
+    QCOMPARE(rig.platform.messages.size(), std::size_t{1});
+    QCOMPARE(rig.platform.messages.front().first,
+             QStringLiteral("1番目の発表の「時間」\"12:75\" を読めません。"));
+    QCOMPARE(talkNumber(rig), 2);
+    QCOMPARE(rig.display(), display);
+    QCOMPARE(bellState(rig, 1), bell);
+    QCOMPARE(rig.viewer.programme().model().rowCount(), 3);
+}
+
+void SessionTest::theExampleProgramme()
+{
+    Rig rig;
+    QVERIFY(open(rig, QStringLiteral(PODIUMWATCH_SOURCE_DIR "/docs/example-programme.json")));
+    QCOMPARE(rig.viewer.programme().model().rowCount(), 6);
+    QCOMPARE(rig.display(), QStringLiteral("12:00"));
+    rig.viewer.nextTalk();
+    QCOMPARE(rig.display(), QStringLiteral("25:00"));
+    QCOMPARE(rig.label("Lbl_Bell1_Second")->text(), QStringLiteral("300"));
+    const Viewer::Shown shown = rig.viewer.shown();
+    QVERIFY(shown.talk && shown.next && shown.session);
+    QCOMPARE(shown.talk->title, QStringLiteral("招待講演"));
+    QCOMPARE(shown.next->speaker, QStringLiteral("鈴木 一郎"));
+    QVERIFY(shown.session->plannedEnd); // from its planned start
+}
+
+QTEST_MAIN(SessionTest)
+#include "tst_session.moc"
