@@ -6,6 +6,7 @@ namespace {
 
 const QString RemoteOption = QStringLiteral("--remote");
 const QString BindOption = QStringLiteral("--remote-bind");
+const QString ProgrammeOption = QStringLiteral("--programme");
 
 QString valueOf(const QString &argument, const QString &option)
 {
@@ -28,9 +29,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return line;
     };
 
+    // A file opened with the program from a file manager comes alone.
+    if (arguments.size() == 2 && !arguments[1].startsWith(QLatin1Char('-')) &&
+        (arguments[1].endsWith(QLatin1String(".json"), Qt::CaseInsensitive) ||
+         arguments[1].endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))) {
+        line.programme = arguments[1];
+        return line;
+    }
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument == RemoteOption) {
+        if (argument == ProgrammeOption) {
+            if (i + 1 >= arguments.size())
+                return fail(QStringLiteral("%1 needs a file: %1 FILE").arg(ProgrammeOption));
+            line.programme = arguments.at(++i);
+        } else if (argument.startsWith(ProgrammeOption + QLatin1Char('='))) {
+            line.programme = valueOf(argument, ProgrammeOption);
+            if (line.programme.isEmpty())
+                return fail(QStringLiteral("%1 needs a file: %1 FILE").arg(ProgrammeOption));
+        } else if (argument == RemoteOption) {
             remote().port = RemoteOptions().port;
         } else if (argument.startsWith(RemoteOption + QLatin1Char('='))) {
             const QString value = valueOf(argument, RemoteOption);

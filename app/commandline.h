@@ -8,11 +8,14 @@
 // What the command line asks for, read once at start-up.
 struct CommandLine {
     std::optional<RemoteOptions> remote; // nullopt: the remote view stays off until asked for
+    QString programme;                   // a programme file to open once the window is up; empty: none
     QString error; // not empty: a wrong option, to be shown on stderr before exiting with code 2
 };
 
 // Reads --remote (port 8760), --remote=PORT (0: any free port) and --remote-bind=ADDRESS (brackets
 // around an IPv6 address allowed; alone it implies --remote) from QCoreApplication::arguments(),
 // whose first entry is the program. Whether ADDRESS is an address is for the remote view to say.
-// Anything else on the command line is left to others (Qt's own options).
+// --programme FILE (or --programme=FILE) names a programme; so does a .json or .csv file given as
+// the only argument, as a file manager's "open with" passes it. Anything else on the command line
+// is left to others (Qt's own options).
 CommandLine parseCommandLine(const QStringList &arguments);

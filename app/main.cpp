@@ -120,6 +120,13 @@ int main(int argc, char *argv[])
         platform.openSoundOutput();
     });
 
+    // A programme named on the command line is opened once the window is up, so that a file it
+    // refuses is said over the window; the program then runs without one.
+    if (!commandLine.programme.isEmpty()) {
+        QTimer::singleShot(0, &viewer,
+                           [&viewer, path = commandLine.programme] { viewer.openProgramme(path); });
+    }
+
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = viewer.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -2,6 +2,7 @@
 // session in each run state and by key, the record of each run through the fake clock, and a file
 // that is refused changing nothing.
 
+#include "app/commandline.h"
 #include "forms/slave.h"
 #include "programme/programmesession.h"
 #include "rig.h"
@@ -99,6 +100,8 @@ private slots:
     void runEndedByTheExitIsRecorded();
     void refusedFileChangesNothing();
     void theExampleProgramme();
+    void commandLine_data();
+    void commandLine();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -380,6 +383,31 @@ void SessionTest::theExampleProgramme()
     QCOMPARE(shown.talk->title, QStringLiteral("招待講演"));
     QCOMPARE(shown.next->speaker, QStringLiteral("鈴木 一郎"));
     QVERIFY(shown.session->plannedEnd); // from its planned start
+}
+
+void SessionTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("programme");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("--programme FILE") << QStringList{"--programme", "a.json"} << "a.json" << false;
+    QTest::newRow("--programme=FILE") << QStringList{"--programme=b.csv", "--remote"} << "b.csv" << false;
+    QTest::newRow("a JSON file alone")
+        << QStringList{"/tmp/セッション.json"} << "/tmp/セッション.json" << false;
+    QTest::newRow("a CSV file alone, capitals") << QStringList{"A3.CSV"} << "A3.CSV" << false;
+    QTest::newRow("another kind of file") << QStringList{"notes.txt"} << "" << false;
+    QTest::newRow("a file beside other options") << QStringList{"a.json", "--remote"} << "" << false;
+    QTest::newRow("--programme without a file") << QStringList{"--programme"} << "" << true;
+}
+
+void SessionTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, programme);
+    QFETCH(bool, refused);
+    const CommandLine line = parseCommandLine(QStringList{"podiumwatch"} + arguments);
+    QCOMPARE(line.programme, programme);
+    QCOMPARE(!line.error.isEmpty(), refused);
 }
 
 QTEST_MAIN(SessionTest)
