@@ -285,6 +285,29 @@ QByteArray RemoteServer::toJson(const RemoteSnapshot &snapshot)
     object.insert(QStringLiteral("remaining"),
                   snapshot.remaining ? QJsonValue(*snapshot.remaining) : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("at"), snapshot.at);
+    const auto named = [](const std::optional<RemoteTalk> &talk, bool numbered) -> QJsonValue {
+        if (!talk)
+            return QJsonValue::Null;
+        QJsonObject fields{{QStringLiteral("title"), talk->title},
+                           {QStringLiteral("speaker"), talk->speaker}};
+        if (numbered) {
+            fields.insert(QStringLiteral("number"), talk->number);
+            fields.insert(QStringLiteral("count"), talk->count);
+        }
+        return fields;
+    };
+    object.insert(QStringLiteral("talk"), named(snapshot.talk, true));
+    object.insert(QStringLiteral("next"), named(snapshot.next, false));
+    const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    object.insert(QStringLiteral("session"),
+                  snapshot.session
+                      ? QJsonValue(QJsonObject{
+                            {QStringLiteral("plannedEnd"), orNull(snapshot.session->plannedEnd)},
+                            {QStringLiteral("projectedEnd"), orNull(snapshot.session->projectedEnd)},
+                            {QStringLiteral("behindSeconds"),
+                             snapshot.session->behindSeconds ? QJsonValue(*snapshot.session->behindSeconds)
+                                                             : QJsonValue()}})
+                      : QJsonValue(QJsonValue::Null));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

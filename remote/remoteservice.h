@@ -8,25 +8,42 @@
 
 class QWidget;
 
-// One state of the big display, as the remote pages show it.
+// A talk of the programme, as the control page names it.
+struct RemoteTalk {
+    int number = 0, count = 0; // not sent for the next talk
+    QString title, speaker;
+    friend bool operator==(const RemoteTalk &, const RemoteTalk &) = default;
+};
+
+// The session at a glance: times of day as "HH:MM", empty when unknown.
+struct RemoteSession {
+    QString plannedEnd, projectedEnd;
+    std::optional<qint64> behindSeconds;
+    friend bool operator==(const RemoteSession &, const RemoteSession &) = default;
+};
+
+// One state of the big display, as the remote pages show it, with the programme's talk.
 struct RemoteSnapshot {
     QString text;
     QColor background, foreground;
-    QString state;                // "setup", "running" or "paused"
-    std::optional<int> remaining; // signed seconds; nullopt before any total was applied
-    qint64 at = 0;                // ms since the epoch when a shown value last changed
+    QString state;                        // "setup", "running" or "paused"
+    std::optional<int> remaining;         // signed seconds; nullopt before any total was applied
+    qint64 at = 0;                        // ms since the epoch when a shown value last changed
+    std::optional<RemoteTalk> talk, next; // nullopt without a programme; no next at the last talk
+    std::optional<RemoteSession> session;
 
     // Whether a viewer would see a difference (the moment of the change aside).
     bool showsSameAs(const RemoteSnapshot &other) const
     {
         return text == other.text && background == other.background && foreground == other.foreground &&
-               state == other.state && remaining == other.remaining;
+               state == other.state && remaining == other.remaining && talk == other.talk &&
+               next == other.next && session == other.session;
     }
 };
 
 // What a control page asks the program to do.
 struct RemoteCommand {
-    enum class Kind { Start, Pause, Restart, Reset };
+    enum class Kind { Start, Pause, Restart, Reset, Previous, Next };
     Kind kind = Kind::Start;
 };
 

@@ -82,9 +82,26 @@ void RemoteView::publishNow()
     if (!isRunning())
         return;
     const Viewer::Shown shown = viewer_.shown();
-    const RemoteSnapshot snapshot{shown.text,       shown.background,
-                                  shown.foreground, runStateKey(shown.state),
-                                  shown.remaining,  QDateTime::currentMSecsSinceEpoch()};
+    RemoteSnapshot snapshot;
+    snapshot.text = shown.text;
+    snapshot.background = shown.background;
+    snapshot.foreground = shown.foreground;
+    snapshot.state = runStateKey(shown.state);
+    snapshot.remaining = shown.remaining;
+    snapshot.at = QDateTime::currentMSecsSinceEpoch();
+    const auto talk = [](const std::optional<Viewer::TalkShown> &named) -> std::optional<RemoteTalk> {
+        if (!named)
+            return std::nullopt;
+        return RemoteTalk{named->number, named->count, named->title, named->speaker};
+    };
+    snapshot.talk = talk(shown.talk);
+    snapshot.next = talk(shown.next);
+    if (shown.session) {
+        const auto clock = [](const QDateTime &moment) { return moment.toString(QStringLiteral("HH:mm")); };
+        snapshot.session =
+            RemoteSession{shown.session->plannedEnd ? clock(*shown.session->plannedEnd) : QString(),
+                          clock(shown.session->projectedEnd), shown.session->behindSeconds};
+    }
     service_->publish(snapshot);
 }
 
@@ -97,6 +114,8 @@ void RemoteView::command(const RemoteCommand &command)
         {RemoteCommand::Kind::Pause, &Viewer::Img_Pause_Click},
         {RemoteCommand::Kind::Restart, &Viewer::Img_ReStart_Click},
         {RemoteCommand::Kind::Reset, &Viewer::Img_Stop_Click},
+        {RemoteCommand::Kind::Previous, &Viewer::previousTalk},
+        {RemoteCommand::Kind::Next, &Viewer::nextTalk},
     };
     for (const auto &[kind, handler] : handlers) {
         if (command.kind == kind)

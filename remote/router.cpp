@@ -33,13 +33,17 @@ Access accessOf(const QByteArray &token, const RouterState &state)
 struct CommandRoute {
     QByteArrayView name;
     RemoteCommand::Kind kind;
+    const char *refusedWhile = nullptr; // a run state in which it is answered 409
 };
 
-constexpr std::array<CommandRoute, 4> Commands{{
+constexpr std::array<CommandRoute, 6> Commands{{
     {"start", RemoteCommand::Kind::Start},
     {"pause", RemoteCommand::Kind::Pause},
     {"restart", RemoteCommand::Kind::Restart},
     {"reset", RemoteCommand::Kind::Reset},
+    // A stray press must not end a running talk, as in the program itself.
+    {"previous", RemoteCommand::Kind::Previous, "running"},
+    {"next", RemoteCommand::Kind::Next, "running"},
 }};
 
 const CommandRoute *commandAt(QByteArrayView path)
@@ -171,6 +175,9 @@ Routed route(const HttpRequest &request, const RouterState &state)
         routed.answer = answerWith(200, "text/html; charset=utf-8", state.page, host, state);
     } else if (isState) {
         routed.answer = answerWith(200, "application/json", state.json, host, state);
+    } else if (command && command->refusedWhile && state.runState == QLatin1String(command->refusedWhile)) {
+        routed.answer =
+            answerWith(409, "text/plain; charset=utf-8", "409 not while the clock runs\n", host, state);
     } else if (command) {
         routed.answer = answerWith(204, {}, {}, host, state);
         routed.command = RemoteCommand{command->kind};

@@ -153,6 +153,7 @@ private slots:
     void headersAndPolicy();
     void commands_data();
     void commands();
+    void movesRefusedWhileTheClockRuns();
     void commandsQueuedAtStopAreDropped();
     void pushAtConnectAndOnChange();
     void webSocketRefusals_data();
@@ -254,10 +255,23 @@ void RemoteTest::json()
     QCOMPARE(o.value("remaining").toInt(), -31);
     QCOMPARE(o.value("at").toInteger(), 1700000000123);
 
+    // Without a programme its fields are there, and null.
+    for (const char *field : {"talk", "next", "session"})
+        QVERIFY2(o.contains(field) && o.value(field).isNull(), field);
+
     s.remaining.reset();
+    s.talk = RemoteTalk{2, 6, QStringLiteral("招待講演"), QStringLiteral("佐藤 花子")};
+    s.next = RemoteTalk{3, 6, QStringLiteral("評価"), QString()};
+    s.session = RemoteSession{QString(), QStringLiteral("15:14"), std::nullopt};
     o = QJsonDocument::fromJson(RemoteServer::toJson(s)).object();
     QVERIFY(o.contains("remaining"));
     QVERIFY(o.value("remaining").isNull());
+    QCOMPARE(o.value("talk").toObject(),
+             (QJsonObject{{"number", 2}, {"count", 6}, {"title", "招待講演"}, {"speaker", "佐藤 花子"}}));
+    QCOMPARE(o.value("next").toObject(), (QJsonObject{{"title", "評価"}, {"speaker", ""}}));
+    QCOMPARE(o.value("session").toObject(),
+             (QJsonObject{
+                 {"plannedEnd", QJsonValue()}, {"projectedEnd", "15:14"}, {"behindSeconds", QJsonValue()}}));
 }
 
 void RemoteTest::addresses()
@@ -373,6 +387,8 @@ void RemoteTest::commands_data()
     QTest::newRow("pause") << "pause" << int(RemoteCommand::Kind::Pause);
     QTest::newRow("restart") << "restart" << int(RemoteCommand::Kind::Restart);
     QTest::newRow("reset") << "reset" << int(RemoteCommand::Kind::Reset);
+    QTest::newRow("previous") << "previous" << int(RemoteCommand::Kind::Previous);
+    QTest::newRow("next") << "next" << int(RemoteCommand::Kind::Next);
 }
 
 void RemoteTest::commands()
@@ -388,6 +404,30 @@ void RemoteTest::commands()
     QVERIFY(response.body.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, Patience);
     QCOMPARE(int(spy.first().first().value<RemoteCommand>().kind), kind);
+}
+
+// Moving to another talk would end a running one: refused while the clock runs, as in the program.
+void RemoteTest::movesRefusedWhileTheClockRuns()
+{
+    start();
+    QSignalSpy spy(server.get(), &RemoteServer::commandRequested);
+    const QByteArray next = target("/control/next", server->controlToken());
+    auto stateIs = [&](const char *state) {
+        const Response answer = exchange(server->port(), "GET", target("/state", server->viewToken()));
+        return QJsonDocument::fromJson(answer.body).object().value("state").toString() ==
+               QLatin1String(state);
+    };
+    server->publish(snapshot(QStringLiteral("4:59"))); // running
+    QTRY_VERIFY_WITH_TIMEOUT(stateIs("running"), Patience);
+    QCOMPARE(exchange(server->port(), "POST", next).status, 409);
+    RemoteSnapshot paused = snapshot(QStringLiteral("4:59"));
+    paused.state = QStringLiteral("paused");
+    server->publish(paused);
+    QTRY_VERIFY_WITH_TIMEOUT(stateIs("paused"), Patience);
+    QCOMPARE(exchange(server->port(), "POST", next).status, 204);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, Patience); // the move, not the refused one
+    QTest::qWait(100);
+    QCOMPARE(spy.count(), 1);
 }
 
 void RemoteTest::commandsQueuedAtStopAreDropped()

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QWebSocket>
 
 namespace {
@@ -178,9 +179,20 @@ void RemoteViewTest::everyChangeIsPushed()
 void RemoteViewTest::controlPagePressesTheButtons()
 {
     Rig rig;
-    rig.setTotal("5", "00");
+    QTemporaryDir folder;
+    QFile file(folder.filePath("p.json"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [
+                   {"title": "一", "speaker": "甲", "time": "1:00"}, {"title": "二", "time": "2:00"}]})");
+    file.close();
+    QVERIFY(rig.viewer.openProgramme(file.fileName()));
     RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
     QVERIFY(startRemote(remote));
+    Follower browser;
+    QVERIFY(browser.follow(remote.service()->viewUrl()));
+    QVERIFY(
+        browser.sees({{"talk", QJsonObject{{"number", 1}, {"count", 2}, {"title", "一"}, {"speaker", "甲"}}},
+                      {"next", QJsonObject{{"title", "二"}, {"speaker", ""}}}}));
     QNetworkAccessManager network;
     auto post = [&](const QString &command) {
         QUrl url(remote.service()->controlUrl());
@@ -194,8 +206,17 @@ void RemoteViewTest::controlPagePressesTheButtons()
     auto state = [&] { return rig.label("Lbl_Phase")->text(); };
     QCOMPARE(post("start"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(post("next"), 409, kPatienceMs);
+    QCOMPARE(rig.viewer.talkNumber(), 1);
     QCOMPARE(post("pause"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：一時停止中"), kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(post("next"), 204, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.talkNumber(), 2, kPatienceMs);
+    QVERIFY(
+        browser.sees({{"talk", QJsonObject{{"number", 2}, {"count", 2}, {"title", "二"}, {"speaker", ""}}},
+                      {"next", QJsonValue::Null}}));
+    QCOMPARE(post("previous"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.talkNumber(), 1, kPatienceMs);
     QCOMPARE(post("restart"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
     QCOMPARE(post("reset"), 204);
