@@ -1,15 +1,19 @@
 // In-process costs: building and starting the main window, one clock tick in each phase of a talk,
-// repainting the big display and a second on a 4K projector, and asking for a sound. Run with
+// repainting the big display and a second on a 4K projector, preparing a talk of a programme, and
+// asking for a sound. Run with
 //   build/dev/bench/bench_inprocess --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "fakeplatform.h"
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/soundplayer.h"
+#include "programme/programmesession.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -141,6 +145,42 @@ void tickRepaintProjector4K(benchmark::State &state)
     }
 }
 BENCHMARK(tickRepaintProjector4K)->Unit(benchmark::kMicrosecond);
+
+// Preparing a talk of a 200-talk programme: every control set as an operator would, through their
+// handlers, and 表示セット pressed (goal 5 ms).
+void prepareTalk(benchmark::State &state)
+{
+    Talk talk;
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("bench-programme-%1.json").arg(QCoreApplication::applicationPid()));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("no programme file");
+        return;
+    }
+    QByteArray talks;
+    for (int i = 1; i <= 200; ++i)
+        talks += (i > 1 ? "," : "") +
+                 QByteArrayLiteral(R"({"title": "発表", "speaker": "発表者", "time": ")") +
+                 QByteArray::number(10 + i % 6) +
+                 R"(:00", "bells": [{"at": "2:00", "background": "黄", "text": "黒"}, "0:30", "0:00"]})";
+    file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [)" + talks + "]}");
+    file.close();
+    if (!talk.viewer.openProgramme(path)) {
+        state.SkipWithError("the programme was refused");
+        return;
+    }
+    int number = 1;
+    bool prepared = true;
+    for (auto _ : state)
+        prepared = talk.viewer.programme().prepare(number = number % 200 + 1) && prepared;
+    if (!prepared || talk.viewer.talkNumber() != number)
+        state.SkipWithError("a talk was not prepared");
+    QCoreApplication::processEvents();
+    QFile::remove(path);
+    QFile::remove(talk.viewer.programme().recordPath());
+}
+BENCHMARK(prepareTalk)->Unit(benchmark::kMillisecond);
 
 void playSoundReturns(benchmark::State &state)
 {
