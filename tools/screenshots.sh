@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures with the program itself in a virtual X display (Xvfb, 1920x1080):
-# set up, running, a bell's colours, over-time with "超過", masked, and the second display full
-# screen.
+# set up, running, a bell's colours, over-time with "超過", masked, the second display full
+# screen, and the programme window with the example programme.
 #   usage: tools/screenshots.sh [build/dev/podiumwatch] [docs/screenshots]
 set -euo pipefail
 exe=$(realpath "${1:-build/dev/podiumwatch}")
@@ -83,5 +83,18 @@ for n in 1 2 3 4 5 6; do
     sleep 0.3
 done
 convert "$out/slave-fullscreen.png" -resize 50% "$out/slave-fullscreen.png"
+
+# The example programme opened from the command line, its second talk prepared (PageDown), and the
+# programme window (F3).
+kill "$program"
+wait "$program" 2>/dev/null || true
+start_program "$(dirname "$0")/../docs/example-programme.json"
+sleep 1
+key Next
+key F3
+programme=$(wait_window 'プログラム -')
+[ -n "$programme" ] || { echo "the programme window never appeared" >&2; exit 1; }
+sleep 1
+import -window "$programme" "$out/programme.png"
 rm -f "$out/program.log"
 echo "pictures in $out"

@@ -35,11 +35,11 @@ wait_window() {
     echo "$id"
 }
 
-# Starts the program and waits for its main window; sets X and Y to the window's corner. The
-# program is driven in a real X window, whatever platform the caller's environment asks for (a
-# developer running every test offscreen, say).
+# Starts the program with the given arguments and waits for its main window; sets X and Y to the
+# window's corner. The program is driven in a real X window, whatever platform the caller's
+# environment asks for (a developer running every test offscreen, say).
 start_program() {
-    QT_QPA_PLATFORM=xcb "$exe" >"$out/program.log" 2>&1 &
+    QT_QPA_PLATFORM=xcb "$exe" "$@" >"$out/program.log" 2>&1 &
     program=$!
     trap 'kill $program 2>/dev/null || true' EXIT
     window=$(wait_window 'ポディウムウォッチ')
