@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -102,6 +104,7 @@ private slots:
     void theExampleProgramme();
     void commandLine_data();
     void commandLine();
+    void programmeWindow();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -408,6 +411,45 @@ void SessionTest::commandLine()
     const CommandLine line = parseCommandLine(QStringList{"podiumwatch"} + arguments);
     QCOMPARE(line.programme, programme);
     QCOMPARE(!line.error.isEmpty(), refused);
+}
+
+// The chair's window: a talk prepared from the table, a bad cell refused with its reason, a setup
+// added, and unsaved changes asked about before it closes.
+void SessionTest::programmeWindow()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    rig.viewer.showProgrammeWindow();
+    QWidget *window = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == QLatin1String("ProgrammeWindow"))
+            window = top;
+    QVERIFY(window);
+    auto *table = ctl<QTableView>(*window, "ProgrammeTable");
+    table->selectRow(2);
+    ctl<QPushButton>(*window, "Prepare")->click();
+    QCOMPARE(talkNumber(rig), 3);
+    QCOMPARE(rig.display(), QStringLiteral("3:00"));
+
+    ProgrammeModel &model = rig.viewer.programme().model();
+    QVERIFY(!model.setData(model.index(0, ProgrammeModel::TimeColumn), QStringLiteral("1:75")));
+    QVERIFY(ctl<QLabel>(*window, "Note")->text().contains(QStringLiteral("1:75")));
+    ctl<QPushButton>(*window, "AddSetup")->click();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.programme().talks.at(3).seconds, 180);
+    QVERIFY(model.isModified());
+
+    const QPointer<QWidget> guard(window);
+    QVERIFY(!window->close()); // the chair goes back
+    QCOMPARE(rig.platform.unsavedAsked, 1);
+    rig.platform.unsavedAnswers = {Platform::Unsaved::Save};
+    QVERIFY(window->close()); // saved under its own name
+    QVERIFY(!model.isModified());
+    Rig reopened;
+    QVERIFY(open(reopened, rig.viewer.programme().path()));
+    QCOMPARE(reopened.viewer.programme().model().rowCount(), 4);
+    QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), kPatienceMs);
 }
 
 QTEST_MAIN(SessionTest)

@@ -47,6 +47,24 @@ public:
     }
     std::function<void(bool)> soundWatcher;
 
+    QStringList programmeFileAnswers; // a null string: the chair cancels
+    QList<Unsaved> unsavedAnswers;    // none left: the chair goes back
+    int unsavedAsked = 0;
+    std::optional<QString> chooseProgrammeFile(bool forSaving, const QString &startPath) override
+    {
+        Q_UNUSED(forSaving);
+        Q_UNUSED(startPath);
+        const QString answer = programmeFileAnswers.isEmpty() ? QString() : programmeFileAnswers.takeFirst();
+        return answer.isNull() ? std::nullopt : std::optional<QString>(answer);
+    }
+    Unsaved askAboutUnsaved(const QString &text, const QString &caption) override
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(caption);
+        ++unsavedAsked;
+        return unsavedAnswers.isEmpty() ? Unsaved::Cancel : unsavedAnswers.takeFirst();
+    }
+
     // Time passes: both clocks move.
     void advance(int seconds)
     {
