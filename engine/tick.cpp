@@ -62,19 +62,25 @@ void Viewer::countTowardsEndTime()
 void Viewer::Timer_PresentTime_Timer()
 {
     countTowardsEndTime();
+    // A second the chair's minute more or less jumped to was shown then; it is not reached by
+    // counting, so nothing of it is due (no bell, no alarm, no blink or word).
+    const bool due = !quietSecond_ || *quietSecond_ != RemainingSeconds;
+    if (due)
+        quietSecond_.reset();
     ClockMinutes = static_cast<qint16>(std::abs(RemainingSeconds / 60));
     ClockSeconds = static_cast<qint16>(std::abs(RemainingSeconds % 60));
     setDisplayedTime(ClockMinutes, format00(ClockSeconds), RemainingSeconds);
 
-    for (int bell = 1; bell <= 3; ++bell)
-        bellIfDue(bell);
-
-    if (RemainingSeconds == 0)
-        platform_.playSound(Txt_Alerm_Files->text());
+    if (due) {
+        for (int bell = 1; bell <= 3; ++bell)
+            bellIfDue(bell);
+        if (RemainingSeconds == 0)
+            platform_.playSound(Txt_Alerm_Files->text());
+    }
 
     if (RemainingSeconds < 0) {
         if (Check_Alert_OnOff1->isChecked()) {
-            const bool blinkMark = RemainingSeconds % 5 == 0;
+            const bool blinkMark = due && RemainingSeconds % 5 == 0;
             if (!phaseIs(PhaseMarker::OverTime)) {
                 applyColorNames(Cmb_BC_Alert, Cmb_FC_Alert);
                 // At a fifth second the marker goes on to "Wink" at once; nothing reads it in
@@ -87,7 +93,7 @@ void Viewer::Timer_PresentTime_Timer()
                 setPhase(PhaseMarker::Wink);
             }
         }
-        if (RemainingSeconds % 30 == 0) {
+        if (due && RemainingSeconds % 30 == 0) {
             if (Check_Alert_OnOff2->isChecked())
                 showOverTimeWord(RemainingSeconds);
             if (Check_Alert_OnOff3->isChecked())
@@ -95,6 +101,11 @@ void Viewer::Timer_PresentTime_Timer()
         }
     }
 
+    showElapsedShare();
+}
+
+void Viewer::showElapsedShare()
+{
     // The elapsed share in percent. A total of 0, over-time and a remaining time beyond the
     // total all fall outside 0..100 and leave the bar where it was.
     if (const std::optional<double> total = appliedTotal(); total && *total != 0) {
@@ -102,6 +113,5 @@ void Viewer::Timer_PresentTime_Timer()
         if (percent >= 0 && percent <= 100)
             ProgressBar1->setValue(static_cast<int>(std::lround(percent)));
     }
-
     setBackColor(this, Check_Mask->isChecked() ? Palette::kWindowGrey : backColor(Lbl_Time));
 }

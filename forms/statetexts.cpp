@@ -6,6 +6,7 @@
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
 #include "forms/viewer.h"
+#include "messages/speakermessage.h"
 #include "programme/programmesession.h"
 
 #include <QLabel>
@@ -107,14 +108,21 @@ Viewer::Shown Viewer::shown() const
     now.text = Lbl_Time->text();
     now.background = backColor(Lbl_Time);
     now.foreground = foreColor(Lbl_Time);
-    for (const RunState state : {RunState::Running, RunState::Paused}) {
-        if (Lbl_Phase->text() == runStateLine(state))
-            now.state = state;
-    }
+    now.state = runState();
     if (const std::optional<qint16> seconds = displayedSeconds())
         now.remaining = *seconds;
+    now.message = message_->text();
     programme_->describe(now);
     return now;
+}
+
+Viewer::RunState Viewer::runState() const
+{
+    for (const RunState state : {RunState::Running, RunState::Paused}) {
+        if (Lbl_Phase->text() == runStateLine(state))
+            return state;
+    }
+    return RunState::Setup;
 }
 
 void Viewer::showEndTime(const QDateTime &end)

@@ -6,6 +6,7 @@
 #include "forms/inventory.h"
 #include "forms/slave.h"
 #include "forms/spinbutton.h"
+#include "messages/speakermessage.h"
 #include "platform/platform.h"
 #include "programme/programmesession.h"
 #include "programme/programmewindow.h"
@@ -79,6 +80,8 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     wireHandlers();
     programme_ = std::make_unique<ProgrammeSession>(*this, platform_);
     connect(programme_.get(), &ProgrammeSession::changed, this, &Viewer::shownChanged);
+    message_ = new SpeakerMessage(this);
+    connect(message_, &SpeakerMessage::changed, this, &Viewer::shownChanged);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &Viewer::showContextMenu);
     // Key preview and focus loss: the window sees the keys and focus changes of every control.
@@ -239,6 +242,10 @@ int windowsKeyCode(const QKeyEvent &event)
     const bool keypad = event.modifiers() & Qt::KeypadModifier;
     if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9)
         return 0x60 + (key - Qt::Key_0);
+    if (keypad && key == Qt::Key_Plus)
+        return 0x6B;
+    if (keypad && key == Qt::Key_Minus)
+        return 0x6D;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return 0x70 + (key - Qt::Key_F1);
     if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z) ||

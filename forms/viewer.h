@@ -15,6 +15,7 @@
 
 class Platform;
 class ProgrammeSession;
+class SpeakerMessage;
 class ProgrammeWindow;
 class QMenu;
 class Slave;
@@ -63,6 +64,7 @@ public:
 
     // The programme of talks, and the window that shows it (opened on demand).
     ProgrammeSession &programme() const { return *programme_; }
+    SpeakerMessage &speakerMessage() const { return *message_; }
     void showProgrammeWindow();
     // Puts a talk in the window as an operator would, through the controls and their handlers.
     void prepareTalk(const PreparedTalk &talk);
@@ -84,6 +86,8 @@ signals:
     void shownChanged();
     // The context menu (right click) is about to open: others add what they offer.
     void contextMenuOpening(QMenu *menu);
+    // The chair moved the remaining time by this many seconds.
+    void remainingAdjusted(int seconds);
 
 public slots:
     // Start-up and shutdown (app/)
@@ -138,6 +142,10 @@ public slots:
     void Check_Mask_Click();
     void Cmd_Slave_Click();
 
+    // Messages to the speaker and a minute more or less (messages/, engine/)
+    void setSpeakerMessage(const QString &text);
+    void adjustRemaining(int seconds);
+
     // The programme of talks (programme/)
     bool openProgramme(const QString &path);
     bool saveProgramme(const QString &path);
@@ -188,6 +196,12 @@ private:
     void chooseSoundFile(QLineEdit *pathBox);
     void anchorCountdown(qint64 msLeft);
     void countTowardsEndTime();
+    void showElapsedShare();
+    void showCountAt(qint16 remaining);
+    void applyPassedBellColours(qint16 remaining);
+    RunState runState() const;
+    void addMinute() { adjustRemaining(60); }
+    void takeMinute() { adjustRemaining(-60); }
     // The run button a shortcut key presses (its Windows key code), or nullptr.
     QPushButton *commandForKey(int keyCode) const;
 
@@ -203,6 +217,9 @@ private:
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;
     std::unique_ptr<ProgrammeSession> programme_;
+    SpeakerMessage *message_;
+    // The second an adjustment jumped to, while the clock has not counted away from it.
+    std::optional<qint16> quietSecond_;
     QPointer<ProgrammeWindow> programmeWindow_;
     QLabel *soundWarning_ = nullptr;
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.

@@ -8,6 +8,10 @@
 ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform) : viewer_(viewer), platform_(platform)
 {
     connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeSession::follow);
+    connect(&viewer_, &Viewer::remainingAdjusted, this, [this](int seconds) {
+        if (run_)
+            run_->adjustment += seconds;
+    });
     connect(&model_, &ProgrammeModel::currentTalkChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::dataChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &ProgrammeSession::changed);
@@ -227,6 +231,7 @@ void ProgrammeSession::endRun(RunEnd end)
     line.pausedSeconds = static_cast<int>(std::llround(static_cast<double>(pausedMs) / 1000.0));
     line.mostOverSeconds = run.mostOver;
     line.end = end;
+    line.adjustmentSeconds = run.adjustment;
     if (!record_.append(line))
         setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.error());
 }

@@ -72,6 +72,7 @@ private:
         qint64 pausedMs = 0;
         std::optional<qint64> pausedSinceMs;
         int mostOver = 0;
+        int adjustment = 0; // the chair's net minutes more or less, in seconds
     };
 
     bool running() const;

@@ -48,6 +48,11 @@ Viewer::Action Viewer::sessionActionForKey(int keyCode) const
         return programme_->model().hasProgramme() ? &Viewer::previousTalk : nullptr;
     case 34: // PageDown
         return programme_->model().hasProgramme() ? &Viewer::nextTalk : nullptr;
+    // In set-up there is nothing to move, and the keypad's signs type into the boxes as they did.
+    case 0x6B: // Num +
+        return runState() != RunState::Setup ? &Viewer::addMinute : nullptr;
+    case 0x6D: // Num -
+        return runState() != RunState::Setup ? &Viewer::takeMinute : nullptr;
     default:
         return nullptr;
     }

@@ -75,6 +75,7 @@ void Viewer::Cmd_SetTime_Click()
     }
 
     setDisplayedTime(*minutes, secondsText, static_cast<qint16>(total));
+    quietSecond_.reset(); // a fresh total: every second of it is reached by counting
     ClockMinutes = *minutes;
     ClockSeconds = *seconds;
     RemainingSeconds = static_cast<qint16>(total);
