@@ -19,13 +19,19 @@ bool mayBreakBetween(QChar before, QChar after)
     return !noStart.contains(after) && !noEnd.contains(before);
 }
 
-// The two lines that are most nearly equal in width, broken at a blank where the text has one.
+// A break after a comma or a full stop reads better than one inside a phrase, while it leaves the
+// longer line no more than this much longer than the best balance would.
+constexpr qreal kPunctuationAllowance = 1.25;
+
+// The two lines that are most nearly equal in width, broken at a blank where the text has one,
+// after a punctuation mark where one is near enough to the middle.
 QStringList twoLines(const QString &text, const QFont &font)
 {
+    static const QString marks = QStringLiteral("、。，．！？,.!?");
     const QFontMetricsF metrics(font);
     const bool blanks = text.trimmed().contains(QLatin1Char(' '));
-    QStringList best;
-    qreal bestWidth = 0;
+    QStringList best, bestAtMark;
+    qreal bestWidth = 0, bestAtMarkWidth = 0;
     for (qsizetype at = 1; at < text.size(); ++at) {
         QString first = text.left(at), second = text.mid(at);
         if (blanks) {
@@ -43,8 +49,12 @@ QStringList twoLines(const QString &text, const QFont &font)
             best = {first, second};
             bestWidth = width;
         }
+        if (marks.contains(text[at - 1]) && (bestAtMark.isEmpty() || width < bestAtMarkWidth)) {
+            bestAtMark = {first, second};
+            bestAtMarkWidth = width;
+        }
     }
-    return best;
+    return !bestAtMark.isEmpty() && bestAtMarkWidth <= bestWidth * kPunctuationAllowance ? bestAtMark : best;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "programme/programmesession.h"
 
+#include "messages/speakermessage.h"
 #include "platform/platform.h"
 
 #include <QFileInfo>
@@ -151,6 +152,37 @@ bool ProgrammeSession::addCurrentSetup()
     }
     setNote({});
     return true;
+}
+
+QStringList ProgrammeSession::savedMessages() const
+{
+    return model_.messages().isEmpty() ? SpeakerMessage::defaultSaved() : model_.messages();
+}
+
+bool ProgrammeSession::saveMessage(const QString &text)
+{
+    const QString line = SpeakerMessage::normalized(text);
+    if (line.isEmpty() || savedMessages().contains(line))
+        return false;
+    // The usual ones become the programme's own, so that the new one joins them.
+    if (model_.messages().isEmpty()) {
+        for (const QString &usual : SpeakerMessage::defaultSaved())
+            model_.addMessage(usual);
+    }
+    if (!model_.addMessage(line)) {
+        setNote(model_.refusal());
+        return false;
+    }
+    return true;
+}
+
+bool ProgrammeSession::forgetMessage(int index)
+{
+    if (model_.messages().isEmpty()) {
+        for (const QString &usual : SpeakerMessage::defaultSaved())
+            model_.addMessage(usual);
+    }
+    return model_.removeMessage(index);
 }
 
 void ProgrammeSession::describe(Viewer::Shown &shown) const

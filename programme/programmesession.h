@@ -50,6 +50,12 @@ public:
     bool addCurrentSetup();
     int talkNumber() const { return model_.currentTalk(); }
 
+    // The saved messages to the speaker: the programme's, or the usual ones while it has none.
+    QStringList savedMessages() const;
+    // Keeps a message among the saved ones, or lets one go; the programme keeps them from then on.
+    bool saveMessage(const QString &text);
+    bool forgetMessage(int index);
+
     // What the operator should know about the last thing refused; empty when nothing was.
     QString note() const { return note_; }
     // Adds to what the screens show the current and the next talk and the session at a glance,

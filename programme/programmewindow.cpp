@@ -1,6 +1,7 @@
 #include "programme/programmewindow.h"
 
 #include "forms/viewer.h"
+#include "messages/speakermessage.h"
 #include "platform/platform.h"
 #include "programme/programmesession.h"
 
@@ -10,9 +11,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -44,7 +48,14 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     title_->setFont(bold);
-    layout->addWidget(title_);
+    auto *heading = new QHBoxLayout;
+    heading->addWidget(title_, 1);
+    // The wall clock, as chairs keep the session against it.
+    clock_ = new QLabel(this);
+    clock_->setObjectName(QStringLiteral("Clock"));
+    clock_->setFont(bold);
+    heading->addWidget(clock_);
+    layout->addLayout(heading);
     glance_ = new QLabel(this);
     glance_->setObjectName(QStringLiteral("SessionGlance"));
     layout->addWidget(glance_);
@@ -80,6 +91,31 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
         ->setToolTip(QStringLiteral("PageDown"));
     layout->addLayout(files);
 
+    // To the speaker, during a talk: a message under the time, a minute more or less.
+    auto *speaker = new QHBoxLayout;
+    speaker->addWidget(new QLabel(QStringLiteral("メッセージ:"), this));
+    messageLine_ = new QLineEdit(this);
+    messageLine_->setObjectName(QStringLiteral("MessageLine"));
+    messageLine_->setMaxLength(SpeakerMessage::kLongest);
+    messageLine_->setPlaceholderText(QStringLiteral("Enter で表示、Esc で消去（80文字まで）"));
+    messageLine_->installEventFilter(this);
+    speaker->addWidget(messageLine_, 1);
+    button(QStringLiteral("表示"), QStringLiteral("ShowMessage"), this, speaker);
+    button(QStringLiteral("消去"), QStringLiteral("ClearMessage"), this, speaker);
+    button(QStringLiteral("登録"), QStringLiteral("SaveMessage"), this, speaker)
+        ->setToolTip(QStringLiteral("入力したメッセージを下の一覧に加えます"));
+    speaker->addSpacing(16);
+    button(QStringLiteral("＋1分"), QStringLiteral("AddMinute"), this, speaker)
+        ->setToolTip(QStringLiteral("テンキー +"));
+    button(QStringLiteral("−1分"), QStringLiteral("TakeMinute"), this, speaker)
+        ->setToolTip(QStringLiteral("テンキー −"));
+    layout->addLayout(speaker);
+    savedMessages_ = new QHBoxLayout;
+    layout->addLayout(savedMessages_);
+    messageState_ = new QLabel(this);
+    messageState_->setObjectName(QStringLiteral("MessageState"));
+    layout->addWidget(messageState_);
+
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("Note"));
     note_->setWordWrap(true);
@@ -103,6 +139,11 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
         {"MoveDown", [this] { moveSelected(1); }},
         {"Previous", [this] { session_.previous(); }},
         {"Next", [this] { session_.next(); }},
+        {"ShowMessage", [this] { viewer_.setSpeakerMessage(messageLine_->text()); }},
+        {"ClearMessage", [this] { viewer_.setSpeakerMessage({}); }},
+        {"SaveMessage", [this] { session_.saveMessage(messageLine_->text()); }},
+        {"AddMinute", [this] { viewer_.adjustRemaining(60); }},
+        {"TakeMinute", [this] { viewer_.adjustRemaining(-60); }},
     };
     for (const auto &[name, action] : actions)
         connect(findChild<QPushButton *>(QString::fromLatin1(name)), &QPushButton::clicked, this, action);
@@ -110,6 +151,15 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
             [this] { session_.saveAsked(false); });
     connect(table_, &QAbstractItemView::doubleClicked, this, &ProgrammeWindow::prepareSelected);
+    connect(messageLine_, &QLineEdit::returnPressed, this,
+            [this] { viewer_.setSpeakerMessage(messageLine_->text()); });
+    connect(&viewer_.speakerMessage(), &SpeakerMessage::changed, this, &ProgrammeWindow::refresh);
+    connect(&session_.model(), &ProgrammeModel::messagesChanged, this, &ProgrammeWindow::showSavedMessages);
+    auto *ticking = new QTimer(this);
+    connect(ticking, &QTimer::timeout, this, &ProgrammeWindow::showClock);
+    ticking->start(1000);
+    showClock();
+    showSavedMessages();
 
     connect(&session_, &ProgrammeSession::noteChanged, note_, &QLabel::setText);
     connect(&session_.model(), &ProgrammeModel::editRefused, this, [this](const QString &reason) {
@@ -122,6 +172,40 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     // The session's times move with the clock.
     connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeWindow::refresh);
     refresh();
+}
+
+void ProgrammeWindow::showClock()
+{
+    clock_->setText(platform_.now().toString(QStringLiteral("HH:mm:ss")));
+}
+
+// One button a saved message, sent at a click; its context menu lets it go.
+void ProgrammeWindow::showSavedMessages()
+{
+    while (QLayoutItem *item = savedMessages_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    const QStringList saved = session_.savedMessages();
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        auto *send = new QPushButton(saved[i], this);
+        send->setObjectName(QStringLiteral("SavedMessage_%1").arg(i));
+        send->setAutoDefault(false);
+        send->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(send, &QPushButton::clicked, this, [this, text = saved[i]] {
+            messageLine_->setText(text);
+            viewer_.setSpeakerMessage(text);
+        });
+        connect(send, &QWidget::customContextMenuRequested, this, [this, send, i](const QPoint &at) {
+            auto *menu = new QMenu(send);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addAction(QStringLiteral("一覧から削除"), this,
+                            [this, i] { session_.forgetMessage(static_cast<int>(i)); });
+            menu->popup(send->mapToGlobal(at));
+        });
+        savedMessages_->addWidget(send);
+    }
+    savedMessages_->addStretch();
 }
 
 int ProgrammeWindow::selectedRow() const
@@ -140,6 +224,9 @@ void ProgrammeWindow::refresh()
     if (model.isModified())
         title += QStringLiteral(" *");
     title_->setText(title);
+    const QString message = viewer_.speakerMessage().text();
+    messageState_->setText(message.isEmpty() ? QStringLiteral("スピーカーへのメッセージ: なし")
+                                             : QStringLiteral("表示中: 「%1」").arg(message));
     record_->setText(model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString());
 
     Viewer::Shown shown;
@@ -190,6 +277,13 @@ void ProgrammeWindow::moveSelected(int by)
 
 bool ProgrammeWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // Esc on the message line takes the message away.
+    if (watched == messageLine_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        messageLine_->clear();
+        viewer_.setSpeakerMessage({});
+        return true;
+    }
     // Enter on a talk prepares it (while a cell is being edited, the keys go to its editor).
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();

@@ -4,15 +4,19 @@
 
 class Platform;
 class ProgrammeSession;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 class Viewer;
 
 // プログラム: the programme of talks as a table, the current talk highlighted, with what the chair
 // does between talks (open, save, prepare a talk, add the window's setup, delete, move, previous
-// and next), the session at a glance and where the record goes. Its cells are edited in place
-// under the same checks as the file. Closing it with unsaved changes asks first.
+// and next), the session at a glance, the time of day and where the record goes; and what the
+// chair says to the speaker during a talk (a message under the time on the audience's screens,
+// a minute more or less). Its cells are edited in place under the same checks as the file.
+// Closing it with unsaved changes asks first.
 class ProgrammeWindow : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +32,8 @@ private:
     void removeSelected();
     void moveSelected(int by);
     void refresh();
+    void showSavedMessages();
+    void showClock();
     int selectedRow() const;
 
     Viewer &viewer_;
@@ -37,5 +43,9 @@ private:
     QLabel *glance_;
     QLabel *record_;
     QLabel *note_;
+    QLabel *clock_;
+    QLabel *messageState_;
+    QLineEdit *messageLine_;
+    QHBoxLayout *savedMessages_;
     QTableView *table_;
 };

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkInterface>
@@ -299,6 +300,10 @@ QByteArray RemoteServer::toJson(const RemoteSnapshot &snapshot)
     object.insert(QStringLiteral("talk"), named(snapshot.talk, true));
     object.insert(QStringLiteral("next"), named(snapshot.next, false));
     const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    object.insert(QStringLiteral("message"),
+                  snapshot.message.isEmpty() ? QJsonValue() : QJsonValue(snapshot.message));
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(snapshot.messages));
+    object.insert(QStringLiteral("clock"), snapshot.clock);
     object.insert(QStringLiteral("session"),
                   snapshot.session
                       ? QJsonValue(QJsonObject{

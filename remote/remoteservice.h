@@ -31,20 +31,26 @@ struct RemoteSnapshot {
     qint64 at = 0;                        // ms since the epoch when a shown value last changed
     std::optional<RemoteTalk> talk, next; // nullopt without a programme; no next at the last talk
     std::optional<RemoteSession> session;
+    QString message;      // to the speaker; empty: none
+    QStringList messages; // the saved ones, for the control page
+    QString clock;        // the time of day, "HH:MM:SS"
 
     // Whether a viewer would see a difference (the moment of the change aside).
     bool showsSameAs(const RemoteSnapshot &other) const
     {
         return text == other.text && background == other.background && foreground == other.foreground &&
                state == other.state && remaining == other.remaining && talk == other.talk &&
-               next == other.next && session == other.session;
+               next == other.next && session == other.session && message == other.message &&
+               messages == other.messages && clock == other.clock;
     }
 };
 
 // What a control page asks the program to do.
 struct RemoteCommand {
-    enum class Kind { Start, Pause, Restart, Reset, Previous, Next };
+    enum class Kind { Start, Pause, Restart, Reset, Previous, Next, Message, Adjust };
     Kind kind = Kind::Start;
+    QString text;    // Message: what to show the speaker, empty to clear
+    int seconds = 0; // Adjust: 60 or -60
 };
 
 // Where the remote view listens, as the command line says.

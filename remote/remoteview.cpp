@@ -2,6 +2,7 @@
 
 #include "forms/viewer.h"
 #include "platform/platform.h"
+#include "programme/programmesession.h"
 
 #include <QDateTime>
 #include <QMenu>
@@ -12,6 +13,10 @@ RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
     connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
+    connect(&viewer_.programme().model(), &ProgrammeModel::messagesChanged, this, &RemoteView::publishSoon);
+    // The control page shows the time of day: it changes every second, whatever the display does.
+    clock_.setInterval(1000);
+    connect(&clock_, &QTimer::timeout, this, &RemoteView::publishSoon);
 }
 
 RemoteView::~RemoteView()
@@ -51,6 +56,7 @@ void RemoteView::startedOrFailed(const QString &failure)
         return;
     }
     publishNow();
+    clock_.start();
     emit started(service_->viewUrl(), service_->controlUrl());
     if (std::exchange(showAddressesWhenStarted_, false))
         showAddresses();
@@ -59,6 +65,7 @@ void RemoteView::startedOrFailed(const QString &failure)
 void RemoteView::stop()
 {
     // Stopping closes every connection: the old addresses are revoked.
+    clock_.stop();
     if (service_)
         service_->stop();
     // Closed, not deleted: the window's own button may be what asked for this.
@@ -89,6 +96,9 @@ void RemoteView::publishNow()
     snapshot.state = runStateKey(shown.state);
     snapshot.remaining = shown.remaining;
     snapshot.at = QDateTime::currentMSecsSinceEpoch();
+    snapshot.message = shown.message;
+    snapshot.messages = viewer_.programme().savedMessages();
+    snapshot.clock = platform_.now().toString(QStringLiteral("HH:mm:ss"));
     const auto talk = [](const std::optional<Viewer::TalkShown> &named) -> std::optional<RemoteTalk> {
         if (!named)
             return std::nullopt;
@@ -107,6 +117,14 @@ void RemoteView::publishNow()
 
 void RemoteView::command(const RemoteCommand &command)
 {
+    if (command.kind == RemoteCommand::Kind::Message) {
+        viewer_.setSpeakerMessage(command.text);
+        return;
+    }
+    if (command.kind == RemoteCommand::Kind::Adjust) {
+        viewer_.adjustRemaining(command.seconds);
+        return;
+    }
     // The picture buttons' handlers press the run buttons, as an operator's click does.
     using Handler = void (Viewer::*)();
     static constexpr std::pair<RemoteCommand::Kind, Handler> handlers[] = {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 class Platform;
@@ -49,6 +50,7 @@ private:
     QString libraryFolder_;
     std::unique_ptr<RemoteService> service_;
     QPointer<QWidget> window_;
+    QTimer clock_;
     bool publishPending_ = false;
     bool showAddressesWhenStarted_ = false;
 };

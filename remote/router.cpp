@@ -2,9 +2,11 @@
 
 #include "remote/websocketframes.h"
 
+#include <QStringDecoder>
 #include <QUrlQuery>
 #include <algorithm>
 #include <array>
+#include <variant>
 
 namespace {
 
@@ -36,7 +38,11 @@ struct CommandRoute {
     const char *refusedWhile = nullptr; // a run state in which it is answered 409
 };
 
-constexpr std::array<CommandRoute, 6> Commands{{
+// A message to the speaker: at most this much UTF-8, which holds the 80 characters it may have.
+constexpr qsizetype MaxMessageBytes = 240;
+constexpr int MaxMessageCharacters = 80;
+
+constexpr std::array<CommandRoute, 8> Commands{{
     {"start", RemoteCommand::Kind::Start},
     {"pause", RemoteCommand::Kind::Pause},
     {"restart", RemoteCommand::Kind::Restart},
@@ -44,7 +50,34 @@ constexpr std::array<CommandRoute, 6> Commands{{
     // A stray press must not end a running talk, as in the program itself.
     {"previous", RemoteCommand::Kind::Previous, "running"},
     {"next", RemoteCommand::Kind::Next, "running"},
+    {"message", RemoteCommand::Kind::Message},
+    // In set-up there is no count to move.
+    {"adjust", RemoteCommand::Kind::Adjust, "setup"},
 }};
+
+// The command's argument from the request, or the refusal it earns.
+std::variant<RemoteCommand, std::pair<int, QByteArray>>
+commandOf(const CommandRoute &route, const HttpRequest &request, const QUrlQuery &query)
+{
+    RemoteCommand command;
+    command.kind = route.kind;
+    if (route.kind == RemoteCommand::Kind::Message) {
+        if (request.body.size() > MaxMessageBytes)
+            return std::pair{413, QByteArray("413 a message is at most 240 bytes\n")};
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        command.text = utf8.decode(request.body);
+        if (utf8.hasError())
+            return std::pair{400, QByteArray("400 a message is UTF-8\n")};
+        if (command.text.toUcs4().size() > MaxMessageCharacters)
+            return std::pair{400, QByteArray("400 a message is at most 80 characters\n")};
+    } else if (route.kind == RemoteCommand::Kind::Adjust) {
+        const QString by = query.queryItemValue(QStringLiteral("by"), QUrl::FullyDecoded);
+        if (by != QLatin1String("60") && by != QLatin1String("-60"))
+            return std::pair{400, QByteArray("400 by=60 or by=-60\n")};
+        command.seconds = by.toInt();
+    }
+    return command;
+}
 
 const CommandRoute *commandAt(QByteArrayView path)
 {
@@ -175,12 +208,17 @@ Routed route(const HttpRequest &request, const RouterState &state)
         routed.answer = answerWith(200, "text/html; charset=utf-8", state.page, host, state);
     } else if (isState) {
         routed.answer = answerWith(200, "application/json", state.json, host, state);
-    } else if (command && command->refusedWhile && state.runState == QLatin1String(command->refusedWhile)) {
-        routed.answer =
-            answerWith(409, "text/plain; charset=utf-8", "409 not while the clock runs\n", host, state);
     } else if (command) {
-        routed.answer = answerWith(204, {}, {}, host, state);
-        routed.command = RemoteCommand{command->kind};
+        const auto argued = commandOf(*command, request, query);
+        if (const auto *refused = std::get_if<std::pair<int, QByteArray>>(&argued))
+            return refusal(refused->first, refused->second, host, state);
+        if (command->refusedWhile && state.runState == QLatin1String(command->refusedWhile)) {
+            routed.answer = answerWith(409, "text/plain; charset=utf-8",
+                                       "409 not in this state of the clock\n", host, state);
+        } else {
+            routed.answer = answerWith(204, {}, {}, host, state);
+            routed.command = std::get<RemoteCommand>(argued);
+        }
     } else {
         // Asked for without an upgrade too, so that a page whose WebSocket failed can learn why.
         if (state.clients >= state.maxClients)

@@ -111,18 +111,23 @@ colours() {
 }
 
 # fit NAME BACKGROUND FOREGROUND: the ink of the text measured on the picture.
+# fit NAME BACKGROUND FOREGROUND [FROM TO [LEAST]]: the same within the band of the picture from
+# FROM to TO (shares of its height), the ink at least LEAST (0.8) of that band's binding side.
 fit() {
-    local png=$out/$1.png box w h x y W H
-    # Everything not in the text colour becomes background, then the text's box is what -trim keeps.
-    box=$(convert "$png" -alpha off -fuzz 30% -fill "$2" +opaque "$3" -format '%@' info:)
+    local png=$out/$1.png box w h x y W H from=${4:-0} to=${5:-1} least=${6:-0.8} band
     read -r W H < <(identify -format '%w %h\n' "$png")
+    band=$(awk -v H="$H" -v f="$from" -v t="$to" 'BEGIN { printf "%d %d", int(H * f), int(H * t) - int(H * f) }')
+    read -r top H <<<"$band"
+    # Everything not in the text colour becomes background, then the text's box is what -trim keeps.
+    box=$(convert "$png" -alpha off -crop "${W}x${H}+0+${top}" +repage -fuzz 30% -fill "$2" +opaque "$3" \
+        -format '%@' info:)
     IFS='x+' read -r w h x y <<<"$box"
     local verdict
-    verdict=$(awk -v w="$w" -v h="$h" -v x="$x" -v y="$y" -v W="$W" -v H="$H" 'BEGIN {
+    verdict=$(awk -v w="$w" -v h="$h" -v x="$x" -v y="$y" -v W="$W" -v H="$H" -v least="$least" 'BEGIN {
         share = (w / W > h / H) ? w / W : h / H
         clear = (x >= 1 && y >= 1 && x + w <= W - 1 && y + h <= H - 1)
-        printf "%s %.0f%%", (share >= 0.8 && clear) ? "yes" : "no", 100 * share }')
-    check "$1: ink ${w}x${h}+${x}+${y} of ${W}x${H}, ${verdict#* } of the binding side, clear of the edges" \
+        printf "%s %.0f%%", (share >= least && clear) ? "yes" : "no", 100 * share }')
+    check "$1: ink ${w}x${h}+${x}+${y} of ${W}x${H}+0+${top}, ${verdict#* } of the binding side, clear of the edges" \
         "${verdict%% *}"
 }
 
@@ -161,6 +166,15 @@ start_program --text 超過 --background '#ff0000' --foreground '#ffffff'
 for size in 1600x900 1800x300 390x844; do
     shot_showing "over-$size" "${size%x*}" "${size#*x}" && colours "over-$size" '#ff0000' '#ffffff' &&
         fit "over-$size" '#ff0000' '#ffffff'
+done
+
+# A message to the speaker under the time, on a portrait phone and a wide screen: the time keeps the
+# upper 70 % and fills it, the message fills the band below, never cut.
+start_program --text 4:59 --message 'まとめに入ってください、質疑応答は十分間です'
+for size in 390x844 1600x900; do
+    shot_showing "message-$size" "${size%x*}" "${size#*x}" &&
+        fit "message-$size" '#000000' '#00ff00' 0 0.7 &&
+        fit "message-$size" '#000000' '#00ff00' 0.7 1 0.6
 done
 
 # When the page cannot reach the server it says so, in Japanese and a line of English, and keeps

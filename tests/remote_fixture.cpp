@@ -4,7 +4,8 @@
 // ("超過") stays and only its remaining seconds move on.
 //   remote_fixture [--text T] [--background #rrggbb] [--foreground #rrggbb] [--state S] [--port N]
 //                  [--seconds N]   (runs until killed, or for N seconds)
-//                  [--max-clients N]   (0: every WebSocket is refused, as when the connection is lost)
+//                  [--max-clients N]   (0: every WebSocket is refused, as when the hall is full)
+//                  [--message T]   (a message to the speaker under the time)
 
 #include "remote/remoteserver.h"
 
@@ -30,10 +31,12 @@ int main(int argc, char *argv[])
                                   QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("stop after N seconds"),
                                      QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("to the speaker"),
+                                     QStringLiteral("T"));
     const QCommandLineOption maxClients(QStringLiteral("max-clients"),
                                         QStringLiteral("WebSocket clients at once"), QStringLiteral("N"),
                                         QStringLiteral("256"));
-    parser.addOptions({text, background, foreground, state, port, seconds, maxClients});
+    parser.addOptions({text, background, foreground, state, port, seconds, maxClients, message});
     parser.addHelpOption();
     parser.process(app);
 
@@ -42,6 +45,7 @@ int main(int argc, char *argv[])
     snapshot.background = QColor(parser.value(background));
     snapshot.foreground = QColor(parser.value(foreground));
     snapshot.state = parser.value(state);
+    snapshot.message = parser.value(message);
     const QStringList parts = snapshot.text.split(QLatin1Char(':'));
     bool minutesOk = false, secondsOk = false;
     if (parts.size() == 2) {

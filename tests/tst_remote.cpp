@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -154,6 +155,8 @@ private slots:
     void commands_data();
     void commands();
     void movesRefusedWhileTheClockRuns();
+    void speakerCommands_data();
+    void speakerCommands();
     void commandsQueuedAtStopAreDropped();
     void pushAtConnectAndOnChange();
     void webSocketRefusals_data();
@@ -255,15 +258,21 @@ void RemoteTest::json()
     QCOMPARE(o.value("remaining").toInt(), -31);
     QCOMPARE(o.value("at").toInteger(), 1700000000123);
 
-    // Without a programme its fields are there, and null.
-    for (const char *field : {"talk", "next", "session"})
+    // Without a programme or a message their fields are there, and null.
+    for (const char *field : {"talk", "next", "session", "message"})
         QVERIFY2(o.contains(field) && o.value(field).isNull(), field);
 
     s.remaining.reset();
     s.talk = RemoteTalk{2, 6, QStringLiteral("招待講演"), QStringLiteral("佐藤 花子")};
     s.next = RemoteTalk{3, 6, QStringLiteral("評価"), QString()};
     s.session = RemoteSession{QString(), QStringLiteral("15:14"), std::nullopt};
+    s.message = QStringLiteral("時間です");
+    s.messages = QStringList{QStringLiteral("あと5分です"), QStringLiteral("時間です")};
+    s.clock = QStringLiteral("14:03:27");
     o = QJsonDocument::fromJson(RemoteServer::toJson(s)).object();
+    QCOMPARE(o.value("message").toString(), QStringLiteral("時間です"));
+    QCOMPARE(o.value("messages").toArray().size(), 2);
+    QCOMPARE(o.value("clock").toString(), QStringLiteral("14:03:27"));
     QVERIFY(o.contains("remaining"));
     QVERIFY(o.value("remaining").isNull());
     QCOMPARE(o.value("talk").toObject(),
@@ -428,6 +437,75 @@ void RemoteTest::movesRefusedWhileTheClockRuns()
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, Patience); // the move, not the refused one
     QTest::qWait(100);
     QCOMPARE(spy.count(), 1);
+}
+
+void RemoteTest::speakerCommands_data()
+{
+    QTest::addColumn<QByteArray>("target"); // after /control/
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text"); // the message passed on
+    QTest::addColumn<int>("seconds");  // the adjustment passed on
+
+    const QByteArray eighty = QString(80, u'あ').toUtf8(); // 240 bytes
+    QTest::newRow("a message") << QByteArray("message") << QByteArray("まとめに入ってください") << "running"
+                               << 204 << "まとめに入ってください" << 0;
+    QTest::newRow("an empty message clears")
+        << QByteArray("message") << QByteArray() << "setup" << 204 << "" << 0;
+    QTest::newRow("240 bytes") << QByteArray("message") << eighty << "paused" << 204 << QString(80, u'あ')
+                               << 0;
+    QTest::newRow("241 bytes") << QByteArray("message") << eighty + 'x' << "paused" << 413 << "" << 0;
+    QTest::newRow("81 characters") << QByteArray("message") << QByteArray(81, 'x') << "paused" << 400 << ""
+                                   << 0;
+    QTest::newRow("not UTF-8") << QByteArray("message") << QByteArray("\xff\xfe") << "paused" << 400 << ""
+                               << 0;
+    QTest::newRow("a minute more") << QByteArray("adjust?by=60") << QByteArray() << "running" << 204 << ""
+                                   << 60;
+    QTest::newRow("a minute less, paused")
+        << QByteArray("adjust?by=-60") << QByteArray() << "paused" << 204 << "" << -60;
+    QTest::newRow("in set-up") << QByteArray("adjust?by=60") << QByteArray() << "setup" << 409 << "" << 0;
+    QTest::newRow("other than a minute")
+        << QByteArray("adjust?by=30") << QByteArray() << "running" << 400 << "" << 0;
+    QTest::newRow("no amount") << QByteArray("adjust") << QByteArray() << "running" << 400 << "" << 0;
+    QTest::newRow("not a number") << QByteArray("adjust?by=%2B60") << QByteArray() << "running" << 400 << ""
+                                  << 0;
+}
+
+void RemoteTest::speakerCommands()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, state);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    start();
+    RemoteSnapshot now = snapshot(QStringLiteral("4:59"));
+    now.state = state;
+    server->publish(now);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QJsonDocument::fromJson(
+            exchange(server->port(), "GET", this->target("/state", server->viewToken())).body)
+                .object()
+                .value("state") == state,
+        Patience);
+    QSignalSpy spy(server.get(), &RemoteServer::commandRequested);
+    const qsizetype query = target.indexOf('?');
+    QByteArray path =
+        "/control/" + (query < 0 ? target : target.left(query)) + "?t=" + server->controlToken().toLatin1();
+    if (query >= 0)
+        path += '&' + target.mid(query + 1);
+    QCOMPARE(exchange(server->port(), "POST", path, body).status, status);
+    if (status != 204) {
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), 0);
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, Patience);
+    const auto command = spy.first().first().value<RemoteCommand>();
+    QCOMPARE(command.text, text);
+    QCOMPARE(command.seconds, seconds);
 }
 
 void RemoteTest::commandsQueuedAtStopAreDropped()

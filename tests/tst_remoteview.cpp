@@ -36,20 +36,29 @@ struct Follower {
         socket.open(url);
         return QTest::qWaitFor([this] { return !received.isEmpty(); }, kPatienceMs);
     }
+    static bool matches(const QJsonObject &state, const QJsonObject &wanted)
+    {
+        for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+            if (state.value(it.key()) != it.value())
+                return false;
+        }
+        return true;
+    }
     // Waits for a push in which every given field has the given value.
     [[nodiscard]] bool sees(const QJsonObject &wanted)
     {
         return QTest::qWaitFor(
             [&] {
-                return std::any_of(received.cbegin(), received.cend(), [&](const QJsonObject &state) {
-                    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
-                        if (state.value(it.key()) != it.value())
-                            return false;
-                    }
-                    return true;
-                });
+                return std::any_of(received.cbegin(), received.cend(),
+                                   [&](const QJsonObject &state) { return matches(state, wanted); });
             },
             kPatienceMs);
+    }
+    // Waits until the last push has them: what the server holds now.
+    [[nodiscard]] bool holds(const QJsonObject &wanted)
+    {
+        return QTest::qWaitFor([&] { return !received.isEmpty() && matches(received.last(), wanted); },
+                               kPatienceMs);
     }
 };
 
@@ -194,23 +203,30 @@ void RemoteViewTest::controlPagePressesTheButtons()
         browser.sees({{"talk", QJsonObject{{"number", 1}, {"count", 2}, {"title", "一"}, {"speaker", "甲"}}},
                       {"next", QJsonObject{{"title", "二"}, {"speaker", ""}}}}));
     QNetworkAccessManager network;
-    auto post = [&](const QString &command) {
+    auto post = [&](const QString &command, const QByteArray &body = {}, const QString &by = {}) {
         QUrl url(remote.service()->controlUrl());
         url.setPath("/control/" + command);
-        QNetworkReply *reply = network.post(QNetworkRequest(url), QByteArray());
+        if (!by.isEmpty())
+            url.setQuery(url.query() + "&by=" + by);
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain; charset=utf-8");
+        QNetworkReply *reply = network.post(request, body);
         const bool done = QTest::qWaitFor([reply] { return reply->isFinished(); }, kPatienceMs);
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         reply->deleteLater();
         return done ? status : -1;
     };
     auto state = [&] { return rig.label("Lbl_Phase")->text(); };
+    // The server answers from the run state it last pushed: each request waits until it has it.
     QCOMPARE(post("start"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
-    QTRY_COMPARE_WITH_TIMEOUT(post("next"), 409, kPatienceMs);
+    QVERIFY(browser.holds({{"state", "running"}}));
+    QCOMPARE(post("next"), 409);
     QCOMPARE(rig.viewer.talkNumber(), 1);
     QCOMPARE(post("pause"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：一時停止中"), kPatienceMs);
-    QTRY_COMPARE_WITH_TIMEOUT(post("next"), 204, kPatienceMs);
+    QVERIFY(browser.holds({{"state", "paused"}}));
+    QCOMPARE(post("next"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.talkNumber(), 2, kPatienceMs);
     QVERIFY(
         browser.sees({{"talk", QJsonObject{{"number", 2}, {"count", 2}, {"title", "二"}, {"speaker", ""}}},
@@ -222,6 +238,21 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QCOMPARE(post("reset"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：セットアップ中"), kPatienceMs);
     QVERIFY(!rig.timer("Timer_PresentTime")->isActive());
+
+    // The chair's words and minutes, and the time of day on the control page.
+    QVERIFY(browser.holds({{"state", "setup"}}));
+    QCOMPARE(post("adjust", {}, "60"), 409); // nothing to move in set-up
+    QCOMPARE(post("message", "まとめに入ってください"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.shown().message, QStringLiteral("まとめに入ってください"),
+                              kPatienceMs);
+    QVERIFY(browser.sees({{"message", "まとめに入ってください"}, {"clock", "10:00:00"}}));
+    QCOMPARE(post("start"), 204);
+    QVERIFY(browser.holds({{"state", "running"}}));
+    QCOMPARE(post("adjust", {}, "-60"), 204);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.display(), QStringLiteral("0:00"), kPatienceMs);
+    QCOMPARE(post("message"), 204);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.viewer.shown().message.isEmpty(), kPatienceMs);
+    QVERIFY(browser.sees({{"message", QJsonValue::Null}}));
 }
 
 void RemoteViewTest::startedAndStoppedFromTheContextMenu()
