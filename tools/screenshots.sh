@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures with the program itself in a virtual X display (Xvfb, 1920x1080):
 # set up, running, a bell's colours, over-time with "超過", masked, the second display full
-# screen, and the programme window with the example programme.
+# screen, the programme window with the example programme, and the second display with a message to
+# the speaker.
 #   usage: tools/screenshots.sh [build/dev/podiumwatch] [docs/screenshots]
 set -euo pipefail
 exe=$(realpath "${1:-build/dev/podiumwatch}")
@@ -96,5 +97,33 @@ programme=$(wait_window 'プログラム -')
 [ -n "$programme" ] || { echo "the programme window never appeared" >&2; exit 1; }
 sleep 1
 import -window "$programme" "$out/programme.png"
+
+# A message to the speaker on the second display, full screen, sent as a chair's phone sends it:
+# through the remote control address.
+kill "$program"
+wait "$program" 2>/dev/null || true
+start_program --remote=0 --remote-bind=127.0.0.1
+for _ in $(seq 100); do
+    control=$(sed -n 's/^remote control: //p' "$out/program.log")
+    [ -n "$control" ] && break
+    sleep 0.1
+done
+hostport=${control#http://}
+hostport=${hostport%%/*}
+post() {
+    exec 3<>"/dev/tcp/${hostport%:*}/${hostport##*:}"
+    printf 'POST %s HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s' \
+        "/control/$1?t=${control##*t=}" "$hostport" "$(printf %s "$2" | wc -c)" "$2" >&3
+    head -n 1 <&3 >/dev/null
+    exec 3<&-
+}
+click "${slave[@]}"
+sleep 0.5
+xdotool mousemove 200 200 click --repeat 2 --delay 60 1
+post restart ""
+post message "まとめに入ってください"
+sleep 3 # past its three blinks
+shot slave-message
+convert "$out/slave-message.png" -resize 50% "$out/slave-message.png"
 rm -f "$out/program.log"
 echo "pictures in $out"
