@@ -86,10 +86,18 @@ done
 convert "$out/slave-fullscreen.png" -resize 50% "$out/slave-fullscreen.png"
 
 # The example programme opened from the command line, its second talk prepared (PageDown), and the
-# programme window (F3).
+# programme window (F3). The programme is copied to a folder of its own (its record's path shows), and
+# the clock is put in the afternoon of the session, whatever the hour the pictures are made at.
 kill "$program"
 wait "$program" 2>/dev/null || true
-start_program "$(dirname "$0")/../docs/example-programme.json"
+session=/tmp/学会
+mkdir -p "$session"
+cp "$(dirname "$0")/../docs/example-programme.json" "$session/セッションA3.json"
+offset=$((13 - 10#$(date -u +%H)))
+[ "$offset" -gt 14 ] && offset=$((offset - 24))
+[ "$offset" -lt -12 ] && offset=$((offset + 24))
+# A POSIX zone's offset has the opposite sign: "PMT-3" is three hours east of UTC.
+TZ="PMT$([ "$offset" -ge 0 ] && echo - || echo +)${offset#-}" start_program "$session/セッションA3.json"
 sleep 1
 key Next
 key F3
