@@ -85,14 +85,15 @@ void QtPlatform::showMessage(const QString &text, const QString &caption)
     box.exec();
 }
 
-std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
+namespace {
+
+// Opens the dialog on the folder and name of `startPath` and gives the file chosen, with
+// `extension` added to a name typed without it (`always`: to any other name too); nullopt when the
+// operator cancels.
+std::optional<QString> chosenFile(QFileDialog &dialog, const QString &startPath, const QString &extension,
+                                  bool always)
 {
-    QFileDialog dialog(dialogParent_);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // The operator may name a file that does not exist yet; it is only a path to play later.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("WAVファイル (*.wav)"));
-    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    dialog.setDefaultSuffix(extension);
     const QFileInfo start(QDir::fromNativeSeparators(startPath));
     if (!startPath.isEmpty()) {
         dialog.setDirectory(start.absolutePath());
@@ -101,10 +102,23 @@ std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     QString chosen = dialog.selectedFiles().constFirst();
-    // A name typed without an extension is meant as a WAV file, whatever the dialog made of it.
-    if (QFileInfo(chosen).suffix().isEmpty())
-        chosen += QStringLiteral(".wav");
+    // Whatever the dialog made of the name typed.
+    const QString suffix = QFileInfo(chosen).suffix();
+    if (suffix.isEmpty() || (always && suffix.compare(extension, Qt::CaseInsensitive) != 0))
+        chosen += QLatin1Char('.') + extension;
     return QDir::toNativeSeparators(chosen);
+}
+
+} // namespace
+
+std::optional<QString> QtPlatform::chooseWavFile(const QString &startPath)
+{
+    QFileDialog dialog(dialogParent_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The operator may name a file that does not exist yet; it is only a path to play later.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("WAVファイル (*.wav)"));
+    return chosenFile(dialog, startPath, QStringLiteral("wav"), false);
 }
 
 std::optional<QString> QtPlatform::chooseProgrammeFile(bool forSaving, const QString &startPath)
@@ -115,19 +129,8 @@ std::optional<QString> QtPlatform::chooseProgrammeFile(bool forSaving, const QSt
     dialog.setNameFilters(forSaving ? QStringList{QStringLiteral("プログラム (*.json)")}
                                     : QStringList{QStringLiteral("プログラム (*.json *.csv)"),
                                                   QStringLiteral("表計算の CSV (*.csv)")});
-    dialog.setDefaultSuffix(QStringLiteral("json"));
-    const QFileInfo start(QDir::fromNativeSeparators(startPath));
-    if (!startPath.isEmpty()) {
-        dialog.setDirectory(start.absolutePath());
-        dialog.selectFile(start.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    QString chosen = dialog.selectedFiles().constFirst();
     // Saving always writes JSON, whatever name was typed.
-    if (forSaving && QFileInfo(chosen).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0)
-        chosen += QStringLiteral(".json");
-    return QDir::toNativeSeparators(chosen);
+    return chosenFile(dialog, startPath, QStringLiteral("json"), forSaving);
 }
 
 Platform::Unsaved QtPlatform::askAboutUnsaved(const QString &text, const QString &caption)

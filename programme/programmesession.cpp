@@ -47,8 +47,7 @@ bool ProgrammeSession::open(const QString &path)
         platform_.showMessage(refusal, Viewer::programTitle());
         return false;
     }
-    path_ = path;
-    record_ = RecordWriter(recordPathFor(path));
+    adoptPath(path);
     firstStart_.reset();
     setNote({});
     // Opened while a talk runs, the programme waits: preparing its first talk would end that one.
@@ -67,9 +66,15 @@ bool ProgrammeSession::save(const QString &path)
         platform_.showMessage(failure, Viewer::programTitle());
         return false;
     }
+    adoptPath(path);
+    return true;
+}
+
+void ProgrammeSession::adoptPath(const QString &path)
+{
+    // The record goes beside the file the programme now is.
     path_ = path;
     record_ = RecordWriter(recordPathFor(path));
-    return true;
 }
 
 bool ProgrammeSession::saveAsked(bool choosing)

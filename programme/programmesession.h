@@ -82,6 +82,7 @@ private:
     };
 
     bool running() const;
+    void adoptPath(const QString &path);
     void setNote(const QString &note);
     void follow();
     void endRun(RunEnd end);
