@@ -74,14 +74,26 @@ QString recordHeader()
                       QStringLiteral("調整")});
 }
 
+namespace {
+
+// A cell a spreadsheet would take for a formula (a programme's title "=HYPERLINK(...)") is kept as
+// text: a leading apostrophe is how Excel is told so.
+QString asText(const QString &cell)
+{
+    return !cell.isEmpty() && QStringLiteral("=+-@\t\r").contains(cell.front()) ? u'\'' + cell : cell;
+}
+
+} // namespace
+
 QString recordLine(const TalkRun &run)
 {
     const QString adjustment = run.adjustmentSeconds > 0 ? u'+' + minutesSeconds(run.adjustmentSeconds)
                                                          : minutesSeconds(run.adjustmentSeconds);
-    return csvRecord({QString::number(run.number), run.title, run.speaker, minutesSeconds(run.plannedSeconds),
-                      moment(run.started), moment(run.ended), minutesSeconds(run.runningSeconds),
-                      QString::number(run.pauses), minutesSeconds(run.pausedSeconds),
-                      minutesSeconds(run.mostOverSeconds), endWords(run.end), adjustment});
+    return csvRecord({QString::number(run.number), asText(run.title), asText(run.speaker),
+                      minutesSeconds(run.plannedSeconds), moment(run.started), moment(run.ended),
+                      minutesSeconds(run.runningSeconds), QString::number(run.pauses),
+                      minutesSeconds(run.pausedSeconds), minutesSeconds(run.mostOverSeconds),
+                      endWords(run.end), adjustment});
 }
 
 bool RecordWriter::append(const TalkRun &run)

@@ -185,6 +185,13 @@ void ProgrammeRunTest::recordLine_data()
         << quoted
         << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,12:50,1,0:15,0:00,リセット,-2:00\r\n";
+    TalkRun formula = run();
+    formula.title = QStringLiteral("=HYPERLINK(\"http://x\")");
+    formula.speaker = QStringLiteral("@admin");
+    QTest::newRow("a title a spreadsheet would run as a formula")
+        << formula
+        << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
     TalkRun plain = run();
     plain.pauses = 0;
     plain.pausedSeconds = 0;
