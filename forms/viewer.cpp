@@ -279,7 +279,9 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
     // catches them all.
     if (watched == Lbl_Time && event->type() == QEvent::PaletteChange)
         emit shownChanged();
-    if (slave_ && watched == slave_ && event->type() == QEvent::Show)
+    // The type first: the projector window may be half destroyed, and no longer a Slave, when its
+    // last events pass by here.
+    if (event->type() == QEvent::Show && slave_ && watched == slave_)
         showOnProjector();
     if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
         // Key preview: the window sees every key before the control it is meant for.
