@@ -830,7 +830,9 @@ void RemoteTest::hostileClients()
     RemoteServer::Settings settings;
     settings.maxConnections = 40;
     settings.maxClients = 8;
-    settings.maxPendingBytes = 16 * 1024;
+    // The page itself is answered whole under the bound a phone gets, so that row keeps it.
+    if (attack != "pipelined requests never read")
+        settings.maxPendingBytes = 16 * 1024;
     if (attack == "refusals and idle time") {
         settings.idleMs = 1000;
         settings.lifetimeMs = 3000;
