@@ -164,16 +164,21 @@ QStringList ProgrammeSession::savedMessages() const
     return model_.messages().isEmpty() ? SpeakerMessage::defaultSaved() : model_.messages();
 }
 
+void ProgrammeSession::adoptUsualMessages()
+{
+    // The usual ones become the programme's own, so that a change is made to the list shown.
+    if (model_.messages().isEmpty()) {
+        for (const QString &usual : SpeakerMessage::defaultSaved())
+            model_.addMessage(usual);
+    }
+}
+
 bool ProgrammeSession::saveMessage(const QString &text)
 {
     const QString line = SpeakerMessage::normalized(text);
     if (line.isEmpty() || savedMessages().contains(line))
         return false;
-    // The usual ones become the programme's own, so that the new one joins them.
-    if (model_.messages().isEmpty()) {
-        for (const QString &usual : SpeakerMessage::defaultSaved())
-            model_.addMessage(usual);
-    }
+    adoptUsualMessages();
     if (!model_.addMessage(line)) {
         setNote(model_.refusal());
         return false;
@@ -183,10 +188,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
 
 bool ProgrammeSession::forgetMessage(int index)
 {
-    if (model_.messages().isEmpty()) {
-        for (const QString &usual : SpeakerMessage::defaultSaved())
-            model_.addMessage(usual);
-    }
+    adoptUsualMessages();
     return model_.removeMessage(index);
 }
 

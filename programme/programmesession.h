@@ -83,6 +83,7 @@ private:
 
     bool running() const;
     void adoptPath(const QString &path);
+    void adoptUsualMessages();
     void setNote(const QString &note);
     void follow();
     void endRun(RunEnd end);

@@ -105,6 +105,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void programmeWindow();
+    void savedMessagesKeptWithTheProgramme();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -450,6 +451,32 @@ void SessionTest::programmeWindow()
     QVERIFY(open(reopened, rig.viewer.programme().path()));
     QCOMPARE(reopened.viewer.programme().model().rowCount(), 4);
     QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), kPatienceMs);
+}
+
+// The usual messages are offered until the chair changes the list; from then on the programme keeps
+// the list as it was left, the usual ones included.
+void SessionTest::savedMessagesKeptWithTheProgramme()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    ProgrammeSession &session = rig.viewer.programme();
+    const QStringList usual = session.savedMessages();
+    QCOMPARE(usual.size(), 4);
+    QVERIFY(!session.saveMessage(usual.at(1))); // already there
+    QVERIFY(!session.model().isModified());
+    QVERIFY(session.forgetMessage(0));
+    QCOMPARE(session.savedMessages(), usual.mid(1));
+    QVERIFY(session.save(session.path()));
+    Rig reopened;
+    QVERIFY(open(reopened, session.path()));
+    QCOMPARE(reopened.viewer.programme().savedMessages(), usual.mid(1));
+
+    Rig another;
+    QTemporaryDir otherFolder;
+    QVERIFY(open(another, writeProgramme(otherFolder, kThreeTalks)));
+    QVERIFY(another.viewer.programme().saveMessage(QStringLiteral(" 延長します ")));
+    QCOMPARE(another.viewer.programme().savedMessages(), usual + QStringList{QStringLiteral("延長します")});
 }
 
 QTEST_MAIN(SessionTest)
