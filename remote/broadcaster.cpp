@@ -4,6 +4,7 @@
 #include "remote/websocketframes.h"
 
 #include <algorithm>
+#include <utility>
 
 Broadcaster::Broadcaster(const Limits &limits, QObject *parent) : QObject(parent), limits_(limits)
 {
@@ -19,6 +20,8 @@ Broadcaster::Client *Broadcaster::find(Connection *connection)
 
 void Broadcaster::admit(Connection *connection, const QByteArray &state)
 {
+    if (!connection->isOpen())
+        return;
     clients_.push_back({connection, {}, clock_.elapsed(), 0});
     connect(connection, &Connection::bytesArrived, this, &Broadcaster::read);
     connect(connection, &Connection::gone, this, &Broadcaster::forget);
@@ -40,20 +43,24 @@ void Broadcaster::read(Connection *connection)
     Client *client = find(connection);
     if (!client)
         return;
-    client->unread += connection->takeUnread();
+    // A send below may close the connection and so take it out of the list: what it has sent is
+    // worked on here, and the list is not looked at again until the end.
+    QByteArray unread = std::exchange(client->unread, {}) + connection->takeUnread();
+    qint64 windowStart = client->windowStart;
+    int pings = client->pings;
     for (;;) {
-        const ClientFrame frame = readClientFrame(client->unread);
+        const ClientFrame frame = readClientFrame(unread);
         if (frame.kind == ClientFrame::Kind::Incomplete)
-            return;
-        client->unread.remove(0, frame.size);
+            break;
+        unread.remove(0, frame.size);
         switch (frame.kind) {
         case ClientFrame::Kind::Ping: {
             const qint64 now = clock_.elapsed();
-            if (now - client->windowStart >= 1000) {
-                client->windowStart = now;
-                client->pings = 0;
+            if (now - windowStart >= 1000) {
+                windowStart = now;
+                pings = 0;
             }
-            if (++client->pings > limits_.pingsPerSecond) {
+            if (++pings > limits_.pingsPerSecond) {
                 refuse(connection);
                 return;
             }
@@ -72,6 +79,8 @@ void Broadcaster::read(Connection *connection)
             return;
         }
     }
+    if (Client *still = find(connection))
+        *still = {connection, unread, windowStart, pings};
 }
 
 void Broadcaster::refuse(Connection *connection)

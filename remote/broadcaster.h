@@ -21,7 +21,8 @@ public:
     Broadcaster(const Limits &limits, QObject *parent);
 
     int count() const { return static_cast<int>(clients_.size()); }
-    // The connection has been answered its handshake; it is sent `state` at once.
+    // The connection has been answered its handshake; it is sent `state` at once. One that is no
+    // longer open is not admitted.
     void admit(Connection *connection, const QByteArray &state);
     void publish(const QByteArray &state);
 

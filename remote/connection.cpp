@@ -62,22 +62,23 @@ void Connection::readNext()
     emit requestReady(this, request);
 }
 
-void Connection::answer(const QByteArray &bytes, bool close, qint64 now)
+bool Connection::answer(const QByteArray &bytes, bool close, qint64 now)
 {
     answering_ = false;
     lastServed_ = now;
     if (close) {
         finish(bytes);
-        return;
+        return false;
     }
     if (!send(bytes))
-        return;
+        return false;
     if (socket_->bytesToWrite() > 0)
         draining_ = true;
     else
         // Requests sent ahead wait in the socket; the next is read on the next turn of the event
         // loop, after every other connection had its turn.
         QMetaObject::invokeMethod(this, &Connection::readNext, Qt::QueuedConnection);
+    return true;
 }
 
 void Connection::becomeWebSocket()
@@ -89,17 +90,17 @@ void Connection::becomeWebSocket()
 
 bool Connection::send(const QByteArray &bytes)
 {
-    if (gone_ || closing_)
+    if (!isOpen())
         return false;
     socket_->write(bytes);
     // Handed to the system at once, so that what stays behind is what the client has not taken.
     socket_->flush();
-    return keepsUp();
+    return dropIfBehind();
 }
 
-bool Connection::keepsUp()
+bool Connection::dropIfBehind()
 {
-    if (gone_)
+    if (!isOpen())
         return false;
     if (socket_->bytesToWrite() > limits_.maxPendingBytes) {
         drop();

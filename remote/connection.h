@@ -31,14 +31,19 @@ public:
     // When the last request was served, or the connection opened.
     qint64 lastServed() const { return lastServed_; }
 
-    // The answer to the request last reported; the next one is read once it has drained.
-    void answer(const QByteArray &bytes, bool close, qint64 now);
+    // Whether it may still be written to: not closed, and not closing. A client may reset its
+    // connection during any write, and the connection is then gone before the write returns, so
+    // every call below that writes says whether it is still open; once one has said no, the
+    // connection is used no more (it deletes itself later).
+    bool isOpen() const { return !gone_ && !closing_; }
+
+    // The answer to the request last reported; the next one is read once it has drained. False:
+    // the connection is closed or closing now (a refusal, or the client went during the write).
+    bool answer(const QByteArray &bytes, bool close, qint64 now);
     // From now on the bytes that come are a WebSocket client's frames.
     void becomeWebSocket();
-    // Writes, and drops the client if that puts it too far behind. False: dropped.
+    // Writes, and drops the client if that puts it too far behind. False: no longer open.
     bool send(const QByteArray &bytes);
-    // Drops the client if it is too far behind in reading. False: dropped.
-    bool keepsUp();
     // Writes these last bytes and closes once they are taken, or cuts the connection after the grace.
     void finish(const QByteArray &lastBytes);
     // Closes at once.
@@ -54,6 +59,8 @@ signals:
 
 private:
     void readNext();
+    // Drops the client if it is too far behind in reading. False: no longer open.
+    bool dropIfBehind();
     void written();
     void closed();
 

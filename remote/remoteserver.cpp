@@ -129,11 +129,12 @@ void RemoteWorker::serve(Connection *connection, const HttpRequest &request)
         hostsAt_ = guard_->now();
         routed = route(request, state_);
     }
-    connection->answer(serialize(routed.answer), routed.answer.close, guard_->now());
-    if (routed.upgrade)
-        broadcaster_->admit(connection, state_.json);
+    // The command was asked for, whether or not its asker stays to hear the answer.
     if (routed.command)
         emit commandRequested(*routed.command);
+    const bool open = connection->answer(serialize(routed.answer), routed.answer.close, guard_->now());
+    if (open && routed.upgrade)
+        broadcaster_->admit(connection, state_.json);
 }
 
 void RemoteWorker::refuseFraming(Connection *connection, int status, const QByteArray &reason)
@@ -310,4 +311,3 @@ QString RemoteServer::urlHost(const QHostAddress &bind)
     }
     return QString::fromLatin1(hostForm(bind));
 }
-

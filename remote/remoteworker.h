@@ -38,4 +38,3 @@ private:
     ConnectionGuard *guard_ = nullptr;
     Broadcaster *broadcaster_ = nullptr;
 };
-

@@ -3,8 +3,10 @@
 // thread of its own.
 
 #include "app/commandline.h"
+#include "remote/connection.h"
 #include "remote/remoteserver.h"
 #include "remote/remotewindow.h"
+#include "remote/remoteworker.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -17,6 +19,8 @@
 #include <QTest>
 #include <QWebSocket>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 extern "C" RemoteService *podiumwatch_remote_service();
 
@@ -172,6 +176,7 @@ private slots:
     void hostAndOrigin();
     void hostileClients_data();
     void hostileClients();
+    void handshakeAnsweredToAResetClient();
     void commandLine_data();
     void commandLine();
     void defaultsAsDocumented();
@@ -967,6 +972,41 @@ void RemoteTest::hostileClients()
         QTRY_COMPARE_WITH_TIMEOUT(server->clientCount(), 1, Patience);
     }
     viewerStillServed(viewer);
+}
+
+// A client that resets its connection while the handshake's answer is written: the write fails,
+// the connection is gone before the answer returns, and it must not become a viewer. The server
+// here runs on this thread, so the request and the reset are both waiting when it first reads.
+void RemoteTest::handshakeAnsweredToAResetClient()
+{
+    RemoteServer::Settings settings;
+    settings.bind = QHostAddress(QHostAddress::LocalHost);
+    settings.port = 0;
+    auto viewers = std::make_shared<std::atomic<int>>(0);
+    RemoteWorker worker(settings, QStringLiteral("view"), QStringLiteral("control"), viewers);
+    QSignalSpy listened(&worker, &RemoteWorker::listened);
+    worker.listen();
+    QCOMPARE(listened.count(), 1);
+    const auto port = listened.first().first().value<quint16>();
+    const QByteArray handshake =
+        "GET /ws?t=view HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n" + Upgrade + "\r\n";
+    for (int i = 0; i < 10; ++i) {
+        QTcpSocket client; // connected by hand, so that nothing here answers for it
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client.waitForConnected(Patience));
+        QTRY_COMPARE_WITH_TIMEOUT(worker.findChildren<Connection *>().size(), 1, Patience);
+        const auto descriptor = static_cast<int>(client.socketDescriptor());
+        QCOMPARE(::send(descriptor, handshake.constData(), static_cast<size_t>(handshake.size()), 0),
+                 handshake.size());
+        const linger reset{1, 0};
+        QCOMPARE(::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+        client.abort(); // closed with the linger above: a reset, not a goodbye
+        QTRY_VERIFY_WITH_TIMEOUT(worker.findChildren<Connection *>().isEmpty(), Patience);
+        // Whatever still held it would now be sent a change.
+        worker.publish(snapshot(QStringLiteral("%1").arg(i)));
+        QTest::qWait(10);
+    }
+    QCOMPARE(viewers->load(), 0);
 }
 
 void RemoteTest::commandLine_data()
