@@ -37,6 +37,19 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
     return text;
 }
 
+// An LF without its CR ends a line for some readers and not for others. Looked for in all that
+// has come of the head, not only in a whole head: a client that ends its lines with bare LFs
+// never sends the blank line we wait for, and would otherwise hear nothing until it had sent
+// 16 KiB or its connection timed out.
+bool hasBareLineFeed(QByteArrayView head)
+{
+    for (qsizetype at = head.indexOf('\n'); at >= 0; at = head.indexOf('\n', at + 1)) {
+        if (at == 0 || head[at - 1] != '\r')
+            return true;
+    }
+    return false;
+}
+
 HeadReading refused(int status, const char *reason)
 {
     HeadReading reading;
@@ -119,6 +132,9 @@ bool HttpRequest::keepsAlive() const
 HeadReading readHead(QByteArrayView bytes, const HttpLimits &limits)
 {
     const qsizetype end = bytes.indexOf(QByteArrayView("\r\n\r\n"));
+    // What follows the head is its body, or the next request, where a bare LF is none of ours.
+    if (hasBareLineFeed(end < 0 ? bytes : bytes.first(end)))
+        return refused(400, "a line ends without CR");
     if (end < 0 || end + 4 > limits.maxHead) {
         if (end >= 0 || bytes.size() > limits.maxHead)
             return refused(431, "request head too large");
@@ -130,11 +146,8 @@ HeadReading readHead(QByteArrayView bytes, const HttpLimits &limits)
     const QList<QByteArray> lines = bytes.first(end).toByteArray().split('\n');
     if (lines.size() - 1 > MaxHeaders)
         return refused(431, "too many header fields");
-    for (const QByteArray &line : lines) {
-        // Every line but the last ends in CRLF, and the last one's CRLF is part of the blank line.
-        if (&line != &lines.back() && !line.endsWith('\r'))
-            return refused(400, "a line ends without CR");
-    }
+    // Every line but the last ends in CRLF (bare LFs are refused above), and the last one's CRLF
+    // is part of the blank line.
     auto lineAt = [&lines](qsizetype i) {
         const QByteArray &line = lines[i];
         return i + 1 < lines.size() ? QByteArrayView(line).chopped(1) : QByteArrayView(line);

@@ -47,6 +47,8 @@ struct HeadReading {
     qsizetype bodyLength = 0;
 };
 
+// Worth calling again as more bytes come, before the blank line: a line that ends in a bare LF
+// is refused as soon as it is there.
 HeadReading readHead(QByteArrayView bytes, const HttpLimits &limits);
 
 struct HttpAnswer {
