@@ -1,0 +1,351 @@
+// The remote server's HTTP and WebSocket framing, without sockets: what a head says, where it ends,
+// where the next request starts, and which frames a client may send.
+
+#include "remote/http.h"
+#include "remote/websocketframes.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int Incomplete = -1; // in a `status` column: wants more bytes
+constexpr int Request = 0;     // in a `status` column: a request to serve
+
+int statusOf(const HeadReading &reading)
+{
+    switch (reading.kind) {
+    case HeadReading::Kind::Incomplete:
+        return Incomplete;
+    case HeadReading::Kind::Request:
+        return Request;
+    case HeadReading::Kind::Refused:
+        return reading.status;
+    }
+    return -2;
+}
+
+QByteArray post(const QByteArray &headers, const QByteArray &body = {})
+{
+    return "POST /control/pause?t=x HTTP/1.1\r\n" + headers + "\r\n" + body;
+}
+
+// A whole head of exactly `size` bytes, its blank line included.
+QByteArray headOfSize(qsizetype size)
+{
+    const QByteArray start = "GET / HTTP/1.1\r\nHost: a\r\nX-Pad: ", end = "\r\n\r\n";
+    return start + QByteArray(size - start.size() - end.size(), 'a') + end;
+}
+
+QByteArray masked(char first, const QByteArray &payload)
+{
+    const QByteArray mask = "\x12\x34\x56\x78";
+    QByteArray bytes(1, first);
+    bytes += static_cast<char>(0x80 | payload.size());
+    bytes += mask;
+    for (qsizetype i = 0; i < payload.size(); ++i)
+        bytes += static_cast<char>(payload[i] ^ mask[i % 4]);
+    return bytes;
+}
+
+} // namespace
+
+class HttpTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void head_data();
+    void head();
+    void pipelined_data();
+    void pipelined();
+    void keepsAlive_data();
+    void keepsAlive();
+    void serialized_data();
+    void serialized();
+    void clientFrame_data();
+    void clientFrame();
+    void written_data();
+    void written();
+};
+
+void HttpTest::head_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<qsizetype>("bodyLength");
+
+    const QByteArray host = "Host: a\r\n";
+    QTest::newRow("plain") << post(host) << Request << qsizetype(0);
+    QTest::newRow("with a body") << post(host + "Content-Length: 5\r\n", "xxxxx") << Request << qsizetype(5);
+    QTest::newRow("body not here yet") << post(host + "Content-Length: 5\r\n") << Request << qsizetype(5);
+    QTest::newRow("HTTP/1.0 without Host") << QByteArray("GET / HTTP/1.0\r\n\r\n") << Request << qsizetype(0);
+    QTest::newRow("HTTP/1.0 with two Hosts")
+        << QByteArray("GET / HTTP/1.0\r\n" + host + host + "\r\n") << 400 << qsizetype(0);
+    QTest::newRow("unfinished") << QByteArray("GET / HTTP/1.1\r\n" + host) << Incomplete << qsizetype(0);
+    QTest::newRow("a CR waiting for its LF") << QByteArray("GET / HTTP/1.1\r") << Incomplete << qsizetype(0);
+
+    QTest::newRow("Content-Length twice, agreeing")
+        << post(host + "Content-Length: 1\r\nContent-Length: 1\r\n", "x") << 400 << qsizetype(0);
+    QTest::newRow("Content-Length twice, disagreeing")
+        << post(host + "Content-Length: 1\r\nContent-Length: 5\r\n", "xxxxx") << 400 << qsizetype(0);
+    QTest::newRow("Content-Length as a list")
+        << post(host + "Content-Length: 1, 1\r\n", "x") << 400 << qsizetype(0);
+    QTest::newRow("negative Content-Length") << post(host + "Content-Length: -1\r\n") << 400 << qsizetype(0);
+    QTest::newRow("Content-Length and chunked")
+        << post(host + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", "0\r\n\r\n") << 400
+        << qsizetype(0);
+    QTest::newRow("chunked alone") << post(host + "Transfer-Encoding: chunked\r\n", "0\r\n\r\n") << 400
+                                   << qsizetype(0);
+    QTest::newRow("blank before the colon") << post(host + "Content-Length : 0\r\n") << 400 << qsizetype(0);
+    QTest::newRow("folded header") << post(host + "X-A: a\r\n b\r\n") << 400 << qsizetype(0);
+    QTest::newRow("no Host") << post({}) << 400 << qsizetype(0);
+    QTest::newRow("two Hosts") << post(host + host) << 400 << qsizetype(0);
+
+    // A bare LF is refused wherever it is in the head, whole or not; past the head it is not ours.
+    QTest::newRow("bare LF inside") << post(host + "X-A: a\nContent-Length: 3\r\n") << 400 << qsizetype(0);
+    QTest::newRow("bare LFs to end the head")
+        << QByteArray("GET / HTTP/1.1\nHost: a\n\n") << 400 << qsizetype(0);
+    QTest::newRow("CRLF, then a bare LF")
+        << QByteArray("GET / HTTP/1.1\r\nHost: a\r\n\n") << 400 << qsizetype(0);
+    QTest::newRow("a bare LF first") << QByteArray("\nGET") << 400 << qsizetype(0);
+    QTest::newRow("bare LF in the body")
+        << post(host + "Content-Length: 3\r\n", "a\nb") << Request << qsizetype(3);
+    QTest::newRow("bare LF in the next head")
+        << QByteArray(post(host) + "GET / HTTP/1.1\nHost: a\n\n") << Request << qsizetype(0);
+
+    QTest::newRow("body of 4 KiB") << post(host + "Content-Length: 4096\r\n") << Request << qsizetype(4096);
+    QTest::newRow("body of 4 KiB and a byte")
+        << post(host + "Content-Length: 4097\r\n") << 413 << qsizetype(0);
+    QTest::newRow("head of 16 KiB") << headOfSize(16 * 1024) << Request << qsizetype(0);
+    QTest::newRow("head of 16 KiB and a byte") << headOfSize(16 * 1024 + 1) << 431 << qsizetype(0);
+    QTest::newRow("unfinished head past 16 KiB")
+        << headOfSize(16 * 1024 + 5).chopped(4) << 431 << qsizetype(0);
+}
+
+void HttpTest::head()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(qsizetype, bodyLength);
+
+    const HeadReading reading = readHead(bytes, HttpLimits());
+    QCOMPARE(statusOf(reading), status);
+    if (status == 400)
+        QVERIFY(!reading.reason.isEmpty());
+    if (status == Request) {
+        QCOMPARE(reading.headLength, bytes.indexOf("\r\n\r\n") + 4);
+        QCOMPARE(reading.bodyLength, bodyLength);
+    }
+}
+
+void HttpTest::pipelined_data()
+{
+    QTest::addColumn<QByteArrayList>("requests"); // each with its body; their targets differ
+
+    const QByteArray get = "GET /%1 HTTP/1.1\r\nHost: a\r\n\r\n";
+    QTest::newRow("two GETs") << QByteArrayList{QByteArray(get).replace("%1", "1"),
+                                                QByteArray(get).replace("%1", "2")};
+    QTest::newRow("a body, then a GET") << QByteArrayList{
+        "POST /1 HTTP/1.1\r\nHost: a\r\nContent-Length: 5\r\n\r\nxxxxx", QByteArray(get).replace("%1", "2")};
+    QTest::newRow("a body that looks like a head") << QByteArrayList{
+        "POST /1 HTTP/1.1\r\nHost: a\r\nContent-Length: 28\r\n\r\nGET /x HTTP/1.1\r\nHost: a\r\n\r\n",
+        QByteArray(get).replace("%1", "2")};
+    QTest::newRow("a body with bare LFs, then HTTP/1.0")
+        << QByteArrayList{"POST /1 HTTP/1.1\r\nHost: a\r\nContent-Length: 4\r\n\r\n\n\n\n\n",
+                          "GET /2 HTTP/1.0\r\n\r\n", QByteArray(get).replace("%1", "3")};
+}
+
+// Read as a connection reads: every piece of a request as it arrives, then the next request from
+// where this one ended.
+void HttpTest::pipelined()
+{
+    QFETCH(QByteArrayList, requests);
+    const QByteArray all = requests.join();
+    qsizetype start = 0;
+    for (const QByteArray &request : requests) {
+        const QByteArray target = request.split(' ').at(1);
+        const qsizetype headLength = request.indexOf("\r\n\r\n") + 4;
+        for (qsizetype arrived = 0; arrived <= all.size() - start; ++arrived) {
+            const HeadReading reading = readHead(QByteArrayView(all).sliced(start, arrived), HttpLimits());
+            if (arrived < headLength) {
+                QVERIFY2(reading.kind == HeadReading::Kind::Incomplete, qPrintable(target));
+                continue;
+            }
+            QVERIFY2(reading.kind == HeadReading::Kind::Request, qPrintable(target));
+            QCOMPARE(reading.request.target, target);
+            QCOMPARE(reading.headLength, headLength);
+            QCOMPARE(reading.headLength + reading.bodyLength, request.size());
+        }
+        start += request.size();
+    }
+    QCOMPARE(start, all.size());
+}
+
+void HttpTest::keepsAlive_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<bool>("keepsAlive");
+    QTest::addColumn<bool>("upgrade"); // lists("connection", "upgrade")
+
+    QTest::newRow("1.1") << QByteArray("1.1") << QByteArray() << true << false;
+    QTest::newRow("1.1, close") << QByteArray("1.1") << QByteArray("Connection: close\r\n") << false << false;
+    QTest::newRow("1.1, close listed in any case")
+        << QByteArray("1.1") << QByteArray("Connection: Upgrade ,\tCLOSE\r\n") << false << true;
+    QTest::newRow("1.1, close in a second header")
+        << QByteArray("1.1") << QByteArray("Connection: upgrade\r\nConnection: close\r\n") << false << true;
+    QTest::newRow("1.1, a longer token")
+        << QByteArray("1.1") << QByteArray("Connection: closed, upgrades\r\n") << true << false;
+    QTest::newRow("1.1, in another header")
+        << QByteArray("1.1") << QByteArray("X-Connection: close, upgrade\r\n") << true << false;
+    QTest::newRow("1.0") << QByteArray("1.0") << QByteArray() << false << false;
+    QTest::newRow("1.0, keep-alive") << QByteArray("1.0") << QByteArray("Connection: Keep-Alive\r\n") << true
+                                     << false;
+    QTest::newRow("1.0, keep-alive and close")
+        << QByteArray("1.0") << QByteArray("Connection: keep-alive, close\r\n") << false << false;
+}
+
+void HttpTest::keepsAlive()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(QByteArray, headers);
+    QFETCH(bool, keepsAlive);
+    QFETCH(bool, upgrade);
+
+    const HeadReading reading =
+        readHead("GET / HTTP/" + version + "\r\nHost: a\r\n" + headers + "\r\n", HttpLimits());
+    QCOMPARE(statusOf(reading), Request);
+    QCOMPARE(reading.request.keepsAlive(), keepsAlive);
+    QCOMPARE(reading.request.lists("connection", "upgrade"), upgrade);
+}
+
+void HttpTest::serialized_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("header"); // "Name: value", or none
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("close");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("200") << 200 << QByteArray("Content-Type: text/plain") << QByteArray("hi") << false
+                         << QByteArray(
+                                "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nhi");
+    QTest::newRow("200, empty") << 200 << QByteArray() << QByteArray() << false
+                                << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    QTest::newRow("204") << 204 << QByteArray() << QByteArray() << false
+                         << QByteArray("HTTP/1.1 204 No Content\r\n\r\n");
+    QTest::newRow("101") << 101 << QByteArray("Upgrade: websocket") << QByteArray() << false
+                         << QByteArray("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n");
+    QTest::newRow("431, closing")
+        << 431 << QByteArray() << QByteArray("431\n") << true
+        << QByteArray("HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 4\r\nConnection: "
+                      "close\r\n\r\n431\n");
+}
+
+void HttpTest::serialized()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, close);
+    QFETCH(QByteArray, bytes);
+
+    HttpAnswer answer;
+    answer.status = status;
+    if (const qsizetype colon = header.indexOf(": "); colon > 0)
+        answer.headers.append({header.first(colon), header.sliced(colon + 2)});
+    answer.body = body;
+    answer.close = close;
+    QCOMPARE(serialize(answer), bytes);
+}
+
+void HttpTest::clientFrame_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("kind"); // ClientFrame::Kind
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<QByteArray>("payload");
+
+    constexpr auto ping = int(ClientFrame::Kind::Ping), refused = int(ClientFrame::Kind::Refused),
+                   incomplete = int(ClientFrame::Kind::Incomplete);
+    const QByteArray long125(125, 'p');
+    QTest::newRow("ping") << masked('\x89', "hello") << ping << qsizetype(11) << QByteArray("hello");
+    QTest::newRow("ping, empty") << masked('\x89', "") << ping << qsizetype(6) << QByteArray();
+    QTest::newRow("pong") << masked('\x8A', "abc") << int(ClientFrame::Kind::Pong) << qsizetype(9)
+                          << QByteArray("abc");
+    QTest::newRow("close") << masked('\x88', "\x03\xE8"
+                                             "bye")
+                           << int(ClientFrame::Kind::Close) << qsizetype(11)
+                           << QByteArray("\x03\xE8"
+                                         "bye");
+    QTest::newRow("ping of 125 bytes") << masked('\x89', long125) << ping << qsizetype(131) << long125;
+    QTest::newRow("ping of 126 bytes") << QByteArray("\x89\xFE\x00\x7E"
+                                                     "abcd",
+                                                     8) +
+                                              QByteArray(126, 'p')
+                                       << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("ping with a 64-bit length")
+        << QByteArray("\x89\xFF", 2) << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("unmasked") << QByteArray("\x89\x05hello") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("text") << QByteArray("\x81\x85") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("binary") << QByteArray("\x82\x85") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("continuation") << QByteArray("\x80\x85") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("reserved control opcode") << masked('\x8B', "") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("not final") << masked('\x09', "a") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("RSV1") << masked('\xC9', "a") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("RSV2") << masked('\xA9', "a") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("RSV3") << masked('\x99', "a") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("nothing") << QByteArray() << incomplete << qsizetype(0) << QByteArray();
+    QTest::newRow("one byte") << QByteArray("\x89") << incomplete << qsizetype(0) << QByteArray();
+    QTest::newRow("mask not whole") << masked('\x89', "").first(5) << incomplete << qsizetype(0)
+                                    << QByteArray();
+    QTest::newRow("payload not whole")
+        << masked('\x89', "hello").chopped(1) << incomplete << qsizetype(0) << QByteArray();
+    QTest::newRow("two frames") << masked('\x89', "a") + masked('\x8A', "bc") << ping << qsizetype(7)
+                                << QByteArray("a");
+}
+
+void HttpTest::clientFrame()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, kind);
+    QFETCH(qsizetype, size);
+    QFETCH(QByteArray, payload);
+
+    const ClientFrame frame = readClientFrame(bytes);
+    QCOMPARE(int(frame.kind), kind);
+    QCOMPARE(frame.size, size);
+    QCOMPARE(frame.payload, payload);
+}
+
+void HttpTest::written_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<qsizetype>("payloadSize");
+
+    QTest::newRow("text of 125") << textFrame(QByteArray(125, 't')) << QByteArray("\x81\x7D")
+                                 << qsizetype(125);
+    QTest::newRow("text of 126") << textFrame(QByteArray(126, 't')) << QByteArray("\x81\x7E\x00\x7E", 4)
+                                 << qsizetype(126);
+    QTest::newRow("text of 64 KiB less a byte")
+        << textFrame(QByteArray(0xFFFF, 't')) << QByteArray("\x81\x7E\xFF\xFF") << qsizetype(0xFFFF);
+    QTest::newRow("text of 64 KiB") << textFrame(QByteArray(0x10000, 't'))
+                                    << QByteArray("\x81\x7F\0\0\0\0\0\x01\0\0", 10) << qsizetype(0x10000);
+    QTest::newRow("pong, cut to 125")
+        << pongFrame(QByteArray(200, 'p')) << QByteArray("\x8A\x7D") << qsizetype(125);
+    QTest::newRow("close, reason cut to 123")
+        << closeFrame(CloseNormal, QByteArray(200, 'r')) << QByteArray("\x88\x7D\x03\xE8") << qsizetype(123);
+}
+
+void HttpTest::written()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, header);
+    QFETCH(qsizetype, payloadSize);
+
+    QVERIFY(frame.startsWith(header));
+    QCOMPARE(frame.size(), header.size() + payloadSize);
+}
+
+QTEST_APPLESS_MAIN(HttpTest)
+#include "tst_http.moc"
