@@ -28,6 +28,13 @@ bool isFieldText(QByteArrayView text, bool blanks)
     });
 }
 
+// A URI is visible ASCII; browsers percent-encode anything else. A reader that took other bytes
+// would be reading a target that the proxies and parsers in front of it refuse.
+bool isTargetText(QByteArrayView text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < '\x7F'; });
+}
+
 QByteArrayView trimmedBlanks(QByteArrayView text)
 {
     while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t'))
@@ -154,7 +161,7 @@ HeadReading readHead(QByteArrayView bytes, const HttpLimits &limits)
     };
 
     const QList<QByteArray> parts = lineAt(0).toByteArray().split(' ');
-    if (parts.size() != 3 || !isToken(parts[0]) || !parts[1].startsWith('/') || !isFieldText(parts[1], false))
+    if (parts.size() != 3 || !isToken(parts[0]) || !parts[1].startsWith('/') || !isTargetText(parts[1]))
         return refused(400, "malformed request line");
     if (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0")
         return refused(400, "unsupported HTTP version");

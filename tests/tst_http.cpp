@@ -97,6 +97,8 @@ void HttpTest::head_data()
                                    << qsizetype(0);
     QTest::newRow("blank before the colon") << post(host + "Content-Length : 0\r\n") << 400 << qsizetype(0);
     QTest::newRow("folded header") << post(host + "X-A: a\r\n b\r\n") << 400 << qsizetype(0);
+    QTest::newRow("a target that is not ASCII")
+        << QByteArray("GET /\xE6\x99\x82 HTTP/1.1\r\n" + host + "\r\n") << 400 << qsizetype(0);
     QTest::newRow("no Host") << post({}) << 400 << qsizetype(0);
     QTest::newRow("two Hosts") << post(host + host) << 400 << qsizetype(0);
 
