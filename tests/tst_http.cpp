@@ -63,8 +63,6 @@ private slots:
     void serialized();
     void clientFrame_data();
     void clientFrame();
-    void written_data();
-    void written();
 };
 
 void HttpTest::head_data()
@@ -317,36 +315,6 @@ void HttpTest::clientFrame()
     QCOMPARE(int(frame.kind), kind);
     QCOMPARE(frame.size, size);
     QCOMPARE(frame.payload, payload);
-}
-
-void HttpTest::written_data()
-{
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<qsizetype>("payloadSize");
-
-    QTest::newRow("text of 125") << textFrame(QByteArray(125, 't')) << QByteArray("\x81\x7D")
-                                 << qsizetype(125);
-    QTest::newRow("text of 126") << textFrame(QByteArray(126, 't')) << QByteArray("\x81\x7E\x00\x7E", 4)
-                                 << qsizetype(126);
-    QTest::newRow("text of 64 KiB less a byte")
-        << textFrame(QByteArray(0xFFFF, 't')) << QByteArray("\x81\x7E\xFF\xFF") << qsizetype(0xFFFF);
-    QTest::newRow("text of 64 KiB") << textFrame(QByteArray(0x10000, 't'))
-                                    << QByteArray("\x81\x7F\0\0\0\0\0\x01\0\0", 10) << qsizetype(0x10000);
-    QTest::newRow("pong, cut to 125")
-        << pongFrame(QByteArray(200, 'p')) << QByteArray("\x8A\x7D") << qsizetype(125);
-    QTest::newRow("close, reason cut to 123")
-        << closeFrame(CloseNormal, QByteArray(200, 'r')) << QByteArray("\x88\x7D\x03\xE8") << qsizetype(123);
-}
-
-void HttpTest::written()
-{
-    QFETCH(QByteArray, frame);
-    QFETCH(QByteArray, header);
-    QFETCH(qsizetype, payloadSize);
-
-    QVERIFY(frame.startsWith(header));
-    QCOMPARE(frame.size(), header.size() + payloadSize);
 }
 
 QTEST_APPLESS_MAIN(HttpTest)
