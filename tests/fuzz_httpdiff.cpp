@@ -11,6 +11,7 @@
 
 #include <llhttp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +66,30 @@ struct Strict {
     }
 };
 
+// llhttp refuses a tab after a Content-Length's digits (it takes spaces there), where HTTP allows
+// either as the blanks around a value. We take it, and read the same digits: both read the same
+// length, and llhttp only turns away a request that it had read as we do. Such a request is
+// left there, as llhttp can read no further.
+bool blanksAfterLength(QByteArrayView bytes, const llhttp_t &parser, llhttp_errno_t result)
+{
+    if (result != HPE_INVALID_CONTENT_LENGTH)
+        return false;
+    const qsizetype at = llhttp_get_error_pos(&parser) - bytes.data();
+    const qsizetype lineStart = bytes.first(at).lastIndexOf('\n') + 1;
+    const qsizetype lineEnd = bytes.indexOf("\r\n", at);
+    constexpr QByteArrayView name = "content-length:";
+    if (bytes[at] != '\t' || lineEnd < 0 || at - lineStart < name.size() ||
+        bytes.sliced(lineStart, name.size()).compare(name, Qt::CaseInsensitive) != 0)
+        return false;
+    QByteArrayView value = bytes.sliced(lineStart + name.size(), lineEnd - lineStart - name.size());
+    while (!value.isEmpty() && (value.front() == ' ' || value.front() == '\t'))
+        value = value.sliced(1);
+    while (!value.isEmpty() && (value.back() == ' ' || value.back() == '\t'))
+        value.chop(1);
+    return !value.isEmpty() &&
+           std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -89,6 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
         llhttp_errno_t result = HPE_OK;
         const qsizetype headEnd = strict.run(bytes, start, result);
+        if (headEnd < 0 && blanksAfterLength(bytes, strict.parser, result))
+            return 0;
         if (headEnd < 0) {
             std::fprintf(stderr, "llhttp: %s (%s) at %td\n", llhttp_errno_name(result),
                          llhttp_get_error_reason(&strict.parser),
