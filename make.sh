@@ -44,8 +44,8 @@ case "${1:-}" in
 run)
     install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
     # What the program needs to run, and not the tests and benchmarks: its sound process, the
-    # remote view's library and the pictures and sounds in DATA.
-    build dev podiumwatch podiumwatch-sound podiumwatch_remote podiumwatch_data
+    # remote view's server and the pictures and sounds in DATA.
+    build dev podiumwatch podiumwatch-sound podiumwatch-remote podiumwatch_data
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting Podium Watch on a virtual display (Xvfb)."
         exec xvfb-run -a -s "-screen 0 1920x1080x24" build/dev/podiumwatch

@@ -18,7 +18,7 @@ QString valueOf(const QString &argument, const QString &option)
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine line;
-    auto remote = [&line]() -> RemoteOptions & {
+    auto remote = [&line]() -> RemoteSettings & {
         if (!line.remote)
             line.remote.emplace();
         return *line.remote;
@@ -47,7 +47,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (line.programme.isEmpty())
                 return fail(QStringLiteral("%1 needs a file: %1 FILE").arg(ProgrammeOption));
         } else if (argument == RemoteOption) {
-            remote().port = RemoteOptions().port;
+            remote().port = RemoteSettings().port;
         } else if (argument.startsWith(RemoteOption + QLatin1Char('='))) {
             const QString value = valueOf(argument, RemoteOption);
             bool ok = false;

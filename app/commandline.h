@@ -1,14 +1,14 @@
 #pragma once
 
-#include "remote/remoteservice.h"
+#include "remote/remotelimits.h"
 
 #include <QStringList>
 #include <optional>
 
 // What the command line asks for, read once at start-up.
 struct CommandLine {
-    std::optional<RemoteOptions> remote; // nullopt: the remote view stays off until asked for
-    QString programme;                   // a programme file to open once the window is up; empty: none
+    std::optional<RemoteSettings> remote; // nullopt: the remote view stays off until asked for
+    QString programme;                    // a programme file to open once the window is up; empty: none
     QString error; // not empty: a wrong option, to be shown on stderr before exiting with code 2
 };
 

@@ -82,11 +82,10 @@ int main(int argc, char *argv[])
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
 
-    // Off unless asked for: without --remote or the context menu no socket is opened, and the
-    // remote view's library is not even loaded. At every start the two addresses go to standard
-    // output, for whoever started the program to pass on; a port already taken costs the remote
-    // view, never the timer.
-    auto *remoteView = new RemoteView(viewer, platform, commandLine.remote.value_or(RemoteOptions()));
+    // Off unless asked for: without --remote or the context menu no server is started and no socket
+    // opened. At every start the two addresses go to standard output, for whoever started the
+    // program to pass on; a port already taken costs the remote view, never the timer.
+    auto *remoteView = new RemoteView(viewer, platform, commandLine.remote.value_or(RemoteSettings()));
     QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {
         const QByteArray lines =
             "remote view: " + view.toUtf8() + "\nremote control: " + control.toUtf8() + '\n';
@@ -97,14 +96,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(reason));
     });
     if (commandLine.remote) {
-        if (QString error; !remoteView->configure(&error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            // An address that is none; a library that cannot be loaded (a broken installation) is not.
-            if (remoteView->service())
-                return 2;
-        } else {
-            remoteView->start();
+        if (const Result<> checked = RemoteView::check(*commandLine.remote); !checked) {
+            std::fprintf(stderr, "%s\n", qPrintable(checked.error()));
+            return 2;
         }
+        remoteView->start();
     }
 
     // For the start-up benchmark: with PODIUMWATCH_PROBE_FIRST_PAINT set, the program says on

@@ -2,6 +2,7 @@
 // its colours and the over-time phase are at once what counting down to the new time would have
 // made them. Nothing sounds: a bell or an alarm rings only at a second the count reaches.
 
+#include "engine/countlimits.h"
 #include "engine/textroutines.h"
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
@@ -14,13 +15,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
-
-namespace {
-
-// The display's own limit: 546:07 either way.
-constexpr int kLongestCount = 32767;
-
-} // namespace
 
 void Viewer::adjustRemaining(int seconds)
 {

@@ -5,7 +5,7 @@
 
 // Where a talk stands: set up and not yet started, counting, or paused. Every screen says it in
 // the same words, from this one table: the main window's state line, the remote pages (whose
-// JSON names it by its key). Header-only, so that the remote view's library uses it as it is.
+// JSON names it by its key).
 enum class RunState { Setup, Running, Paused };
 
 struct RunStateWords {
@@ -28,16 +28,6 @@ inline QString runStateKey(RunState state)
 inline QString runStateWord(RunState state)
 {
     return QString::fromUtf16(kRunStates[static_cast<std::size_t>(state)].word);
-}
-
-// The word for a key of the JSON; empty for a key that is none.
-inline QString runStateWordOf(const QString &key)
-{
-    for (const RunStateWords &words : kRunStates) {
-        if (key == QLatin1String(words.key))
-            return QString::fromUtf16(words.word);
-    }
-    return {};
 }
 
 // The main window's state line.

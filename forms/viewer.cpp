@@ -76,6 +76,15 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     warningFont.setBold(true);
     soundWarning_->setFont(warningFont);
     soundWarning_->hide();
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("Notice"));
+    notice_->setGeometry(soundWarning_->geometry());
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setAutoFillBackground(true);
+    setBackColor(notice_, QColor(160, 0, 0));
+    setForeColor(notice_, QColor(255, 255, 0));
+    notice_->setFont(warningFont);
+    notice_->hide();
 
     wireHandlers();
     programme_ = std::make_unique<ProgrammeSession>(*this, platform_);
@@ -142,6 +151,14 @@ void Viewer::showSoundOutput(bool available)
 {
     // A message box would stop the operator mid-talk; a sign that comes and goes by itself does not.
     soundWarning_->setVisible(!available);
+    notice_->setVisible(available && !notice_->text().isEmpty());
+}
+
+void Viewer::showNotice(const QString &text, const QString &detail)
+{
+    notice_->setText(text);
+    notice_->setToolTip(detail);
+    notice_->setVisible(!text.isEmpty() && soundWarning_->isHidden());
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/runstate.h"
+#include "forms/shown.h"
 #include "forms/viewercontrols.h"
 #include "programme/programme.h"
 #include "programme/session.h"
@@ -38,23 +39,8 @@ public:
     Slave *slave() const;
 
     using RunState = ::RunState;
-    // A talk of the programme as the screens name it.
-    struct TalkShown {
-        int number = 0, count = 0; // 1-based, of how many
-        QString title, speaker;
-    };
-    // What the big display shows, and what the audience's screens show with it. The projector
-    // window and the remote view show this and nothing else, and follow shownChanged() to show it
-    // as it changes.
-    struct Shown {
-        QString text;
-        QColor background, foreground;
-        RunState state = RunState::Setup;
-        std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
-        QString message;              // to the speaker, under the time on the audience's screens; empty: none
-        std::optional<TalkShown> talk, next;  // of the programme; none without one, no next at the last talk
-        std::optional<SessionGlance> session; // the session at a glance; none without a programme
-    };
+    using TalkShown = ::TalkShown;
+    using Shown = ::Shown;
     Shown shown() const;
 
     // The caption of every message box.
@@ -66,6 +52,10 @@ public:
     ProgrammeSession &programme() const { return *programme_; }
     SpeakerMessage &speakerMessage() const { return *message_; }
     void showProgrammeWindow();
+    // A sign in the bottom strip for something the operator must know about and that a part of the
+    // program cannot mend by itself (`detail` as its tooltip); empty removes it. The sound's own
+    // sign, which matters more before a bell, shows in its place while both are up.
+    void showNotice(const QString &text, const QString &detail = {});
     // Puts a talk in the window as an operator would, through the controls and their handlers.
     void prepareTalk(const PreparedTalk &talk);
     // The window's setup as a talk: what it would count and ring now.
@@ -222,6 +212,7 @@ private:
     std::optional<qint16> quietSecond_;
     QPointer<ProgrammeWindow> programmeWindow_;
     QLabel *soundWarning_ = nullptr;
+    QLabel *notice_ = nullptr;
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.
     std::array<std::pair<QLineEdit *, void (Viewer::*)()>, 2> lostFocus_{};
     bool previewingKey_ = false;

@@ -12,7 +12,7 @@ QString SpeakerMessage::normalized(const QString &text)
     line = line.trimmed();
     // Cut by characters as a reader counts them, never inside a pair of surrogates.
     qsizetype end = 0;
-    for (int characters = 0; end < line.size() && characters < kLongest; ++characters)
+    for (int characters = 0; end < line.size() && characters < kLongestMessage; ++characters)
         end += line[end].isHighSurrogate() && end + 1 < line.size() ? 2 : 1;
     return line.left(end).trimmed();
 }

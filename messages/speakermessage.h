@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messages/messagelimits.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -8,8 +10,6 @@
 class SpeakerMessage : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kLongest = 80; // characters
-
     using QObject::QObject;
 
     const QString &text() const { return text_; }

@@ -5,6 +5,7 @@
 // server that appears or comes back later is found. It speaks the protocol in soundprotocol.h on
 // its standard input and output, and ends when its standard input closes.
 
+#include "platform/helperprocess.h"
 #include "platform/soundprotocol.h"
 
 #include <QAudioDevice>
@@ -16,13 +17,7 @@
 #include <QHash>
 #include <QMediaDevices>
 #include <QPointer>
-#include <chrono>
-#include <cstdlib>
 #include <thread>
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
@@ -168,22 +163,15 @@ void readMessages(Host *host)
             break;
         }
     }
-    // The program has gone. A main thread held inside the sound library will never see the
-    // request to quit, so it does not get long to see it.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::_Exit(0);
+    // The program has gone; the main thread may be held inside the sound library.
+    leaveAfterTheProgram();
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-#ifdef Q_OS_WIN
-    // The samples are bytes, not text: no line-end translation.
-    _setmode(0, _O_BINARY);
-    _setmode(1, _O_BINARY);
-#endif
+    useBinaryStandardStreams();
     QCoreApplication app(argc, argv);
     Host host;
     std::thread(readMessages, &host).detach();

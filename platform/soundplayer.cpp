@@ -1,5 +1,6 @@
 #include "platform/soundplayer.h"
 
+#include "platform/helperprocess.h"
 #include "platform/soundprotocol.h"
 
 #include <QCoreApplication>
@@ -28,11 +29,7 @@ using namespace soundprotocol;
 
 QString SoundPlayer::defaultHelperPath()
 {
-    QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/podiumwatch-sound");
-#ifdef Q_OS_WIN
-    path += QStringLiteral(".exe");
-#endif
-    return path;
+    return helperBesideProgram(QStringLiteral("podiumwatch-sound"));
 }
 
 SoundPlayer::SoundPlayer(QString helperPath, QObject *parent)
@@ -55,11 +52,7 @@ SoundPlayer::~SoundPlayer()
     for (QTimer *timer : {&deadline_, &answerLimit_, &retry_})
         timer->stop();
     // The helper and any ended but not yet gone. Killed, they go at once.
-    for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly)) {
-        process->disconnect(this);
-        process->kill();
-        process->waitForFinished(1000);
-    }
+    endHelpers(this);
     pool_.clear();
     pool_.waitForDone();
 }
@@ -246,21 +239,8 @@ void SoundPlayer::discardHelper()
     deadline_.stop();
     answerLimit_.stop();
     loaded_.clear();
-    QProcess *process = helper_;
-    helper_ = nullptr;
-    if (!process)
-        return;
-    process->disconnect(this);
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
-        return;
-    }
-    connect(process, &QProcess::stateChanged, process, [process](QProcess::ProcessState state) {
-        if (state == QProcess::NotRunning)
-            process->deleteLater();
-    });
     // Whatever it is waiting for inside the sound library, it waits no more.
-    process->kill();
+    ::discardHelper(std::exchange(helper_, nullptr), this);
 }
 
 void SoundPlayer::helperFailed()

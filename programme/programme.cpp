@@ -204,12 +204,12 @@ QString time(QStringView text, const QString &place, const QString &field, int l
 
 QString talkTime(QStringView text, const QString &place, int &seconds)
 {
-    return time(text, place, QStringLiteral("時間"), 1, kLongestTime, seconds);
+    return time(text, place, QStringLiteral("時間"), 1, kLongestCount, seconds);
 }
 
 QString bellTime(QStringView text, const QString &place, int bell, int &seconds)
 {
-    return time(text, place, bellLabel(bell), 0, kLongestTime, seconds);
+    return time(text, place, bellLabel(bell), 0, kLongestCount, seconds);
 }
 
 QString title(const QString &text, const QString &place)

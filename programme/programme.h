@@ -1,5 +1,8 @@
 #pragma once
 
+#include "engine/countlimits.h"
+#include "messages/messagelimits.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -11,13 +14,10 @@
 // window. These are the values as the file gives them; prepareTalk() turns one talk into what the
 // window is set to.
 
-// The countdown counts seconds in 16 bits, so no time in a programme may go past 546:07.
-inline constexpr int kLongestTime = 32767;
 inline constexpr int kMostTalks = 200;
 inline constexpr int kLongestTitle = 200; // characters, of a talk's title and of the programme's
 inline constexpr int kLongestSpeaker = 100;
 inline constexpr int kMostMessages = 20;
-inline constexpr int kLongestMessage = 80;
 inline constexpr int kBells = 3;
 
 // One bell of a talk or of the defaults. A field left out (nullopt) comes from the defaults, then

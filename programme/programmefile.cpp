@@ -91,7 +91,7 @@ public:
         if (titleLength > kLongestTitle)
             return fail(fieldcheck::tooLong(kTopPlace, QStringLiteral("表題"), titleLength, kLongestTitle));
         if (!time(top, u"start", kTopPlace, QStringLiteral("開始予定"), 0, 23 * 60 + 59, programme.start) ||
-            !time(top, u"changeover", kTopPlace, QStringLiteral("発表間の切り替え"), 0, kLongestTime,
+            !time(top, u"changeover", kTopPlace, QStringLiteral("発表間の切り替え"), 0, kLongestCount,
                   programme.changeover)) {
             return false;
         }
@@ -255,7 +255,7 @@ private:
         if (!check(fieldcheck::title(talk.title, place)) || !check(fieldcheck::speaker(talk.speaker, place)))
             return false;
         std::optional<int> seconds;
-        if (!time(object, u"time", place, QStringLiteral("時間"), 1, kLongestTime, seconds))
+        if (!time(object, u"time", place, QStringLiteral("時間"), 1, kLongestCount, seconds))
             return false;
         if (!seconds)
             return fail(fieldMissing(place, QStringLiteral("時間")));

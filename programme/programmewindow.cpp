@@ -96,7 +96,7 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     speaker->addWidget(new QLabel(QStringLiteral("メッセージ:"), this));
     messageLine_ = new QLineEdit(this);
     messageLine_->setObjectName(QStringLiteral("MessageLine"));
-    messageLine_->setMaxLength(SpeakerMessage::kLongest);
+    messageLine_->setMaxLength(kLongestMessage);
     messageLine_->setPlaceholderText(QStringLiteral("Enter で表示、Esc で消去（80文字まで）"));
     messageLine_->installEventFilter(this);
     speaker->addWidget(messageLine_, 1);

@@ -1,7 +1,5 @@
 #include "programme/session.h"
 
-#include <QJsonObject>
-
 std::optional<SessionGlance> sessionGlance(const Programme &programme, const SessionProgress &progress)
 {
     const qsizetype current = progress.currentTalk;
@@ -37,18 +35,4 @@ QString scheduleInWords(qint64 behindSeconds)
         return QStringLiteral("予定どおり");
     return minutes > 0 ? QStringLiteral("予定より %1分 遅れ").arg(minutes)
                        : QStringLiteral("予定より %1分 早い").arg(-minutes);
-}
-
-QJsonValue sessionJson(const std::optional<SessionGlance> &glance)
-{
-    if (!glance)
-        return QJsonValue::Null;
-    const auto clock = [](const QDateTime &moment) { return moment.toString(QStringLiteral("HH:mm")); };
-    return QJsonObject{
-        {QStringLiteral("plannedEnd"),
-         glance->plannedEnd ? QJsonValue(clock(*glance->plannedEnd)) : QJsonValue()},
-        {QStringLiteral("projectedEnd"), clock(glance->projectedEnd)},
-        {QStringLiteral("behindSeconds"),
-         glance->behindSeconds ? QJsonValue(*glance->behindSeconds) : QJsonValue()},
-    };
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "forms/shown.h"
 #include "programme/programme.h"
 
 #include <QDateTime>
-#include <QJsonValue>
 #include <optional>
 
 // The session at a glance: when it was planned to end, when it will end at this pace, and how far
@@ -16,24 +16,9 @@ struct SessionProgress {
     QDateTime now;
 };
 
-struct SessionGlance {
-    // The planned start (or, without one, the first talk's actual start) plus every talk's time and
-    // the changeovers between them; unknown before either exists.
-    std::optional<QDateTime> plannedEnd;
-    // Now, plus what is left of the current talk (all of it before it starts), plus the talks after
-    // it, each with the changeover before it.
-    QDateTime projectedEnd;
-    std::optional<qint64> behindSeconds; // projected end less planned end: positive is late
-    friend bool operator==(const SessionGlance &, const SessionGlance &) = default;
-};
-
 // nullopt without a programme or with a current talk that is not in it.
 std::optional<SessionGlance> sessionGlance(const Programme &programme, const SessionProgress &progress);
 
 // "予定どおり" within a minute either way, else "予定より 4分 遅れ" or "予定より 2分 早い", in whole
 // minutes rounded towards zero, so that the words never claim more than has happened.
 QString scheduleInWords(qint64 behindSeconds);
-
-// {"plannedEnd": "15:10", "projectedEnd": "15:14", "behindSeconds": 240}, unknown values null;
-// null without a glance.
-QJsonValue sessionJson(const std::optional<SessionGlance> &glance);

@@ -1,45 +1,36 @@
 #pragma once
 
-#include "remote/remoteservice.h"
+#include "remote/remotecommand.h"
+#include "remote/remotelimits.h"
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class RemoteWorker;
 
 // The time on any browser of the local network: a view page, a control page, a JSON state and a
 // WebSocket that pushes every change. Off until start(). It runs on a thread of its own, so no
-// client, however slow or hostile, can hold up the clock tick or the sound on the window's thread;
-// starting and stopping only hand work to that thread and never wait for it.
+// client, however slow or hostile, can hold up whoever drives it; starting and stopping only hand
+// work to that thread and never wait for it.
 class RemoteServer : public QObject {
     Q_OBJECT
 public:
-    struct Settings {
-        quint16 port = 8760; // 0: any free port
-        QHostAddress bind = QHostAddress::Any;
-        int idleMs = 10000;                 // an HTTP connection with no request for this long is closed
-        int lifetimeMs = 120000;            // and none but a WebSocket viewer lives longer than this
-        int maxClients = 256;               // WebSocket viewers at once; the next is refused
-        qint64 maxPendingBytes = 64 * 1024; // a client this far behind in reading is dropped
-        int maxConnections = 1024;          // at once, fewer where the open-file limit is lower
-        int pingsPerSecond = 5;             // from a viewer, beyond which it is closed
-    };
-
     explicit RemoteServer(QObject *parent = nullptr);
     ~RemoteServer() override;
 
-    // Listens with fresh tokens: started() or failed() follows. A server already running is
-    // stopped first, which revokes the old addresses.
-    void start(const Settings &settings);
-    // Every connection is closed, and commands still on their way are dropped.
+    // Listens with the settings' tokens, or fresh ones where they are empty: started() or failed()
+    // follows. A server already running is stopped first, which revokes the old addresses.
+    void start(const RemoteSettings &settings);
+    // Every connection is closed, and commands still waiting for their answer are dropped.
     void stop();
 
     bool isListening() const { return port_ != 0; }
     quint16 port() const { return port_; }
+    QString host() const { return host_; }
     QString viewUrl() const;    // http://HOST:PORT/?t=VIEWTOKEN
     QString controlUrl() const; // http://HOST:PORT/control?t=CONTROLTOKEN
     QString viewToken() const { return viewToken_; }
@@ -47,19 +38,19 @@ public:
     // WebSocket viewers connected now.
     int clientCount() const { return clients_ ? clients_->load() : 0; }
 
-    // At every change of a shown value; a snapshot a viewer could not tell from the last one is
-    // not sent again.
-    void publish(const RemoteSnapshot &snapshot);
-    static QByteArray toJson(const RemoteSnapshot &snapshot);
-
-    // The address the URLs name: the bind address, or for every interface the machine's first
-    // running non-loopback IPv4 address (127.0.0.1 when there is none). IPv6 in brackets.
-    static QString urlHost(const QHostAddress &bind);
+    // The state as the pages get it: served from now on, this start and the next, and pushed to
+    // every viewer.
+    void publish(const QByteArray &json);
+    // The window's answer to a command: the asker gets it, if it is still there and still waits.
+    void settle(quint64 id, const CommandVerdict &verdict);
+    // Runs `answered` here once the server's thread has had a turn: that thread is not stuck.
+    void probe(std::function<void()> answered);
 
 signals:
     void started();
     void failed(const QString &reason);
-    void commandRequested(const RemoteCommand &command);
+    // To be answered with settle(); a command not answered within the settings' time is 503.
+    void commandRequested(const RemoteCommand &command, quint64 id);
 
 private:
     QThread thread_;
@@ -70,5 +61,6 @@ private:
     QString host_;
     QString viewToken_;
     QString controlToken_;
+    QByteArray json_ = "{}";
     std::shared_ptr<std::atomic<int>> clients_;
 };

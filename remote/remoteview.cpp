@@ -3,13 +3,33 @@
 #include "forms/viewer.h"
 #include "platform/platform.h"
 #include "programme/programmesession.h"
+#include "remote/remotewindow.h"
 
 #include <QDateTime>
 #include <QMenu>
 
-RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &options,
-                       const QString &libraryFolder)
-    : QObject(&viewer), viewer_(viewer), platform_(platform), options_(options), libraryFolder_(libraryFolder)
+#ifdef Q_OS_WIN
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#endif
+
+namespace {
+
+// A numeric IPv4 or IPv6 address (an IPv6 one may name its interface after a %).
+bool isAddress(const QString &text)
+{
+    const QByteArray bytes = text.section(QLatin1Char('%'), 0, 0).toLatin1();
+    unsigned char parsed[16];
+    return !bytes.isEmpty() && (inet_pton(AF_INET, bytes.constData(), parsed) == 1 ||
+                                inet_pton(AF_INET6, bytes.constData(), parsed) == 1);
+}
+
+} // namespace
+
+RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteSettings &options,
+                       const QString &serverPath)
+    : QObject(&viewer), viewer_(viewer), platform_(platform), options_(options), server_(serverPath)
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
     connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
@@ -17,6 +37,11 @@ RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &
     // The control page shows the time of day: it changes every second, whatever the display does.
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &RemoteView::publishSoon);
+    connect(&server_, &RemoteProcess::started, this, [this] { startedOrFailed({}); });
+    connect(&server_, &RemoteProcess::failed, this, &RemoteView::startedOrFailed);
+    connect(&server_, &RemoteProcess::gaveUp, this, &RemoteView::gaveUp);
+    connect(&server_, &RemoteProcess::commandRequested, this,
+            [this](const RemoteCommand &command, quint64 id) { server_.settle(id, carryOut(command)); });
 }
 
 RemoteView::~RemoteView()
@@ -24,25 +49,26 @@ RemoteView::~RemoteView()
     delete window_.data();
 }
 
-bool RemoteView::configure(QString *error)
+Result<> RemoteView::check(const RemoteSettings &options)
 {
-    if (!service_) {
-        service_ = loadRemoteService(error, libraryFolder_);
-        if (!service_)
-            return false;
-        service_->onCommand([this](const RemoteCommand &command) { this->command(command); });
-        service_->onStarted([this](const QString &failure) { startedOrFailed(failure); });
-    }
-    return service_->configure(options_, error);
+    if (!options.bind.isEmpty() && !isAddress(options.bind))
+        return Result<>::failure(
+            QStringLiteral("podiumwatch: invalid address \"%1\" in --remote-bind (an IPv4 or IPv6 address, "
+                           "such as 192.168.1.10 or ::1)")
+                .arg(options.bind));
+    return {};
 }
 
 void RemoteView::start()
 {
-    if (QString error; !service_ && !configure(&error)) {
-        startedOrFailed(error);
+    viewer_.showNotice({});
+    if (const Result<> checked = check(options_); !checked) {
+        startedOrFailed(checked.error());
         return;
     }
-    service_->start();
+    published_.reset();
+    publishNow(); // the server's first state, before it listens
+    server_.start(options_);
 }
 
 void RemoteView::startedOrFailed(const QString &failure)
@@ -55,19 +81,30 @@ void RemoteView::startedOrFailed(const QString &failure)
         emit failed(failure);
         return;
     }
-    publishNow();
     clock_.start();
-    emit started(service_->viewUrl(), service_->controlUrl());
+    emit started(server_.viewUrl(), server_.controlUrl());
     if (std::exchange(showAddressesWhenStarted_, false))
         showAddresses();
 }
 
+void RemoteView::gaveUp(const QString &reason)
+{
+    // Mid-talk, a message box would stand in the chair's way; the sign stays until it is started again.
+    clock_.stop();
+    if (window_)
+        window_->close();
+    viewer_.showNotice(
+        QStringLiteral("リモート表示停止"),
+        QStringLiteral("リモート表示のサーバーが繰り返し異常終了したため、リモート表示を止めました"
+                       "（%1）。右クリックの「リモート表示を開始」で新しいアドレスで再開できます。")
+            .arg(reason));
+}
+
 void RemoteView::stop()
 {
-    // Stopping closes every connection: the old addresses are revoked.
+    // Stopping ends the server: the old addresses are revoked.
     clock_.stop();
-    if (service_)
-        service_->stop();
+    server_.stop();
     // Closed, not deleted: the window's own button may be what asked for this.
     if (window_)
         window_->close();
@@ -77,7 +114,7 @@ void RemoteView::publishSoon()
 {
     // A tick changes the text and the colours one after the other: send the state once they are
     // all written, as soon as the tick's handler has returned.
-    if (!isRunning() || publishPending_)
+    if (!server_.isStarted() || publishPending_)
         return;
     publishPending_ = true;
     QMetaObject::invokeMethod(this, &RemoteView::publishNow, Qt::QueuedConnection);
@@ -86,59 +123,64 @@ void RemoteView::publishSoon()
 void RemoteView::publishNow()
 {
     publishPending_ = false;
-    if (!isRunning())
+    RemoteState state{viewer_.shown(), viewer_.programme().savedMessages(),
+                      platform_.now().toString(QStringLiteral("HH:mm:ss"))};
+    // A state a viewer could not tell from the last one is not sent again.
+    if (state == published_)
         return;
-    const Viewer::Shown shown = viewer_.shown();
-    RemoteSnapshot snapshot;
-    snapshot.text = shown.text;
-    snapshot.background = shown.background;
-    snapshot.foreground = shown.foreground;
-    snapshot.state = runStateKey(shown.state);
-    snapshot.remaining = shown.remaining;
-    snapshot.at = QDateTime::currentMSecsSinceEpoch();
-    snapshot.message = shown.message;
-    snapshot.messages = viewer_.programme().savedMessages();
-    snapshot.clock = platform_.now().toString(QStringLiteral("HH:mm:ss"));
-    const auto talk = [](const std::optional<Viewer::TalkShown> &named) -> std::optional<RemoteTalk> {
-        if (!named)
-            return std::nullopt;
-        return RemoteTalk{named->number, named->count, named->title, named->speaker};
-    };
-    snapshot.talk = talk(shown.talk);
-    snapshot.next = talk(shown.next);
-    if (shown.session) {
-        const auto clock = [](const QDateTime &moment) { return moment.toString(QStringLiteral("HH:mm")); };
-        snapshot.session =
-            RemoteSession{shown.session->plannedEnd ? clock(*shown.session->plannedEnd) : QString(),
-                          clock(shown.session->projectedEnd), shown.session->behindSeconds};
-    }
-    service_->publish(snapshot);
+    published_ = state;
+    server_.publish(stateJson(state, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void RemoteView::command(const RemoteCommand &command)
+CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
 {
-    if (command.kind == RemoteCommand::Kind::Message) {
+    using Kind = RemoteCommand::Kind;
+    const Shown before = viewer_.shown();
+    switch (command.kind) {
+    case Kind::Message:
         viewer_.setSpeakerMessage(command.text);
-        return;
-    }
-    if (command.kind == RemoteCommand::Kind::Adjust) {
+        return {};
+    case Kind::Adjust: {
+        if (before.state == RunState::Setup)
+            return {409, "nothing is counting in set-up"};
+        bool moved = false;
+        const auto watch = connect(&viewer_, &Viewer::remainingAdjusted, this, [&moved] { moved = true; });
         viewer_.adjustRemaining(command.seconds);
-        return;
+        disconnect(watch);
+        if (!moved)
+            return {409, "the time is at its limit"};
+        return {};
+    }
+    case Kind::Previous:
+    case Kind::Next: {
+        // A stray press must not end a running talk, as in the program itself.
+        if (before.state == RunState::Running)
+            return {409, "not while the clock runs"};
+        const int talk = viewer_.talkNumber();
+        command.kind == Kind::Next ? viewer_.nextTalk() : viewer_.previousTalk();
+        if (viewer_.talkNumber() == talk)
+            return {409, talk == 0 ? "there is no programme" : "there is no talk there"};
+        return {};
     }
     // The picture buttons' handlers press the run buttons, as an operator's click does.
-    using Handler = void (Viewer::*)();
-    static constexpr std::pair<RemoteCommand::Kind, Handler> handlers[] = {
-        {RemoteCommand::Kind::Start, &Viewer::Img_Start_Click},
-        {RemoteCommand::Kind::Pause, &Viewer::Img_Pause_Click},
-        {RemoteCommand::Kind::Restart, &Viewer::Img_ReStart_Click},
-        {RemoteCommand::Kind::Reset, &Viewer::Img_Stop_Click},
-        {RemoteCommand::Kind::Previous, &Viewer::previousTalk},
-        {RemoteCommand::Kind::Next, &Viewer::nextTalk},
-    };
-    for (const auto &[kind, handler] : handlers) {
-        if (command.kind == kind)
-            (viewer_.*handler)();
+    case Kind::Start:
+        // Without a time on the display the button says so in a message box on the operator's
+        // screen, which a press from afar should not open.
+        if (before.state == RunState::Setup && !before.remaining)
+            return {409, "no time is set"};
+        viewer_.Img_Start_Click();
+        return {};
+    case Kind::Pause:
+        viewer_.Img_Pause_Click();
+        return {};
+    case Kind::Restart:
+        viewer_.Img_ReStart_Click();
+        return {};
+    case Kind::Reset:
+        viewer_.Img_Stop_Click();
+        return {};
     }
+    return {};
 }
 
 void RemoteView::addToMenu(QMenu *menu)
@@ -160,8 +202,10 @@ void RemoteView::showAddresses()
     if (!isRunning())
         return;
     if (!window_) {
-        window_ = service_->createAddressWindow([this] { stop(); });
-        window_->setAttribute(Qt::WA_DeleteOnClose);
+        auto *window = new RemoteWindow(server_.viewUrl(), server_.controlUrl());
+        connect(window, &RemoteWindow::stopRequested, this, &RemoteView::stop);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window_ = window;
     }
     window_->show();
     window_->raise();

@@ -1,36 +1,42 @@
 #pragma once
 
-#include "remote/remoteservice.h"
+#include "engine/result.h"
+#include "remote/remoteprocess.h"
+#include "remote/statejson.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <memory>
+#include <optional>
 
 class Platform;
 class QMenu;
 class Viewer;
 
-// The remote view wired to the main window: what the big display shows goes to the server at every
-// change, and what the control page asks for runs the window's own handlers. Started from the
-// command line or from the window's context menu (right click). Until it is first asked for, its
-// library is not even loaded; while it is off there is no socket and no thread.
+// The remote view wired to the main window: what the screens show goes to the server at every
+// change, and what the control page asks for runs the window's own handlers, whose outcome is the
+// answer the page gets. Started from the command line or from the window's context menu (right
+// click). Until it is asked for there is no server process and no socket.
 class RemoteView : public QObject {
     Q_OBJECT
 public:
     // `options`: where to listen, from the command line (port 8760 on every interface when not
-    // given); `libraryFolder`: where its library lies (the program's folder when empty).
-    RemoteView(Viewer &viewer, Platform &platform, const RemoteOptions &options = {},
-               const QString &libraryFolder = {});
+    // given); `serverPath`: the server's executable.
+    RemoteView(Viewer &viewer, Platform &platform, const RemoteSettings &options = {},
+               const QString &serverPath = RemoteProcess::defaultServerPath());
     ~RemoteView() override;
 
-    // Loads the library and checks the options; false and a reason for one it cannot take.
-    bool configure(QString *error);
+    // Whether the options can be listened with: the reason when the address is none.
+    static Result<> check(const RemoteSettings &options);
+
     // Starts the server (new addresses every time): started() or failed() follows. Both return at once.
     void start();
     void stop();
-    bool isRunning() const { return service_ && service_->isListening(); }
-    const RemoteService *service() const { return service_.get(); }
+    bool isRunning() const { return server_.isListening(); }
+    const RemoteProcess &server() const { return server_; }
+
+    // A control page's command, carried out by the window's own handlers; 204 only when it was done.
+    CommandVerdict carryOut(const RemoteCommand &command);
 
 signals:
     void started(const QString &viewUrl, const QString &controlUrl);
@@ -38,19 +44,19 @@ signals:
 
 private:
     void startedOrFailed(const QString &failure);
+    void gaveUp(const QString &reason);
     void publishSoon();
     void publishNow();
-    void command(const RemoteCommand &command);
     void addToMenu(QMenu *menu);
     void showAddresses();
 
     Viewer &viewer_;
     Platform &platform_;
-    RemoteOptions options_;
-    QString libraryFolder_;
-    std::unique_ptr<RemoteService> service_;
+    RemoteSettings options_;
+    RemoteProcess server_;
     QPointer<QWidget> window_;
     QTimer clock_;
+    std::optional<RemoteState> published_;
     bool publishPending_ = false;
     bool showAddressesWhenStarted_ = false;
 };

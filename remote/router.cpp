@@ -1,5 +1,6 @@
 #include "remote/router.h"
 
+#include "messages/messagelimits.h"
 #include "remote/websocketframes.h"
 
 #include <QStringDecoder>
@@ -32,45 +33,26 @@ Access accessOf(const QByteArray &token, const RouterState &state)
     return control ? Access::Control : view ? Access::View : Access::None;
 }
 
-struct CommandRoute {
-    QByteArrayView name;
-    RemoteCommand::Kind kind;
-    const char *refusedWhile = nullptr; // a run state in which it is answered 409
-};
-
-// A message to the speaker: at most this much UTF-8, which holds the 80 characters it may have.
-constexpr qsizetype MaxMessageBytes = 240;
-constexpr int MaxMessageCharacters = 80;
-
-constexpr std::array<CommandRoute, 8> Commands{{
-    {"start", RemoteCommand::Kind::Start},
-    {"pause", RemoteCommand::Kind::Pause},
-    {"restart", RemoteCommand::Kind::Restart},
-    {"reset", RemoteCommand::Kind::Reset},
-    // A stray press must not end a running talk, as in the program itself.
-    {"previous", RemoteCommand::Kind::Previous, "running"},
-    {"next", RemoteCommand::Kind::Next, "running"},
-    {"message", RemoteCommand::Kind::Message},
-    // In set-up there is no count to move.
-    {"adjust", RemoteCommand::Kind::Adjust, "setup"},
-}};
-
 // The command's argument from the request, or the refusal it earns.
 std::variant<RemoteCommand, std::pair<int, QByteArray>>
-commandOf(const CommandRoute &route, const HttpRequest &request, const QUrlQuery &query)
+commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUrlQuery &query)
 {
     RemoteCommand command;
-    command.kind = route.kind;
-    if (route.kind == RemoteCommand::Kind::Message) {
-        if (request.body.size() > MaxMessageBytes)
-            return std::pair{413, QByteArray("413 a message is at most 240 bytes\n")};
-        QStringDecoder utf8(QStringDecoder::Utf8);
+    command.kind = kind;
+    if (kind == RemoteCommand::Kind::Message) {
+        if (request.body.size() > kLongestMessageBytes)
+            return std::pair{413, "413 a message is at most " + QByteArray::number(kLongestMessageBytes) +
+                                      " bytes\n"};
+        // Stateless: a sequence cut off at the end of the body is an error like one in the middle
+        // (a decoder that kept state would wait for the rest and drop it).
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         command.text = utf8.decode(request.body);
         if (utf8.hasError())
             return std::pair{400, QByteArray("400 a message is UTF-8\n")};
-        if (command.text.toUcs4().size() > MaxMessageCharacters)
-            return std::pair{400, QByteArray("400 a message is at most 80 characters\n")};
-    } else if (route.kind == RemoteCommand::Kind::Adjust) {
+        if (command.text.toUcs4().size() > kLongestMessage)
+            return std::pair{400, "400 a message is at most " + QByteArray::number(kLongestMessage) +
+                                      " characters\n"};
+    } else if (kind == RemoteCommand::Kind::Adjust) {
         const QString by = query.queryItemValue(QStringLiteral("by"), QUrl::FullyDecoded);
         if (by != QLatin1String("60") && by != QLatin1String("-60"))
             return std::pair{400, QByteArray("400 by=60 or by=-60\n")};
@@ -79,15 +61,12 @@ commandOf(const CommandRoute &route, const HttpRequest &request, const QUrlQuery
     return command;
 }
 
-const CommandRoute *commandAt(QByteArrayView path)
+std::optional<RemoteCommand::Kind> commandAt(QByteArrayView path)
 {
     constexpr QByteArrayView prefix = "/control/";
     if (!path.startsWith(prefix))
-        return nullptr;
-    const QByteArrayView name = path.sliced(prefix.size());
-    const auto it =
-        std::find_if(Commands.begin(), Commands.end(), [name](const auto &c) { return c.name == name; });
-    return it == Commands.end() ? nullptr : &*it;
+        return std::nullopt;
+    return remoteCommandNamed(QLatin1StringView(path.sliced(prefix.size())));
 }
 
 bool isLoopbackHost(QByteArrayView host)
@@ -176,7 +155,7 @@ Routed route(const HttpRequest &request, const RouterState &state)
     if (access == Access::None)
         return refusal(403, "403 forbidden\n", host, state);
 
-    const CommandRoute *command = commandAt(path);
+    const std::optional<RemoteCommand::Kind> command = commandAt(path);
     const bool isPage = path == "/" || path == "/control";
     const bool isState = path == "/state";
     const bool isSocket = path == "/ws";
@@ -212,13 +191,8 @@ Routed route(const HttpRequest &request, const RouterState &state)
         const auto argued = commandOf(*command, request, query);
         if (const auto *refused = std::get_if<std::pair<int, QByteArray>>(&argued))
             return refusal(refused->first, refused->second, host, state);
-        if (command->refusedWhile && state.runState == QLatin1String(command->refusedWhile)) {
-            routed.answer = answerWith(409, "text/plain; charset=utf-8",
-                                       "409 not in this state of the clock\n", host, state);
-        } else {
-            routed.answer = answerWith(204, {}, {}, host, state);
-            routed.command = std::get<RemoteCommand>(argued);
-        }
+        routed.answer = answerWith(204, {}, {}, host, state);
+        routed.command = std::get<RemoteCommand>(argued);
     } else {
         // Asked for without an upgrade too, so that a page whose WebSocket failed can learn why.
         if (state.clients >= state.maxClients)
@@ -244,4 +218,18 @@ Routed route(const HttpRequest &request, const RouterState &state)
     }
     routed.answer.close = !request.keepsAlive() && !routed.upgrade;
     return routed;
+}
+
+HttpAnswer commandAnswer(const HttpAnswer &accepted, const CommandVerdict &verdict)
+{
+    if (verdict.status == 204)
+        return accepted;
+    HttpAnswer refused = accepted;
+    refused.status = verdict.status;
+    refused.body = QByteArray::number(verdict.status) + ' ' + verdict.reason + '\n';
+    refused.headers.emplaceBack("Content-Type", "text/plain; charset=utf-8");
+    // A window that did not answer may be busy for a while yet: the client asks again anew.
+    if (verdict.status == 503)
+        refused.close = true;
+    return refused;
 }

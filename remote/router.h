@@ -1,7 +1,7 @@
 #pragma once
 
 #include "remote/http.h"
-#include "remote/remoteservice.h"
+#include "remote/remotecommand.h"
 
 #include <QSet>
 #include <optional>
@@ -18,18 +18,22 @@ struct RouterState {
     QByteArray ownHost;     // host:port of the printed addresses
     QByteArray page, scriptHash, styleHash;
     QByteArray json; // the state now
-    QString runState = QStringLiteral("setup");
     int clients = 0; // WebSocket clients now
     int maxClients = 256;
 };
 
 struct Routed {
     HttpAnswer answer;
-    std::optional<RemoteCommand> command; // to carry out once answered
-    bool upgrade = false;                 // a 101: the connection is a WebSocket client from now on
+    // For the window to decide: `answer` is then what its 204 is, and commandAnswer() makes the
+    // answer once the window has said.
+    std::optional<RemoteCommand> command;
+    bool upgrade = false; // a 101: the connection is a WebSocket client from now on
 };
 
 Routed route(const HttpRequest &request, const RouterState &state);
+// The answer to a command once the window has decided (or has not, in time): the 204 that route()
+// made, or the same headers with the refusal's status and reason.
+HttpAnswer commandAnswer(const HttpAnswer &accepted, const CommandVerdict &verdict);
 // An answer to a request refused for its framing, before anything in it was trusted.
 Routed refuseFraming(int status, const QByteArray &reason, const RouterState &state);
 // Whether a Host header names this machine (a loopback form, one of its addresses or names) with

@@ -3,6 +3,7 @@
 // the checks, picks the colours and the files, and presses each bell's Set and 表示セット. The
 // handlers behind those controls do the work, so every rule of entering a time holds unchanged.
 
+#include "engine/countlimits.h"
 #include "engine/textroutines.h"
 #include "forms/viewer.h"
 
@@ -28,7 +29,7 @@ qint16 typedTime(const QLineEdit *minutes, const QLineEdit *seconds)
 {
     const std::optional<qint16> m = toInt16(minutes->text());
     const std::optional<qint16> s = toInt16(seconds->text());
-    return static_cast<qint16>(m && s ? std::clamp(*m * 60 + *s, 0, 32767) : 0);
+    return static_cast<qint16>(m && s ? std::clamp(*m * 60 + *s, 0, kLongestCount) : 0);
 }
 
 } // namespace

@@ -28,7 +28,7 @@ void checkBells(const Bells &bells)
 {
     for (const BellEntry &bell : bells) {
         check(bell.state == BellEntry::State::On || bell.at == 0, "a bell that is not on has a time");
-        check(inRange(bell.at, 0, kLongestTime), "bell time in range");
+        check(inRange(bell.at, 0, kLongestCount), "bell time in range");
         for (const std::optional<QString> &colour : {bell.background, bell.text})
             check(!colour || fieldcheck::colour(*colour, {}, {}).isEmpty(), "bell colour from the lists");
         check(!bell.file || !bell.file->isEmpty(), "an empty file name is no file");
@@ -40,14 +40,14 @@ void checkAccepted(const Programme &programme)
     check(inRange(static_cast<int>(programme.talks.size()), 1, kMostTalks), "1 to 200 talks");
     check(characterCount(programme.title) <= kLongestTitle, "programme title length");
     check(!programme.start || inRange(*programme.start, 0, 23 * 60 + 59), "start within the day");
-    check(!programme.changeover || inRange(*programme.changeover, 0, kLongestTime), "changeover in range");
+    check(!programme.changeover || inRange(*programme.changeover, 0, kLongestCount), "changeover in range");
     check(programme.messages.size() <= kMostMessages, "at most 20 messages");
     for (const QString &message : programme.messages)
         check(inRange(characterCount(message), 1, kLongestMessage), "message length");
     checkBells(programme.defaultBells);
     for (qsizetype i = 0; i < programme.talks.size(); ++i) {
         const ProgrammeTalk &talk = programme.talks.at(i);
-        check(inRange(talk.seconds, 1, kLongestTime), "talk time in range");
+        check(inRange(talk.seconds, 1, kLongestCount), "talk time in range");
         check(characterCount(talk.title) <= kLongestTitle, "title length");
         check(characterCount(talk.speaker) <= kLongestSpeaker, "speaker length");
         checkBells(talk.bells);

@@ -8,11 +8,13 @@
 //                  [--message T]   (a message to the speaker under the time)
 
 #include "remote/remoteserver.h"
+#include "remote/statejson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -25,8 +27,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("C"), QStringLiteral("#000000"));
     const QCommandLineOption foreground(QStringLiteral("foreground"), QStringLiteral("colour"),
                                         QStringLiteral("C"), QStringLiteral("#00ff00"));
-    const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("setup, running or paused"),
-                                   QStringLiteral("S"), QStringLiteral("running"));
+    const QCommandLineOption stateOption(QStringLiteral("state"), QStringLiteral("setup, running or paused"),
+                                         QStringLiteral("S"), QStringLiteral("running"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("port, 0 for any"),
                                   QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("stop after N seconds"),
@@ -36,56 +38,70 @@ int main(int argc, char *argv[])
     const QCommandLineOption maxClients(QStringLiteral("max-clients"),
                                         QStringLiteral("WebSocket clients at once"), QStringLiteral("N"),
                                         QStringLiteral("256"));
-    parser.addOptions({text, background, foreground, state, port, seconds, maxClients, message});
+    parser.addOptions({text, background, foreground, stateOption, port, seconds, maxClients, message});
     parser.addHelpOption();
     parser.process(app);
 
-    RemoteSnapshot snapshot;
-    snapshot.text = parser.value(text);
-    snapshot.background = QColor(parser.value(background));
-    snapshot.foreground = QColor(parser.value(foreground));
-    snapshot.state = parser.value(state);
-    snapshot.message = parser.value(message);
-    const QStringList parts = snapshot.text.split(QLatin1Char(':'));
+    RemoteState state;
+    Shown &shown = state.shown;
+    shown.text = parser.value(text);
+    shown.background = QColor(parser.value(background));
+    shown.foreground = QColor(parser.value(foreground));
+    const auto stateNamed =
+        std::find_if(kRunStates.cbegin(), kRunStates.cend(), [&](const RunStateWords &words) {
+            return parser.value(stateOption) == QLatin1String(words.key);
+        });
+    shown.state = stateNamed == kRunStates.cend() ? RunState::Running : stateNamed->state;
+    shown.message = parser.value(message);
+    const QStringList parts = shown.text.split(QLatin1Char(':'));
     bool minutesOk = false, secondsOk = false;
     if (parts.size() == 2) {
         const int m = parts[0].toInt(&minutesOk);
         const int s = parts[1].toInt(&secondsOk);
-        snapshot.remaining = m * 60 + s;
+        shown.remaining = m * 60 + s;
     }
     const bool counting = minutesOk && secondsOk;
     if (!counting)
-        snapshot.remaining = -1;
+        shown.remaining = -1;
+    // As the program does: a state a viewer could not tell from the last is not sent again.
+    std::optional<RemoteState> published;
+    const auto publish = [&](RemoteServer &server) {
+        if (state == published)
+            return;
+        published = state;
+        server.publish(stateJson(state, QDateTime::currentMSecsSinceEpoch()));
+    };
 
     RemoteServer server;
-    RemoteServer::Settings settings;
-    settings.bind = QHostAddress(QHostAddress::LocalHost);
+    RemoteSettings settings;
+    settings.bind = QStringLiteral("127.0.0.1");
     settings.port = static_cast<quint16>(parser.value(port).toUInt());
     settings.maxClients = parser.value(maxClients).toInt();
     QObject::connect(&server, &RemoteServer::failed, &app, [](const QString &reason) {
         std::fprintf(stderr, "remote_fixture: %s\n", qPrintable(reason));
         QCoreApplication::exit(1);
     });
-    QObject::connect(&server, &RemoteServer::started, &app, [&server, &snapshot] {
+    QObject::connect(&server, &RemoteServer::started, &app, [&server] {
         const QByteArray lines = "remote view: " + server.viewUrl().toUtf8() +
                                  "\nremote control: " + server.controlUrl().toUtf8() + '\n';
         std::fputs(lines.constData(), stdout);
         std::fflush(stdout);
-        snapshot.at = QDateTime::currentMSecsSinceEpoch();
-        server.publish(snapshot);
     });
+    // Nothing here to carry a command out: each is taken as done.
+    QObject::connect(&server, &RemoteServer::commandRequested, &server,
+                     [&server](const RemoteCommand &, quint64 id) { server.settle(id, {}); });
+    publish(server);
     server.start(settings);
 
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &server, [&] {
-        snapshot.remaining = *snapshot.remaining - 1;
-        if (counting && *snapshot.remaining >= 0) {
-            snapshot.text = QStringLiteral("%1:%2")
-                                .arg(*snapshot.remaining / 60)
-                                .arg(*snapshot.remaining % 60, 2, 10, QLatin1Char('0'));
+        shown.remaining = *shown.remaining - 1;
+        if (counting && *shown.remaining >= 0) {
+            shown.text = QStringLiteral("%1:%2")
+                             .arg(*shown.remaining / 60)
+                             .arg(*shown.remaining % 60, 2, 10, QLatin1Char('0'));
         }
-        snapshot.at = QDateTime::currentMSecsSinceEpoch();
-        server.publish(snapshot);
+        publish(server);
     });
     tick.start(500);
     if (const int limit = parser.value(seconds).toInt(); limit > 0)

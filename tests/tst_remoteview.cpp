@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebSocket>
+#include <csignal>
 
 namespace {
 
@@ -25,7 +26,7 @@ struct Follower {
     QWebSocket socket;
     QList<QJsonObject> received;
 
-    [[nodiscard]] bool follow(const QString &viewUrl)
+    [[nodiscard]] bool follow(const QString &viewUrl, int timeoutMs = kPatienceMs)
     {
         QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString &message) {
             received << QJsonDocument::fromJson(message.toUtf8()).object();
@@ -34,7 +35,7 @@ struct Follower {
         url.setScheme(QStringLiteral("ws"));
         url.setPath(QStringLiteral("/ws"));
         socket.open(url);
-        return QTest::qWaitFor([this] { return !received.isEmpty(); }, kPatienceMs);
+        return QTest::qWaitFor([this] { return !received.isEmpty(); }, timeoutMs);
     }
     static bool matches(const QJsonObject &state, const QJsonObject &wanted)
     {
@@ -62,9 +63,14 @@ struct Follower {
     }
 };
 
-// A free port on the loopback, from the remote view's library in the build folder.
-const RemoteOptions kLoopback{0, QStringLiteral("127.0.0.1")};
-const QString kLibraryFolder = QStringLiteral(PODIUMWATCH_BUILD_DIR);
+// A free port on the loopback, from the server in the build folder.
+const RemoteSettings kLoopback = [] {
+    RemoteSettings settings;
+    settings.port = 0;
+    settings.bind = QStringLiteral("127.0.0.1");
+    return settings;
+}();
+const QString kServer = QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-remote");
 
 // Starts the remote view and waits until it listens; false when it failed.
 [[nodiscard]] bool startRemote(RemoteView &remote)
@@ -76,16 +82,25 @@ const QString kLibraryFolder = QStringLiteral(PODIUMWATCH_BUILD_DIR);
            started.count() == 1 && remote.isRunning();
 }
 
-// The TCP sockets a process listens on, from /proc: its socket inodes that the kernel's tables
-// list in the listening state.
+// The TCP sockets a process and its children listen on, from /proc: their socket inodes that the
+// kernel's tables list in the listening state.
 int listeningSockets(qint64 pid)
 {
     QSet<QString> inodes;
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-    for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
-        const QString target = fd.symLinkTarget().section(u'/', -1);
-        if (target.startsWith(QLatin1String("socket:[")))
-            inodes << target.mid(8).chopped(1);
+    QList<qint64> processes{pid};
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &child : children.readAll().simplified().split(' '))
+            if (!child.isEmpty())
+                processes << child.toLongLong();
+    }
+    for (const qint64 process : processes) {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(process));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+            const QString target = fd.symLinkTarget().section(u'/', -1);
+            if (target.startsWith(QLatin1String("socket:[")))
+                inodes << target.mid(8).chopped(1);
+        }
     }
     int listening = 0;
     for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
@@ -101,6 +116,18 @@ int listeningSockets(qint64 pid)
     return listening;
 }
 
+// A programme of two talks, opened in the rig's window.
+[[nodiscard]] bool openTwoTalks(Rig &rig, const QTemporaryDir &folder)
+{
+    QFile file(folder.filePath("p.json"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [
+                   {"title": "一", "speaker": "甲", "time": "1:00"}, {"title": "二", "time": "2:00"}]})");
+    file.close();
+    return rig.viewer.openProgramme(file.fileName());
+}
+
 } // namespace
 
 class RemoteViewTest : public QObject {
@@ -111,9 +138,14 @@ private slots:
     void everyChangeIsPushed();
     void controlPagePressesTheButtons();
     void startedAndStoppedFromTheContextMenu();
-    void aMissingLibraryCostsOnlyTheRemoteView();
+    void aMissingServerCostsOnlyTheRemoteView();
     void offUnlessAskedFor_data();
     void offUnlessAskedFor();
+    void theWindowDecides_data();
+    void theWindowDecides();
+    void aServerThatDiesIsReplaced_data();
+    void aServerThatDiesIsReplaced();
+    void repeatedFailuresStopIt();
 };
 
 void RemoteViewTest::everyChangeIsPushed_data()
@@ -154,10 +186,10 @@ void RemoteViewTest::everyChangeIsPushed()
     QFETCH(QString, change);
     QFETCH(QJsonObject, pushed);
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     Follower browser;
-    QVERIFY(browser.follow(remote.service()->viewUrl()));
+    QVERIFY(browser.follow(remote.server().viewUrl()));
     QCOMPARE(browser.received.first().value("text"), QJsonValue("--:--"));
     QCOMPARE(browser.received.first().value("remaining"), QJsonValue(QJsonValue::Null));
 
@@ -189,22 +221,17 @@ void RemoteViewTest::controlPagePressesTheButtons()
 {
     Rig rig;
     QTemporaryDir folder;
-    QFile file(folder.filePath("p.json"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [
-                   {"title": "一", "speaker": "甲", "time": "1:00"}, {"title": "二", "time": "2:00"}]})");
-    file.close();
-    QVERIFY(rig.viewer.openProgramme(file.fileName()));
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
+    QVERIFY(openTwoTalks(rig, folder));
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     Follower browser;
-    QVERIFY(browser.follow(remote.service()->viewUrl()));
+    QVERIFY(browser.follow(remote.server().viewUrl()));
     QVERIFY(
         browser.sees({{"talk", QJsonObject{{"number", 1}, {"count", 2}, {"title", "一"}, {"speaker", "甲"}}},
                       {"next", QJsonObject{{"title", "二"}, {"speaker", ""}}}}));
     QNetworkAccessManager network;
     auto post = [&](const QString &command, const QByteArray &body = {}, const QString &by = {}) {
-        QUrl url(remote.service()->controlUrl());
+        QUrl url(remote.server().controlUrl());
         url.setPath("/control/" + command);
         if (!by.isEmpty())
             url.setQuery(url.query() + "&by=" + by);
@@ -217,11 +244,11 @@ void RemoteViewTest::controlPagePressesTheButtons()
         return done ? status : -1;
     };
     auto state = [&] { return rig.label("Lbl_Phase")->text(); };
-    // The server answers from the run state it last pushed: each request waits until it has it.
+    // Each answer comes once the window has done it, or has said why not.
     QCOMPARE(post("start"), 204);
-    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
-    QVERIFY(browser.holds({{"state", "running"}}));
+    QCOMPARE(state(), QStringLiteral("動作状態：進行中"));
     QCOMPARE(post("next"), 409);
+    QCOMPARE(post("previous"), 409);
     QCOMPARE(rig.viewer.talkNumber(), 1);
     QCOMPARE(post("pause"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：一時停止中"), kPatienceMs);
@@ -258,7 +285,7 @@ void RemoteViewTest::controlPagePressesTheButtons()
 void RemoteViewTest::startedAndStoppedFromTheContextMenu()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kLibraryFolder);
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
     // Right click: a menu with one thing to do, that opens the window with the two addresses.
     auto menuAction = [&](const QString &text) -> QAction * {
         emit rig.viewer.customContextMenuRequested(QPoint(10, 10));
@@ -294,10 +321,10 @@ void RemoteViewTest::startedAndStoppedFromTheContextMenu()
     QVERIFY(menuAction(QStringLiteral("リモート表示を開始")));
 }
 
-void RemoteViewTest::aMissingLibraryCostsOnlyTheRemoteView()
+void RemoteViewTest::aMissingServerCostsOnlyTheRemoteView()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, QStringLiteral("/nonexistent"));
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, QStringLiteral("/nonexistent/podiumwatch-remote"));
     QSignalSpy failed(&remote, &RemoteView::failed);
     QVERIFY(!startRemote(remote));
     QCOMPARE(failed.count(), 1);
@@ -341,6 +368,147 @@ void RemoteViewTest::offUnlessAskedFor()
     QCOMPARE(output.contains("remote view: http://127.0.0.1:"), listens);
     program.kill();
     program.waitForFinished(kPatienceMs);
+}
+
+void RemoteViewTest::theWindowDecides_data()
+{
+    QTest::addColumn<QString>("clock"); // "none", "setup", "running", "paused", "limit"
+    QTest::addColumn<int>("talk");      // the programme's talk before; 0: no programme
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("talkAfter");
+    using Kind = RemoteCommand::Kind;
+    const int next = int(Kind::Next), previous = int(Kind::Previous), adjust = int(Kind::Adjust);
+    QTest::newRow("next while running") << "running" << 1 << next << 0 << 409 << 1;
+    QTest::newRow("previous while running") << "running" << 2 << previous << 0 << 409 << 2;
+    QTest::newRow("next while paused") << "paused" << 1 << next << 0 << 204 << 2;
+    QTest::newRow("previous in set-up") << "setup" << 2 << previous << 0 << 204 << 1;
+    QTest::newRow("next at the last talk") << "setup" << 2 << next << 0 << 409 << 2;
+    QTest::newRow("next without a programme") << "setup" << 0 << next << 0 << 409 << 0;
+    QTest::newRow("a minute in set-up") << "setup" << 0 << adjust << 60 << 409 << 0;
+    QTest::newRow("a minute while running") << "running" << 0 << adjust << 60 << 204 << 0;
+    QTest::newRow("a minute less while paused") << "paused" << 0 << adjust << -60 << 204 << 0;
+    QTest::newRow("a minute past 546:07") << "limit" << 0 << adjust << 60 << 409 << 0;
+    QTest::newRow("start without a time") << "none" << 0 << int(Kind::Start) << 0 << 409 << 0;
+    QTest::newRow("start") << "setup" << 0 << int(Kind::Start) << 0 << 204 << 0;
+    QTest::newRow("a message") << "none" << 0 << int(Kind::Message) << 0 << 204 << 0;
+}
+
+// What a control page is answered is what the window made of the command, decided when it comes.
+void RemoteViewTest::theWindowDecides()
+{
+    QFETCH(QString, clock);
+    QFETCH(int, talk);
+    QFETCH(int, command);
+    QFETCH(int, seconds);
+    QFETCH(int, status);
+    QFETCH(int, talkAfter);
+    Rig rig;
+    QTemporaryDir folder;
+    if (talk > 0) {
+        QVERIFY(openTwoTalks(rig, folder));
+        if (talk == 2)
+            rig.viewer.nextTalk();
+    } else if (clock != "none") {
+        rig.setTotal(clock == "limit" ? "546" : "5", clock == "limit" ? "07" : "00");
+    }
+    if (clock == "running" || clock == "paused" || clock == "limit")
+        rig.start();
+    if (clock == "running" || clock == "paused")
+        rig.second();
+    if (clock == "paused" || clock == "limit")
+        rig.button("Cmd_Pause")->click();
+    QCOMPARE(rig.viewer.talkNumber(), talk);
+    const QString displayed = rig.display();
+
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    const CommandVerdict verdict =
+        remote.carryOut({RemoteCommand::Kind(command), QStringLiteral("時間です"), seconds});
+    QCOMPARE(verdict.status, status);
+    QCOMPARE(verdict.reason.isEmpty(), status == 204);
+    QCOMPARE(rig.viewer.talkNumber(), talkAfter);
+    QVERIFY(rig.platform.messages.empty()); // nothing opened on the operator's screen
+    if (command == int(RemoteCommand::Kind::Adjust))
+        QCOMPARE(rig.display() != displayed, status == 204);
+    if (command == int(RemoteCommand::Kind::Start))
+        QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), status == 204);
+    if (command == int(RemoteCommand::Kind::Message))
+        QCOMPARE(rig.viewer.shown().message, QStringLiteral("時間です"));
+}
+
+void RemoteViewTest::aServerThatDiesIsReplaced_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("killed") << SIGKILL;
+    QTest::newRow("crashed") << SIGSEGV;
+    QTest::newRow("stuck") << SIGSTOP;
+}
+
+// The server's process goes, by a kill, a crash or by no longer answering: the clock counts on,
+// and a new server answers at the same addresses, where the page finds it again by itself.
+void RemoteViewTest::aServerThatDiesIsReplaced()
+{
+    QFETCH(int, signal);
+    Rig rig;
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    QVERIFY(startRemote(remote));
+    const QString view = remote.server().viewUrl();
+    rig.setTotal("5", "00");
+    rig.start();
+    Follower browser;
+    QVERIFY(browser.follow(view));
+    const qint64 first = remote.server().serverProcessId();
+    QVERIFY(first > 0);
+    QCOMPARE(::kill(static_cast<pid_t>(first), signal), 0);
+    QElapsedTimer replaced;
+    replaced.start();
+    for (int i = 0; i < 4; ++i)
+        rig.second();
+    QCOMPARE(rig.display(), QStringLiteral("4:56"));
+    QTRY_VERIFY_WITH_TIMEOUT(remote.server().serverProcessId() != first &&
+                                 remote.server().viewerCount() == 0 && remote.isRunning(),
+                             kPatienceMs);
+    if (signal == SIGSTOP)
+        ::kill(static_cast<pid_t>(first), SIGKILL); // no longer ours; it must not outlive the test
+    // As the page does: it tries again until the new server answers.
+    std::unique_ptr<Follower> again;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            again = std::make_unique<Follower>();
+            return again->follow(view, 500);
+        },
+        kPatienceMs));
+    qInfo("a new server answered %lld ms after the signal", static_cast<long long>(replaced.elapsed()));
+    QCOMPARE(remote.server().viewUrl(), view);
+    rig.second();
+    QVERIFY(again->holds({{"text", "4:55"}}));
+}
+
+// A server that keeps failing is not started over and over: the remote view stops, the window
+// says so, and the context menu offers to start it afresh.
+void RemoteViewTest::repeatedFailuresStopIt()
+{
+    Rig rig;
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    QVERIFY(startRemote(remote));
+    auto *notice = rig.viewer.findChild<QLabel *>(QStringLiteral("Notice"));
+    QVERIFY(notice);
+    for (int failure = 1; failure <= RemoteProcess::kFailuresGivenUp; ++failure) {
+        QVERIFY(remote.isRunning());
+        QVERIFY(notice->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(remote.server().serverProcessId() > 0 && remote.server().viewerCount() == 0,
+                                 kPatienceMs);
+        const qint64 pid = remote.server().serverProcessId();
+        QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(remote.server().serverProcessId() != pid, kPatienceMs);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!remote.isRunning(), kPatienceMs);
+    QVERIFY(!notice->isHidden());
+    QVERIFY(notice->toolTip().contains(QStringLiteral("リモート表示を開始")));
+    QVERIFY(rig.platform.messages.empty());
+    QVERIFY(startRemote(remote));
+    QVERIFY(notice->isHidden());
 }
 
 QTEST_MAIN(RemoteViewTest)

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "remote/remotecommand.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+// What the program and its remote server's process (podiumwatch-remote) say to each other over
+// the process's standard input and output. A message is a four-byte big-endian length, a byte
+// that says what it is, and its body; every body but the state is a small JSON object. Each side
+// reads the other's bytes as it would a stranger's: a message that is too long, or that does not
+// read as what it says it is, ends the conversation (and the program starts a new server).
+//
+// To the server:
+//   Configure  {"bind", "port", "view", "control"}     where to listen, with which tokens; first
+//   State      the state as the pages get it (JSON)    at every change a viewer could see
+//   Verdict    {"id", "status", "reason"}              the window's answer to a command
+// From the server:
+//   Listening  {"host", "port"}                        or
+//   Failed     {"reason"}                              once, after Configure
+//   Command    {"id", "command", "text", "seconds"}    a control page's request, to be answered
+//   Alive      {"viewers"}                             twice a second, from the server's own thread
+namespace channel {
+
+enum class Type : char {
+    Configure = 'C',
+    State = 'S',
+    Verdict = 'V',
+    Listening = 'L',
+    Failed = 'F',
+    Command = 'K',
+    Alive = 'A',
+};
+
+// The largest message either side takes: the state with the longest titles and every saved
+// message fits several times over in the first; a command with the longest message in the second.
+inline constexpr qsizetype kLargestToServer = 64 * 1024;
+inline constexpr qsizetype kLargestToProgram = 4 * 1024;
+
+QByteArray message(Type type, QByteArrayView body);
+
+// 128 random bits from the system's generator, as URL-safe base64: a token of the remote view.
+QString newToken();
+
+struct Message {
+    Type type;
+    QByteArray body;
+};
+
+// Cuts a stream into messages. It holds at most one message's worth of bytes: a length beyond the
+// largest, an empty message or a type it does not know puts it in the failed state for good.
+class Reader {
+public:
+    explicit Reader(qsizetype largest) : largest_(largest) {}
+
+    void append(QByteArrayView bytes) { buffer_ += bytes; }
+    // The next whole message, or nullopt when none has come yet or the stream has failed.
+    std::optional<Message> next();
+    bool failed() const { return failed_; }
+    // How many bytes it would take now without holding more than a message.
+    qsizetype room() const;
+
+private:
+    qsizetype largest_;
+    QByteArray buffer_;
+    bool failed_ = false;
+};
+
+struct Configure {
+    QString bind; // empty: every interface
+    quint16 port = 0;
+    QString viewToken, controlToken;
+};
+struct Listening {
+    QString host;
+    quint16 port = 0;
+};
+struct Command {
+    quint64 id = 0;
+    RemoteCommand command;
+};
+struct Verdict {
+    quint64 id = 0;
+    CommandVerdict verdict;
+};
+
+QByteArray encode(const Configure &configure);
+QByteArray encode(const Listening &listening);
+QByteArray encode(const Command &command);
+QByteArray encode(const Verdict &verdict);
+QByteArray encodeFailure(const QString &reason);
+QByteArray encodeAlive(int viewers);
+
+// Each nullopt for a body that is not what its type says.
+std::optional<Configure> decodeConfigure(QByteArrayView body);
+std::optional<Listening> decodeListening(QByteArrayView body);
+std::optional<Command> decodeCommand(QByteArrayView body);
+std::optional<Verdict> decodeVerdict(QByteArrayView body);
+std::optional<QString> decodeFailure(QByteArrayView body);
+std::optional<int> decodeAlive(QByteArrayView body);
+
+} // namespace channel

@@ -1,0 +1,139 @@
+// podiumwatch-remote: the remote view's server, in a process of its own. It holds the listening
+// socket, every connection and every parser of what clients send, so that a fault in any of them
+// ends this process and never the program's clock, bells or projector; the program starts a new
+// one with the same addresses. It speaks the protocol of channel.h on its standard input and
+// output, and ends when its standard input closes.
+
+#include "platform/helperprocess.h"
+#include "platform/openfiles.h"
+#include "remote/channel.h"
+#include "remote/remoteserver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTimer>
+#include <cstdio>
+#include <thread>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// How often the server's thread proves to the program that it is not stuck.
+constexpr int kAliveMs = 500;
+
+class Host : public QObject {
+public:
+    Host()
+    {
+        out_.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        connect(&server_, &RemoteServer::started, this, [this] {
+            say(channel::Type::Listening,
+                channel::encode(channel::Listening{server_.host(), server_.port()}));
+        });
+        connect(&server_, &RemoteServer::failed, this, [this](const QString &reason) {
+            say(channel::Type::Failed, channel::encodeFailure(reason));
+            QCoreApplication::exit(1);
+        });
+        connect(&server_, &RemoteServer::commandRequested, this,
+                [this](const RemoteCommand &command, quint64 id) {
+                    say(channel::Type::Command, channel::encode(channel::Command{id, command}));
+                });
+        alive_.setInterval(kAliveMs);
+        connect(&alive_, &QTimer::timeout, this, [this] {
+            server_.probe([this] { say(channel::Type::Alive, channel::encodeAlive(server_.clientCount())); });
+        });
+    }
+
+    // One message from the program; false for one this process cannot take, which ends it.
+    bool take(const channel::Message &message)
+    {
+        switch (message.type) {
+        case channel::Type::Configure: {
+            const auto configure = channel::decodeConfigure(message.body);
+            if (!configure || configured_)
+                return false;
+            configured_ = true;
+            RemoteSettings settings;
+            settings.bind = configure->bind;
+            settings.port = configure->port;
+            settings.viewToken = configure->viewToken;
+            settings.controlToken = configure->controlToken;
+            server_.start(settings);
+            alive_.start();
+            return true;
+        }
+        case channel::Type::State:
+            // Sent on to every browser as it stands: it must at least be what it says it is.
+            if (!QJsonDocument::fromJson(message.body).isObject())
+                return false;
+            server_.publish(message.body);
+            return true;
+        case channel::Type::Verdict: {
+            const auto verdict = channel::decodeVerdict(message.body);
+            if (!verdict)
+                return false;
+            server_.settle(verdict->id, verdict->verdict);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    void say(channel::Type type, const QByteArray &body) { out_.write(channel::message(type, body)); }
+
+    QFile out_;
+    RemoteServer server_;
+    QTimer alive_;
+    bool configured_ = false;
+};
+
+// Reads the program's messages on a thread of its own (a pipe cannot be watched by the event loop
+// everywhere), and hands each to the main thread in order.
+void readMessages(Host *host)
+{
+    channel::Reader reader(channel::kLargestToServer);
+    QByteArray chunk(16 * 1024, Qt::Uninitialized);
+    bool reading = true;
+    while (reading) {
+        // What is there now, not a full chunk: a read that waited for more would hold a message.
+        const auto wanted = static_cast<unsigned>(std::min<qsizetype>(chunk.size(), reader.room()));
+        const auto got = static_cast<qint64>(::read(0, chunk.data(), wanted));
+        if (got <= 0)
+            break; // the program has gone
+        reader.append(QByteArrayView(chunk.constData(), got));
+        while (const std::optional<channel::Message> message = reader.next()) {
+            QMetaObject::invokeMethod(
+                host,
+                [host, message = *message] {
+                    if (!host->take(message)) {
+                        std::fputs("podiumwatch-remote: a message from the program it cannot take\n", stderr);
+                        QCoreApplication::exit(2);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        reading = !reader.failed();
+    }
+    // The program has gone, or speaks what this is not.
+    leaveAfterTheProgram();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    useBinaryStandardStreams();
+    // The connections draw on everything the system allows this process.
+    raiseOpenFileLimit();
+    QCoreApplication app(argc, argv);
+    Host host;
+    std::thread(readMessages, &host).detach();
+    return QCoreApplication::exec();
+}

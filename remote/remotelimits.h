@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// What the remote server allows any one client, and where it listens unless told otherwise. The
+// README states these figures to operators; a test holds them against this header.
+namespace remotelimits {
+
+inline constexpr quint16 kPort = 8760;
+inline constexpr int kIdleMs = 10000;      // an HTTP connection with no request for this long is closed
+inline constexpr int kLifetimeMs = 120000; // and none but a WebSocket viewer lives longer
+inline constexpr int kViewers = 256;       // WebSocket viewers at once; the next is refused
+inline constexpr qint64 kPendingBytes = 64 * 1024; // a client this far behind in reading is dropped
+inline constexpr int kConnections = 1024;          // at once, fewer where the open-file limit is lower
+inline constexpr int kPingsPerSecond = 5;          // from a viewer, beyond which it is closed
+inline constexpr qsizetype kHeadBytes = 16 * 1024; // a request's line and headers, blank line included
+inline constexpr qsizetype kBodyBytes = 4 * 1024;  // a request's body
+inline constexpr int kVerdictMs = 1000;            // for the window to answer a command, or 503
+inline constexpr int kCommandsInFlight = 16;       // waiting for the window at once; more get 503
+
+} // namespace remotelimits
+
+// Where and how the server listens.
+struct RemoteSettings {
+    quint16 port = remotelimits::kPort; // 0: any free port
+    QString bind;                       // an IPv4 or IPv6 address; empty: every interface
+    QString viewToken, controlToken;    // empty: new ones at every start
+    int idleMs = remotelimits::kIdleMs;
+    int lifetimeMs = remotelimits::kLifetimeMs;
+    int maxClients = remotelimits::kViewers;
+    qint64 maxPendingBytes = remotelimits::kPendingBytes;
+    int maxConnections = remotelimits::kConnections;
+    int pingsPerSecond = remotelimits::kPingsPerSecond;
+    int verdictMs = remotelimits::kVerdictMs;
+};

@@ -1,0 +1,65 @@
+#include "remote/statejson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QJsonValue orNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+template <typename T, typename Convert> QJsonValue orNull(const std::optional<T> &value, Convert convert)
+{
+    return value ? QJsonValue(convert(*value)) : QJsonValue();
+}
+
+QJsonValue talkJson(const std::optional<TalkShown> &talk, bool numbered)
+{
+    if (!talk)
+        return QJsonValue::Null;
+    QJsonObject fields{{QStringLiteral("title"), talk->title}, {QStringLiteral("speaker"), talk->speaker}};
+    if (numbered) {
+        fields.insert(QStringLiteral("number"), talk->number);
+        fields.insert(QStringLiteral("count"), talk->count);
+    }
+    return fields;
+}
+
+QString clockOf(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("HH:mm"));
+}
+
+} // namespace
+
+QByteArray stateJson(const RemoteState &state, qint64 at)
+{
+    const Shown &shown = state.shown;
+    QJsonObject object{
+        {QStringLiteral("text"), shown.text},
+        {QStringLiteral("background"), shown.background.name(QColor::HexRgb)},
+        {QStringLiteral("foreground"), shown.foreground.name(QColor::HexRgb)},
+        {QStringLiteral("state"), runStateKey(shown.state)},
+        {QStringLiteral("stateText"), runStateWord(shown.state)},
+        {QStringLiteral("remaining"), orNull(shown.remaining, [](int seconds) { return seconds; })},
+        {QStringLiteral("at"), at},
+        {QStringLiteral("talk"), talkJson(shown.talk, true)},
+        {QStringLiteral("next"), talkJson(shown.next, false)},
+        {QStringLiteral("message"), orNull(shown.message)},
+        {QStringLiteral("messages"), QJsonArray::fromStringList(state.messages)},
+        {QStringLiteral("clock"), state.clock},
+    };
+    QJsonValue session;
+    if (const std::optional<SessionGlance> &glance = shown.session) {
+        session = QJsonObject{
+            {QStringLiteral("plannedEnd"), orNull(glance->plannedEnd, clockOf)},
+            {QStringLiteral("projectedEnd"), clockOf(glance->projectedEnd)},
+            {QStringLiteral("behindSeconds"), orNull(glance->behindSeconds, [](qint64 s) { return s; })},
+        };
+    }
+    object.insert(QStringLiteral("session"), session);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
