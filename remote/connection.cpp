@@ -39,12 +39,21 @@ void Connection::readNext()
         unread_ += socket_->read(room);
     if (!head_) {
         // A client that sends its head a byte at a time costs a look at each new byte, not at the
-        // whole head again.
+        // whole head again: the end of the head may begin in the last three bytes looked at, and a
+        // line ended by LF alone (refused at once, not when the head would be complete) right
+        // after the last one.
         const qsizetype end = unread_.indexOf("\r\n\r\n", std::max<qsizetype>(0, searched_ - 3));
+        bool bareLineFeed = false;
+        for (qsizetype at = unread_.indexOf('\n', searched_); at >= 0 && !bareLineFeed;
+             at = unread_.indexOf('\n', at + 1))
+            bareLineFeed = at == 0 || unread_[at - 1] != '\r';
         searched_ = unread_.size();
-        if (end < 0 && unread_.size() <= limits_.http.maxHead)
+        if (end < 0 && !bareLineFeed && unread_.size() <= limits_.http.maxHead)
             return;
-        head_ = readHead(unread_, limits_.http);
+        HeadReading reading = readHead(unread_, limits_.http);
+        if (reading.kind == HeadReading::Kind::Incomplete)
+            return; // nothing to act on yet
+        head_ = std::move(reading);
         if (head_->kind == HeadReading::Kind::Refused) {
             answering_ = true;
             emit framingRefused(this, head_->status, head_->reason);

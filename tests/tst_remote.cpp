@@ -182,6 +182,8 @@ private slots:
     void framing_data();
     void framing();
     void requestsSentInPieces();
+    void headEndSplitAcrossReads_data();
+    void headEndSplitAcrossReads();
     void hostAndOrigin_data();
     void hostAndOrigin();
     void hostileClients_data();
@@ -793,6 +795,42 @@ void RemoteTest::requestsSentInPieces()
         (socket.waitForReadyRead(10), answers += socket.readAll(), answers.count("HTTP/1.1 204")), 2,
         Patience);
     QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 3, Patience);
+}
+
+void RemoteTest::headEndSplitAcrossReads_data()
+{
+    QTest::addColumn<int>("split"); // bytes of the blank line's CR LF CR LF in the first piece
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<int>("status");
+    for (int split = 0; split <= 3; ++split)
+        QTest::addRow("CR LF CR LF, %d in the first piece", split) << split << QByteArray("\r\n\r\n") << 200;
+    // Ended by LF alone: refused as soon as it comes, not when the connection has waited long enough.
+    QTest::newRow("LF LF") << 1 << QByteArray("\n\n") << 400;
+}
+
+// The end of a head is found however the client's writes cut it, and each piece is looked at once.
+void RemoteTest::headEndSplitAcrossReads()
+{
+    QFETCH(int, split);
+    QFETCH(QByteArray, ending);
+    QFETCH(int, status);
+    RemoteSettings settings;
+    settings.idleMs = 10 * Patience; // no answer comes from being idle
+    start(settings);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, server->port());
+    QVERIFY(socket.waitForConnected(Patience));
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    QByteArray head =
+        "GET " + target("/state", server->viewToken()) + " HTTP/1.1\r\nHost: " + host() + ending;
+    if (ending == "\n\n")
+        head.replace("\r\n", "\n");
+    const qsizetype cut = head.size() - ending.size() + split;
+    socket.write(head.left(cut));
+    QVERIFY(socket.waitForBytesWritten(Patience));
+    QTest::qWait(100); // the server reads the first piece on its own
+    socket.write(head.mid(cut));
+    QCOMPARE(readResponse(socket).status, status);
 }
 
 void RemoteTest::hostAndOrigin_data()
