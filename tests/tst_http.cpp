@@ -1,9 +1,12 @@
 // The remote server's HTTP and WebSocket framing, without sockets: what a head says, where it ends,
-// where the next request starts, and which frames a client may send.
+// where the next request starts, which frames a client may send, and what the router answers a
+// request: tokens, paths, methods, host and origin, and the commands with their arguments.
 
 #include "remote/http.h"
+#include "remote/router.h"
 #include "remote/websocketframes.h"
 
+#include <QCryptographicHash>
 #include <QTest>
 
 namespace {
@@ -47,6 +50,42 @@ QByteArray masked(char first, const QByteArray &payload)
     return bytes;
 }
 
+constexpr QByteArrayView ViewToken = "VVVVVVVVVVVVVVVVVVVVVV", ControlToken = "CCCCCCCCCCCCCCCCCCCCCC";
+
+RouterState routerState()
+{
+    RouterState state;
+    state.viewToken = ViewToken.toByteArray();
+    state.controlToken = ControlToken.toByteArray();
+    state.port = 8760;
+    state.hosts = {"192.168.1.23", "podium", "podium.local"};
+    state.ownHost = "192.168.1.23:8760";
+    state.page = "<html><style>b{}</style><script>go()</script></html>";
+    state.scriptHash = "'sha256-script'";
+    state.styleHash = "'sha256-style'";
+    state.json = R"({"text":"5:00"})";
+    state.clients = 1;
+    state.maxClients = 2;
+    return state;
+}
+
+// A request as a client sends it: VIEW and CONTROL in the target stand for the tokens, and a
+// Host of the printed addresses' is added unless the headers name one.
+HttpRequest request(const QByteArray &method, QByteArray target, const QByteArray &headers = {},
+                    const QByteArray &body = {})
+{
+    target.replace("VIEW", ViewToken.toByteArray()).replace("CONTROL", ControlToken.toByteArray());
+    const QByteArray host = headers.contains("Host:") ? QByteArray() : "Host: 192.168.1.23:8760\r\n";
+    const QByteArray head = method + ' ' + target + " HTTP/1.1\r\n" + host + headers +
+                            "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    HttpRequest read = readHead(head, HttpLimits()).request;
+    read.body = body;
+    return read;
+}
+
+const QByteArray Upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+
 } // namespace
 
 class HttpTest : public QObject {
@@ -63,6 +102,11 @@ private slots:
     void serialized();
     void clientFrame_data();
     void clientFrame();
+    void routed_data();
+    void routed();
+    void commands_data();
+    void commands();
+    void everyAnswerGuardsThePage();
 };
 
 void HttpTest::head_data()
@@ -315,6 +359,209 @@ void HttpTest::clientFrame()
     QCOMPARE(int(frame.kind), kind);
     QCOMPARE(frame.size, size);
     QCOMPARE(frame.payload, payload);
+}
+
+void HttpTest::routed_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+
+    const QByteArray get = "GET", post = "POST";
+    QTest::newRow("view page") << get << QByteArray("/?t=VIEW") << QByteArray() << 200;
+    QTest::newRow("view page, control token") << get << QByteArray("/?t=CONTROL") << QByteArray() << 200;
+    QTest::newRow("state") << get << QByteArray("/state?t=VIEW") << QByteArray() << 200;
+    QTest::newRow("control page") << get << QByteArray("/control?t=CONTROL") << QByteArray() << 200;
+    QTest::newRow("no token") << get << QByteArray("/state") << QByteArray() << 403;
+    QTest::newRow("wrong token") << get << QByteArray("/?t=AAAAAAAAAAAAAAAAAAAAAA") << QByteArray() << 403;
+    QTest::newRow("token one character longer") << get << QByteArray("/?t=VIEWA") << QByteArray() << 403;
+    QTest::newRow("token one character shorter")
+        << get << QByteArray("/?t=VVVVVVVVVVVVVVVVVVVVV") << QByteArray() << 403;
+    QTest::newRow("control page, view token") << get << QByteArray("/control?t=VIEW") << QByteArray() << 403;
+    QTest::newRow("command, view token")
+        << post << QByteArray("/control/start?t=VIEW") << QByteArray() << 403;
+    QTest::newRow("unknown path") << get << QByteArray("/index.html?t=CONTROL") << QByteArray() << 404;
+    QTest::newRow("dot segments") << get << QByteArray("/../etc/passwd?t=CONTROL") << QByteArray() << 404;
+    QTest::newRow("encoded dots") << get << QByteArray("/%2e%2e/%2e%2e/etc/passwd?t=CONTROL") << QByteArray()
+                                  << 404;
+    QTest::newRow("trailing slash") << get << QByteArray("/state/?t=VIEW") << QByteArray() << 404;
+    QTest::newRow("unknown command") << post << QByteArray("/control/launch?t=CONTROL") << QByteArray()
+                                     << 404;
+    QTest::newRow("state by POST") << post << QByteArray("/state?t=VIEW") << QByteArray() << 405;
+    QTest::newRow("page by DELETE") << QByteArray("DELETE") << QByteArray("/?t=VIEW") << QByteArray() << 405;
+    QTest::newRow("command by GET") << get << QByteArray("/control/reset?t=CONTROL") << QByteArray() << 405;
+
+    // Host: this machine by a name or an address it has, with the server's port.
+    QTest::newRow("own host by name")
+        << get << QByteArray("/?t=VIEW") << QByteArray("Host: podium.local:8760\r\n") << 200;
+    QTest::newRow("localhost") << get << QByteArray("/?t=VIEW") << QByteArray("Host: localhost:8760\r\n")
+                               << 200;
+    QTest::newRow("loopback IPv6") << get << QByteArray("/?t=VIEW") << QByteArray("Host: [::1]:8760\r\n")
+                                   << 200;
+    QTest::newRow("foreign name") << get << QByteArray("/?t=VIEW")
+                                  << QByteArray("Host: evil.example:8760\r\n") << 421;
+    QTest::newRow("another port") << get << QByteArray("/?t=VIEW") << QByteArray("Host: 127.0.0.1:1\r\n")
+                                  << 421;
+    QTest::newRow("no port") << get << QByteArray("/?t=VIEW") << QByteArray("Host: 127.0.0.1\r\n") << 421;
+    QTest::newRow("unclosed bracket")
+        << get << QByteArray("/?t=VIEW") << QByteArray("Host: [::1:8760\r\n") << 421;
+
+    // Origin: only the page's own, or none (a tool).
+    const QByteArray command = "/control/pause?t=CONTROL";
+    QTest::newRow("POST without Origin") << post << command << QByteArray() << 204;
+    QTest::newRow("POST from its own page")
+        << post << command << QByteArray("Origin: http://192.168.1.23:8760\r\n") << 204;
+    QTest::newRow("POST from another site")
+        << post << command << QByteArray("Origin: http://evil.example\r\n") << 403;
+    QTest::newRow("POST from a sandbox") << post << command << QByteArray("Origin: null\r\n") << 403;
+    QTest::newRow("POST over https origin")
+        << post << command << QByteArray("Origin: https://192.168.1.23:8760\r\n") << 403;
+    QTest::newRow("POST said cross-site")
+        << post << command << QByteArray("Sec-Fetch-Site: cross-site\r\n") << 403;
+
+    // The WebSocket: the view token or the control token, an upgrade, version 13, a key.
+    QTest::newRow("WebSocket") << get << QByteArray("/ws?t=VIEW") << Upgrade << 101;
+    QTest::newRow("WebSocket from its own page")
+        << get << QByteArray("/ws?t=CONTROL") << QByteArray("Origin: http://192.168.1.23:8760\r\n" + Upgrade)
+        << 101;
+    QTest::newRow("WebSocket from another site")
+        << get << QByteArray("/ws?t=VIEW") << QByteArray("Origin: http://evil.example\r\n" + Upgrade) << 403;
+    QTest::newRow("WebSocket, no token") << get << QByteArray("/ws") << Upgrade << 403;
+    QTest::newRow("WebSocket on the page's path") << get << QByteArray("/?t=VIEW") << Upgrade << 404;
+    QTest::newRow("WebSocket on the state's path") << get << QByteArray("/state?t=VIEW") << Upgrade << 404;
+    QTest::newRow("WebSocket without an upgrade") << get << QByteArray("/ws?t=VIEW") << QByteArray() << 426;
+    QTest::newRow("WebSocket version 8")
+        << get << QByteArray("/ws?t=VIEW") << QByteArray(Upgrade).replace("Version: 13", "Version: 8") << 426;
+    QTest::newRow("WebSocket key too short")
+        << get << QByteArray("/ws?t=VIEW") << QByteArray(Upgrade).replace("dGhlIHNhbXBsZSBub25jZQ==", "dGhl")
+        << 400;
+}
+
+void HttpTest::routed()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    const Routed routed = route(request(method, target, headers), routerState());
+    QCOMPARE(routed.answer.status, status);
+    QCOMPARE(routed.upgrade, status == 101);
+    QCOMPARE(routed.command.has_value(), status == 204);
+    // A refusal ends its connection: nothing that rides behind it is read.
+    QCOMPARE(routed.answer.close, status >= 400 && status != 409);
+    if (status == 405)
+        QVERIFY(std::any_of(routed.answer.headers.cbegin(), routed.answer.headers.cend(),
+                            [](const auto &h) { return h.first == "Allow"; }));
+    if (status == 101)
+        QVERIFY(serialize(routed.answer).contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"));
+}
+
+void HttpTest::commands_data()
+{
+    QTest::addColumn<QByteArray>("target"); // after /control/ and the token
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("command"); // the command passed on, by its name
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("seconds");
+
+    for (const char *name : {"start", "pause", "restart", "reset", "previous", "next"})
+        QTest::newRow(name) << QByteArray(name) << QByteArray() << 204 << name << "" << 0;
+    // 80 characters of four bytes each: the most a message can take.
+    QString emoji;
+    for (int i = 0; i < 80; ++i)
+        emoji += QStringLiteral("\U0001F600");
+    QTest::newRow("a message") << QByteArray("message") << QString("まとめに入ってください").toUtf8() << 204
+                               << "message"
+                               << "まとめに入ってください" << 0;
+    QTest::newRow("an empty message clears") << QByteArray("message") << QByteArray() << 204 << "message"
+                                             << "" << 0;
+    QTest::newRow("320 bytes") << QByteArray("message") << emoji.toUtf8() << 204 << "message" << emoji << 0;
+    QTest::newRow("321 bytes") << QByteArray("message") << emoji.toUtf8() + 'x' << 413 << ""
+                               << "" << 0;
+    QTest::newRow("80 characters") << QByteArray("message") << QByteArray(80, 'x') << 204 << "message"
+                                   << QString(80, u'x') << 0;
+    QTest::newRow("81 characters") << QByteArray("message") << QByteArray(81, 'x') << 400 << ""
+                                   << "" << 0;
+    QTest::newRow("not UTF-8") << QByteArray("message") << QByteArray("\xff\xfe") << 400 << ""
+                               << "" << 0;
+    QTest::newRow("a bad byte inside") << QByteArray("message") << QByteArray("ab\xE3\x81z") << 400 << ""
+                                       << "" << 0;
+    // A decoder that keeps state would wait for the rest of the character and drop what it has.
+    for (const char *cut : {"\xE3\x81", "\xF0\x9F\x98", "\xC3"})
+        QTest::addRow("cut off at the end: %s", QByteArray(cut).toHex(' ').constData())
+            << QByteArray("message") << QByteArray("まとめ") + cut << 400 << ""
+            << "" << 0;
+    QTest::newRow("a minute more") << QByteArray("adjust&by=60") << QByteArray() << 204 << "adjust"
+                                   << "" << 60;
+    QTest::newRow("a minute less") << QByteArray("adjust&by=-60") << QByteArray() << 204 << "adjust"
+                                   << "" << -60;
+    QTest::newRow("other than a minute") << QByteArray("adjust&by=30") << QByteArray() << 400 << ""
+                                         << "" << 0;
+    QTest::newRow("no amount") << QByteArray("adjust") << QByteArray() << 400 << ""
+                               << "" << 0;
+    QTest::newRow("a sign spelt out") << QByteArray("adjust&by=%2B60") << QByteArray() << 400 << ""
+                                      << "" << 0;
+}
+
+// Each command is passed on with what it carries, or refused before the window hears of it.
+void HttpTest::commands()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, command);
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    const qsizetype amp = target.indexOf('&');
+    const QByteArray path = "/control/" + target.left(amp < 0 ? target.size() : amp) + "?t=CONTROL" +
+                            (amp < 0 ? QByteArray() : target.mid(amp));
+    const Routed routed = route(request("POST", path, {}, body), routerState());
+    QCOMPARE(routed.answer.status, status);
+    QCOMPARE(routed.command.has_value(), status == 204);
+    if (!routed.command)
+        return;
+    QCOMPARE(remoteCommandName(routed.command->kind), command);
+    QCOMPARE(routed.command->text, text);
+    QCOMPARE(routed.command->seconds, seconds);
+    // What the window says comes back with the same headers.
+    const HttpAnswer refused = commandAnswer(routed.answer, {409, "not while the clock runs"});
+    QCOMPARE(refused.status, 409);
+    QCOMPARE(refused.body, QByteArray("409 not while the clock runs\n"));
+    QCOMPARE(commandAnswer(routed.answer, {503, "late"}).close, true);
+}
+
+// Every answer, refusals included, carries the headers that keep the page to itself, and names
+// in its policy only a Host known to be this server.
+void HttpTest::everyAnswerGuardsThePage()
+{
+    const RouterState state = routerState();
+    const auto hash = [](const char *content) {
+        return "'sha256-" + QCryptographicHash::hash(content, QCryptographicHash::Sha256).toBase64() + "'";
+    };
+    RouterState hashed = state;
+    hashed.scriptHash = hash("go()");
+    hashed.styleHash = hash("b{}");
+    const QList<Routed> answers{route(request("GET", "/?t=VIEW"), hashed),
+                                route(request("GET", "/nothing"), hashed),
+                                route(request("GET", "/?t=VIEW", "Host: evil.example:8760\r\n"), hashed),
+                                refuseFraming(400, "malformed request line", hashed)};
+    for (const Routed &routed : answers) {
+        const QByteArray bytes = serialize(routed.answer);
+        for (const char *header : {"Cache-Control: no-store\r\n", "X-Content-Type-Options: nosniff\r\n",
+                                   "Referrer-Policy: no-referrer\r\n"})
+            QVERIFY2(bytes.contains(header), header);
+        const qsizetype at = bytes.indexOf("Content-Security-Policy: ");
+        QVERIFY(at > 0);
+        const QByteArray policy = bytes.mid(at, bytes.indexOf("\r\n", at) - at);
+        for (const QByteArray &part :
+             {QByteArray("default-src 'none'"), "script-src " + hash("go()"), "style-src " + hash("b{}"),
+              QByteArray("connect-src 'self' ws://192.168.1.23:8760;"), QByteArray("frame-ancestors 'none'"),
+              QByteArray("base-uri 'none'"), QByteArray("form-action 'none'")})
+            QVERIFY2(policy.contains(part), policy.constData());
+        QVERIFY(!policy.contains("evil") && !policy.contains("unsafe-inline"));
+    }
 }
 
 QTEST_APPLESS_MAIN(HttpTest)

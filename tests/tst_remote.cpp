@@ -163,18 +163,10 @@ private slots:
 
     void json();
     void addresses();
-    void answers_data();
-    void answers();
-    void headersAndPolicy();
-    void commands_data();
-    void commands();
+    void policyNamesThePagesOwnScript();
     void verdictsReachTheAsker();
     void verdictsAfterStopGoNowhere();
-    void speakerCommands_data();
-    void speakerCommands();
     void pushAtConnectAndOnChange();
-    void webSocketRefusals_data();
-    void webSocketRefusals();
     void clientLimit();
     void slowReaderDropped();
     void idleConnectionsClosed();
@@ -184,8 +176,6 @@ private slots:
     void requestsSentInPieces();
     void headEndSplitAcrossReads_data();
     void headEndSplitAcrossReads();
-    void hostAndOrigin_data();
-    void hostAndOrigin();
     void hostileClients_data();
     void hostileClients();
     void handshakeAnsweredToAResetClient();
@@ -331,69 +321,7 @@ void RemoteTest::addresses()
     QVERIFY(!any.isNull() && any.protocol() == QAbstractSocket::IPv4Protocol);
 }
 
-void RemoteTest::answers_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<QString>("token"); // "view", "control", "wrong", "longer" or "none"
-    QTest::addColumn<int>("bodySize");
-    QTest::addColumn<int>("status");
-
-    QTest::newRow("page") << QByteArray("GET") << QByteArray("/") << "view" << 0 << 200;
-    QTest::newRow("page, control token") << QByteArray("GET") << QByteArray("/") << "control" << 0 << 200;
-    QTest::newRow("state") << QByteArray("GET") << QByteArray("/state") << "view" << 0 << 200;
-    QTest::newRow("control page") << QByteArray("GET") << QByteArray("/control") << "control" << 0 << 200;
-    QTest::newRow("no token") << QByteArray("GET") << QByteArray("/state") << "none" << 0 << 403;
-    QTest::newRow("wrong token") << QByteArray("GET") << QByteArray("/") << "wrong" << 0 << 403;
-    QTest::newRow("token one character longer")
-        << QByteArray("GET") << QByteArray("/") << "longer" << 0 << 403;
-    QTest::newRow("control page, view token")
-        << QByteArray("GET") << QByteArray("/control") << "view" << 0 << 403;
-    QTest::newRow("command, view token")
-        << QByteArray("POST") << QByteArray("/control/start") << "view" << 0 << 403;
-    QTest::newRow("unknown path") << QByteArray("GET") << QByteArray("/index.html") << "control" << 0 << 404;
-    QTest::newRow("dot segments") << QByteArray("GET") << QByteArray("/../etc/passwd") << "control" << 0
-                                  << 404;
-    QTest::newRow("encoded dots") << QByteArray("GET") << QByteArray("/%2e%2e/%2e%2e/etc/passwd") << "control"
-                                  << 0 << 404;
-    QTest::newRow("trailing slash") << QByteArray("GET") << QByteArray("/state/") << "view" << 0 << 404;
-    QTest::newRow("unknown command") << QByteArray("POST") << QByteArray("/control/launch") << "control" << 0
-                                     << 404;
-    QTest::newRow("state by POST") << QByteArray("POST") << QByteArray("/state") << "view" << 0 << 405;
-    QTest::newRow("page by DELETE") << QByteArray("DELETE") << QByteArray("/") << "view" << 0 << 405;
-    QTest::newRow("command by GET") << QByteArray("GET") << QByteArray("/control/reset") << "control" << 0
-                                    << 405;
-    QTest::newRow("4 KiB body") << QByteArray("POST") << QByteArray("/control/pause") << "control" << 4096
-                                << 204;
-    QTest::newRow("body over 4 KiB") << QByteArray("POST") << QByteArray("/control/pause") << "control"
-                                     << 4097 << 413;
-}
-
-void RemoteTest::answers()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QByteArray, path);
-    QFETCH(QString, token);
-    QFETCH(int, bodySize);
-    QFETCH(int, status);
-    start();
-    const QString given = token == "view"      ? server->viewToken()
-                          : token == "control" ? server->controlToken()
-                          : token == "longer"  ? server->viewToken() + QLatin1Char('A')
-                          : token == "wrong"   ? QString(server->viewToken().size(), QLatin1Char('A'))
-                                               : QString();
-    const QByteArray t = token == "none" ? path : target(path, given);
-    const Response response = exchange(server->port(), method, t, QByteArray(bodySize, 'x'));
-    QCOMPARE(response.status, status);
-    if (status == 405)
-        QCOMPARE(response.headers.value("allow"), QByteArray(path.startsWith("/control/") ? "POST" : "GET"));
-    if (path == "/state" && status == 200) {
-        QCOMPARE(response.headers.value("content-type"), QByteArray("application/json"));
-        QVERIFY(QJsonDocument::fromJson(response.body).object().contains("remaining"));
-    }
-}
-
-void RemoteTest::headersAndPolicy()
+void RemoteTest::policyNamesThePagesOwnScript()
 {
     start();
     const Response page = exchange(server->port(), "GET", target("/", server->viewToken()));
@@ -410,45 +338,6 @@ void RemoteTest::headersAndPolicy()
     QVERIFY2(policy.contains("style-src " + hashOf("<style>", "</style>")), policy);
     QCOMPARE(page.body.count("<script"), 1);
     QCOMPARE(page.body.count("<style"), 1);
-    for (const char *part :
-         {"default-src 'none'", "frame-ancestors 'none'", "base-uri 'none'", "form-action 'none'"})
-        QVERIFY2(policy.contains(part), part);
-    QVERIFY(policy.contains("connect-src 'self' ws://127.0.0.1:" + QByteArray::number(server->port())));
-    QVERIFY(!policy.contains("unsafe-inline"));
-
-    const Response refused = exchange(server->port(), "GET", "/nothing");
-    const Response state = exchange(server->port(), "GET", target("/state", server->viewToken()));
-    for (const Response &r : {page, refused, state}) {
-        QCOMPARE(r.headers.value("cache-control"), QByteArray("no-store"));
-        QCOMPARE(r.headers.value("x-content-type-options"), QByteArray("nosniff"));
-        QCOMPARE(r.headers.value("content-security-policy"), policy);
-    }
-}
-
-void RemoteTest::commands_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("start") << "start" << int(RemoteCommand::Kind::Start);
-    QTest::newRow("pause") << "pause" << int(RemoteCommand::Kind::Pause);
-    QTest::newRow("restart") << "restart" << int(RemoteCommand::Kind::Restart);
-    QTest::newRow("reset") << "reset" << int(RemoteCommand::Kind::Reset);
-    QTest::newRow("previous") << "previous" << int(RemoteCommand::Kind::Previous);
-    QTest::newRow("next") << "next" << int(RemoteCommand::Kind::Next);
-}
-
-void RemoteTest::commands()
-{
-    QFETCH(QString, command);
-    QFETCH(int, kind);
-    start();
-    const Response response =
-        exchange(server->port(), "POST", target("/control/" + command.toLatin1(), server->controlToken()), {},
-                 "Origin: http://" + host() + "\r\n");
-    QCOMPARE(response.status, 204);
-    QVERIFY(response.body.isEmpty());
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(int(asked.first().kind), kind);
 }
 
 // A command is answered with what the window made of it, once it has said: a refusal with its
@@ -507,54 +396,6 @@ void RemoteTest::verdictsAfterStopGoNowhere()
     QTRY_COMPARE_WITH_TIMEOUT(first.state(), QAbstractSocket::UnconnectedState, Patience);
 }
 
-void RemoteTest::speakerCommands_data()
-{
-    QTest::addColumn<QByteArray>("target"); // after /control/
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("text"); // the message passed on
-    QTest::addColumn<int>("seconds");  // the adjustment passed on
-
-    // 80 characters of four bytes each: the most a message can take.
-    const QString emoji = QString(80, QChar(0xD83D)).replace(QChar(0xD83D), QStringLiteral("\U0001F600"));
-    QTest::newRow("a message") << QByteArray("message") << QByteArray("まとめに入ってください") << 204
-                               << "まとめに入ってください" << 0;
-    QTest::newRow("an empty message clears") << QByteArray("message") << QByteArray() << 204 << "" << 0;
-    QTest::newRow("320 bytes") << QByteArray("message") << emoji.toUtf8() << 204 << emoji << 0;
-    QTest::newRow("321 bytes") << QByteArray("message") << emoji.toUtf8() + 'x' << 413 << "" << 0;
-    QTest::newRow("81 characters") << QByteArray("message") << QByteArray(81, 'x') << 400 << "" << 0;
-    QTest::newRow("not UTF-8") << QByteArray("message") << QByteArray("\xff\xfe") << 400 << "" << 0;
-    for (const char *cut : {"\xE3\x81", "\xF0\x9F\x98", "\xC3"})
-        QTest::addRow("cut off: %s", QByteArray(cut).toHex(' ').constData())
-            << QByteArray("message") << QByteArray("まとめ") + cut << 400 << "" << 0;
-    QTest::newRow("a minute more") << QByteArray("adjust?by=60") << QByteArray() << 204 << "" << 60;
-    QTest::newRow("a minute less") << QByteArray("adjust?by=-60") << QByteArray() << 204 << "" << -60;
-    QTest::newRow("other than a minute") << QByteArray("adjust?by=30") << QByteArray() << 400 << "" << 0;
-    QTest::newRow("no amount") << QByteArray("adjust") << QByteArray() << 400 << "" << 0;
-    QTest::newRow("not a number") << QByteArray("adjust?by=%2B60") << QByteArray() << 400 << "" << 0;
-}
-
-void RemoteTest::speakerCommands()
-{
-    QFETCH(QByteArray, target);
-    QFETCH(QByteArray, body);
-    QFETCH(int, status);
-    QFETCH(QString, text);
-    QFETCH(int, seconds);
-    start();
-    const qsizetype query = target.indexOf('?');
-    QByteArray path =
-        "/control/" + (query < 0 ? target : target.left(query)) + "?t=" + server->controlToken().toLatin1();
-    if (query >= 0)
-        path += '&' + target.mid(query + 1);
-    QCOMPARE(exchange(server->port(), "POST", path, body).status, status);
-    QCOMPARE(asked.size(), status == 204 ? 1 : 0);
-    if (status == 204) {
-        QCOMPARE(asked.first().text, text);
-        QCOMPARE(asked.first().seconds, seconds);
-    }
-}
-
 void RemoteTest::pushAtConnectAndOnChange()
 {
     start();
@@ -571,35 +412,6 @@ void RemoteTest::pushAtConnectAndOnChange()
 
     const Response state = exchange(server->port(), "GET", target("/state", server->viewToken()));
     QCOMPARE(state.body, next);
-}
-
-void RemoteTest::webSocketRefusals_data()
-{
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<int>("status");
-    QTest::newRow("no token") << QByteArray("/ws") << "" << 403;
-    QTest::newRow("wrong token") << QByteArray("/ws") << "AAAAAAAAAAAAAAAAAAAAAA" << 403;
-    QTest::newRow("page path") << QByteArray("/") << "view" << 404;
-    QTest::newRow("state path") << QByteArray("/state") << "view" << 404;
-}
-
-void RemoteTest::webSocketRefusals()
-{
-    QFETCH(QByteArray, path);
-    QFETCH(QString, token);
-    QFETCH(int, status);
-    start();
-    server->publish(snapshot(QStringLiteral("1:00")));
-    const QString given = token == "view" ? server->viewToken() : token;
-    QCOMPARE(exchange(server->port(), "GET", target(path, given), {}, Upgrade).status, status);
-
-    Listener client;
-    QSignalSpy closed(&client.socket, &QWebSocket::disconnected);
-    client.socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2?t=%3").arg(server->port()).arg(path, given)));
-    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, Patience);
-    QVERIFY(client.messages.isEmpty());
-    QCOMPARE(server->clientCount(), 0);
 }
 
 void RemoteTest::clientLimit()
@@ -719,30 +531,12 @@ void RemoteTest::framing_data()
     QTest::addColumn<int>("status");
 
     QTest::newRow("plain") << QByteArray("Host: HOST\r\n") << QByteArray() << 204;
-    QTest::newRow("Content-Length twice, agreeing")
-        << QByteArray("Host: HOST\r\nContent-Length: 1\r\nContent-Length: 1\r\n") << QByteArray("x") << 400;
-    QTest::newRow("Content-Length twice, disagreeing")
-        << QByteArray("Host: HOST\r\nContent-Length: 1\r\nContent-Length: 5\r\n") << QByteArray("xxxxx")
-        << 400;
-    QTest::newRow("Content-Length as a list")
-        << QByteArray("Host: HOST\r\nContent-Length: 1, 1\r\n") << QByteArray("x") << 400;
-    QTest::newRow("negative Content-Length")
-        << QByteArray("Host: HOST\r\nContent-Length: -1\r\n") << QByteArray() << 400;
+    // The framing suite has every refusal; here each kind closes its connection on a real socket,
+    // and what rides behind it is never served.
     QTest::newRow("Content-Length and chunked")
         << QByteArray("Host: HOST\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n")
         << QByteArray("0\r\n\r\n") << 400;
-    QTest::newRow("chunked alone") << QByteArray("Host: HOST\r\nTransfer-Encoding: chunked\r\n")
-                                   << QByteArray("0\r\n\r\n") << 400;
-    QTest::newRow("blank before the colon")
-        << QByteArray("Host: HOST\r\nContent-Length : 0\r\n") << QByteArray() << 400;
-    QTest::newRow("folded header") << QByteArray("Host: HOST\r\nX-A: a\r\n b\r\n") << QByteArray() << 400;
-    QTest::newRow("bare LF inside") << QByteArray("Host: HOST\r\nX-A: a\nContent-Length: 3\r\n")
-                                    << QByteArray() << 400;
-    QTest::newRow("no Host") << QByteArray() << QByteArray() << 400;
-    QTest::newRow("two Hosts") << QByteArray("Host: HOST\r\nHost: HOST\r\n") << QByteArray() << 400;
     // Answered before a byte of the body is read: the test sends none.
-    QTest::newRow("body announced over 64 KiB")
-        << QByteArray("Host: HOST\r\nContent-Length: 65537\r\n") << QByteArray() << 413;
     QTest::newRow("body announced over 4 KiB")
         << QByteArray("Host: HOST\r\nContent-Length: 4097\r\n") << QByteArray() << 413;
     QTest::newRow("head of 16 KiB and more")
@@ -831,54 +625,6 @@ void RemoteTest::headEndSplitAcrossReads()
     QTest::qWait(100); // the server reads the first piece on its own
     socket.write(head.mid(cut));
     QCOMPARE(readResponse(socket).status, status);
-}
-
-void RemoteTest::hostAndOrigin_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<QByteArray>("headers"); // HOST stands for the server's host and port
-    QTest::addColumn<int>("status");
-
-    const QByteArray post = "POST", get = "GET", command = "/control/start", page = "/";
-    QTest::newRow("own host") << get << page << QByteArray("Host: HOST\r\n") << 200;
-    QTest::newRow("localhost") << get << page << QByteArray("Host: localhost:PORT\r\n") << 200;
-    QTest::newRow("foreign name") << get << page << QByteArray("Host: evil.example:PORT\r\n") << 421;
-    QTest::newRow("foreign name, our port in it")
-        << get << page << QByteArray("Host: evil.example:6666\r\n") << 421;
-    QTest::newRow("another port") << get << page << QByteArray("Host: 127.0.0.1:1\r\n") << 421;
-    QTest::newRow("no port") << get << page << QByteArray("Host: 127.0.0.1\r\n") << 421;
-    QTest::newRow("POST without Origin") << post << command << QByteArray("Host: HOST\r\n") << 204;
-    QTest::newRow("POST from its own page")
-        << post << command << QByteArray("Host: HOST\r\nOrigin: http://HOST\r\n") << 204;
-    QTest::newRow("POST from another site")
-        << post << command << QByteArray("Host: HOST\r\nOrigin: http://evil.example\r\n") << 403;
-    QTest::newRow("POST from a sandbox")
-        << post << command << QByteArray("Host: HOST\r\nOrigin: null\r\n") << 403;
-    QTest::newRow("POST over https origin")
-        << post << command << QByteArray("Host: HOST\r\nOrigin: https://HOST\r\n") << 403;
-    QTest::newRow("POST said cross-site")
-        << post << command << QByteArray("Host: HOST\r\nSec-Fetch-Site: cross-site\r\n") << 403;
-    QTest::newRow("WebSocket from another site")
-        << get << QByteArray("/ws") << QByteArray("Host: HOST\r\nOrigin: http://evil.example\r\n" + Upgrade)
-        << 403;
-    QTest::newRow("WebSocket from its own page")
-        << get << QByteArray("/ws") << QByteArray("Host: HOST\r\nOrigin: http://HOST\r\n" + Upgrade) << 101;
-}
-
-void RemoteTest::hostAndOrigin()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QByteArray, path);
-    QFETCH(QByteArray, headers);
-    QFETCH(int, status);
-    start();
-    headers.replace("HOST", host()).replace("PORT", QByteArray::number(server->port()));
-    const QString token = path == "/" ? server->viewToken() : server->controlToken();
-    const Response response = exchange(server->port(), method, target(path, token), {}, headers);
-    QCOMPARE(response.status, status);
-    // A Host is written into an answer only once it is known to be this server.
-    QVERIFY(!response.headers.value("content-security-policy").contains("evil.example"));
 }
 
 void RemoteTest::hostileClients_data()
