@@ -3,7 +3,8 @@
 #   ./make.sh run    build and start Podium Watch (on a virtual display when there is none)
 #   ./make.sh test   build with warnings as errors and run every test
 #   ./make.sh asan   the same under the address and undefined-behaviour sanitizers
-#   ./make.sh fuzz   fuzz the text routines, then the programme readers, each for FUZZ_SECONDS (30) seconds
+#   ./make.sh fuzz   fuzz the text routines, the programme readers, the server's framing and the channel
+#                    to it, each for FUZZ_SECONDS (30) seconds
 #   ./make.sh package  build the Debian package (build/dev/podiumwatch_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -69,7 +70,8 @@ fuzz)
     # build/fuzz/fuzz_NAME-crash-*. The HTTP head may reach past 16 KiB, so that the limit itself is
     # fuzzed; the differential target against llhttp shares its seeds but not their longest inputs.
     for target in textroutines:fuzz-seeds:64 programme:fuzz-seeds-programme:4096 \
-        httphead:fuzz-seeds-httphead:20000 httpdiff:fuzz-seeds-httphead:4096 wsframes:fuzz-seeds-wsframes:1024; do
+        httphead:fuzz-seeds-httphead:20000 httpdiff:fuzz-seeds-httphead:4096 wsframes:fuzz-seeds-wsframes:1024 \
+        channel:fuzz-seeds-channel:9000; do
         IFS=: read -r name seeds length <<<"$target"
         corpus=$(mktemp -d)
         cp "tests/$seeds"/* "$corpus"
