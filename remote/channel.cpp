@@ -33,37 +33,59 @@ QByteArray compact(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// The body as an object, or nullopt for anything else.
-std::optional<QJsonObject> objectOf(QByteArrayView body)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body.toByteArray(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    return document.object();
-}
+constexpr qint64 kLargestId = (qint64{1} << 53) - 1; // JSON numbers are doubles
 
-// A whole number within [low, high], or nullopt. JSON numbers are doubles: ids stay below 2^53.
-std::optional<qint64> whole(const QJsonValue &value, qint64 low, qint64 high)
-{
-    if (!value.isDouble())
-        return std::nullopt;
-    const double number = value.toDouble();
-    if (!(number >= static_cast<double>(low) && number <= static_cast<double>(high)) ||
-        number != static_cast<double>(static_cast<qint64>(number)))
-        return std::nullopt;
-    return static_cast<qint64>(number);
-}
+// The fields of one message's object. The first that is missing or wrong is what is said about
+// the message; the values read after it are not looked at.
+class Fields {
+public:
+    explicit Fields(QByteArrayView body)
+    {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(body.toByteArray(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            wrong_ = QStringLiteral("not a JSON object");
+        object_ = document.object();
+    }
 
-constexpr qint64 kLargestId = (qint64{1} << 53) - 1;
+    QString text(QLatin1StringView key, bool mayBeEmpty = true)
+    {
+        const QJsonValue value = object_.value(key);
+        if (!value.isString() || (!mayBeEmpty && value.toString().isEmpty()))
+            fail(key);
+        return value.toString();
+    }
+    qint64 whole(QLatin1StringView key, qint64 low, qint64 high)
+    {
+        const QJsonValue value = object_.value(key);
+        const double number = value.toDouble();
+        if (!value.isDouble() ||
+            !(number >= static_cast<double>(low) && number <= static_cast<double>(high)) ||
+            number != static_cast<double>(static_cast<qint64>(number))) {
+            fail(key);
+            return 0;
+        }
+        return static_cast<qint64>(number);
+    }
+    void check(bool holds, QLatin1StringView key)
+    {
+        if (!holds)
+            fail(key);
+    }
+    template <typename T> Result<T> made(T value) const
+    {
+        return wrong_.isEmpty() ? Result<T>(std::move(value)) : Result<T>::failure(wrong_);
+    }
 
-std::optional<QString> text(const QJsonObject &object, QLatin1StringView key)
-{
-    const QJsonValue value = object.value(key);
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
-}
+private:
+    void fail(QLatin1StringView key)
+    {
+        if (wrong_.isEmpty())
+            wrong_ = QStringLiteral("no valid \"%1\"").arg(key);
+    }
+    QJsonObject object_;
+    QString wrong_;
+};
 
 } // namespace
 
@@ -144,73 +166,57 @@ QByteArray encodeAlive(int viewers)
     return compact({{QStringLiteral("viewers"), viewers}});
 }
 
-std::optional<Configure> decodeConfigure(QByteArrayView body)
+Result<Configure> decodeConfigure(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    if (!object)
-        return std::nullopt;
-    const auto bind = text(*object, QLatin1StringView("bind"));
-    const auto port = whole(object->value(QLatin1StringView("port")), 0, 65535);
-    const auto view = text(*object, QLatin1StringView("view"));
-    const auto control = text(*object, QLatin1StringView("control"));
-    if (!bind || !port || !view || !control || view->isEmpty() || control->isEmpty())
-        return std::nullopt;
-    return Configure{*bind, static_cast<quint16>(*port), *view, *control};
+    Fields fields(body);
+    Configure configure{fields.text(QLatin1StringView("bind")),
+                        static_cast<quint16>(fields.whole(QLatin1StringView("port"), 0, 65535)),
+                        fields.text(QLatin1StringView("view"), false),
+                        fields.text(QLatin1StringView("control"), false)};
+    return fields.made(configure);
 }
 
-std::optional<Listening> decodeListening(QByteArrayView body)
+Result<Listening> decodeListening(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    if (!object)
-        return std::nullopt;
-    const auto host = text(*object, QLatin1StringView("host"));
-    const auto port = whole(object->value(QLatin1StringView("port")), 1, 65535);
-    if (!host || !port || host->isEmpty())
-        return std::nullopt;
-    return Listening{*host, static_cast<quint16>(*port)};
+    Fields fields(body);
+    Listening listening{fields.text(QLatin1StringView("host"), false),
+                        static_cast<quint16>(fields.whole(QLatin1StringView("port"), 1, 65535))};
+    return fields.made(listening);
 }
 
-std::optional<Command> decodeCommand(QByteArrayView body)
+Result<Command> decodeCommand(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    if (!object)
-        return std::nullopt;
-    const auto id = whole(object->value(QLatin1StringView("id")), 0, kLargestId);
-    const auto name = text(*object, QLatin1StringView("command"));
-    const auto words = text(*object, QLatin1StringView("text"));
-    const auto seconds = whole(object->value(QLatin1StringView("seconds")), std::numeric_limits<int>::min(),
-                               std::numeric_limits<int>::max());
-    const auto kind = name ? remoteCommandNamed(*name) : std::nullopt;
-    if (!id || !kind || !words || !seconds)
-        return std::nullopt;
-    return Command{static_cast<quint64>(*id), RemoteCommand{*kind, *words, static_cast<int>(*seconds)}};
+    Fields fields(body);
+    const auto id = static_cast<quint64>(fields.whole(QLatin1StringView("id"), 0, kLargestId));
+    const auto kind = remoteCommandNamed(fields.text(QLatin1StringView("command")));
+    fields.check(kind.has_value(), QLatin1StringView("command"));
+    const QString words = fields.text(QLatin1StringView("text"));
+    const auto seconds = static_cast<int>(fields.whole(
+        QLatin1StringView("seconds"), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return fields.made(Command{id, RemoteCommand{kind.value_or(RemoteCommand::Kind::Start), words, seconds}});
 }
 
-std::optional<Verdict> decodeVerdict(QByteArrayView body)
+Result<Verdict> decodeVerdict(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    if (!object)
-        return std::nullopt;
-    const auto id = whole(object->value(QLatin1StringView("id")), 0, kLargestId);
-    const auto status = whole(object->value(QLatin1StringView("status")), 200, 599);
-    const auto reason = text(*object, QLatin1StringView("reason"));
-    if (!id || !status || !reason)
-        return std::nullopt;
-    return Verdict{static_cast<quint64>(*id), CommandVerdict{static_cast<int>(*status), reason->toUtf8()}};
+    Fields fields(body);
+    const auto id = static_cast<quint64>(fields.whole(QLatin1StringView("id"), 0, kLargestId));
+    const auto status = static_cast<int>(fields.whole(QLatin1StringView("status"), 200, 599));
+    const QByteArray reason = fields.text(QLatin1StringView("reason")).toUtf8();
+    return fields.made(Verdict{id, CommandVerdict{status, reason}});
 }
 
-std::optional<QString> decodeFailure(QByteArrayView body)
+Result<QString> decodeFailure(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    return object ? text(*object, QLatin1StringView("reason")) : std::nullopt;
+    Fields fields(body);
+    const QString reason = fields.text(QLatin1StringView("reason"));
+    return fields.made(reason);
 }
 
-std::optional<int> decodeAlive(QByteArrayView body)
+Result<int> decodeAlive(QByteArrayView body)
 {
-    const auto object = objectOf(body);
-    const auto viewers =
-        object ? whole(object->value(QLatin1StringView("viewers")), 0, 1 << 20) : std::nullopt;
-    return viewers ? std::optional<int>(static_cast<int>(*viewers)) : std::nullopt;
+    Fields fields(body);
+    const auto viewers = static_cast<int>(fields.whole(QLatin1StringView("viewers"), 0, 1 << 20));
+    return fields.made(viewers);
 }
 
 } // namespace channel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/result.h"
 #include "remote/remotecommand.h"
 
 #include <QByteArray>
@@ -93,12 +94,12 @@ QByteArray encode(const Verdict &verdict);
 QByteArray encodeFailure(const QString &reason);
 QByteArray encodeAlive(int viewers);
 
-// Each nullopt for a body that is not what its type says.
-std::optional<Configure> decodeConfigure(QByteArrayView body);
-std::optional<Listening> decodeListening(QByteArrayView body);
-std::optional<Command> decodeCommand(QByteArrayView body);
-std::optional<Verdict> decodeVerdict(QByteArrayView body);
-std::optional<QString> decodeFailure(QByteArrayView body);
-std::optional<int> decodeAlive(QByteArrayView body);
+// Each refuses a body that is not what its type says, and says what is wrong with it.
+Result<Configure> decodeConfigure(QByteArrayView body);
+Result<Listening> decodeListening(QByteArrayView body);
+Result<Command> decodeCommand(QByteArrayView body);
+Result<Verdict> decodeVerdict(QByteArrayView body);
+Result<QString> decodeFailure(QByteArrayView body);
+Result<int> decodeAlive(QByteArrayView body);
 
 } // namespace channel

@@ -152,68 +152,68 @@ void RemoteProcess::readServer()
                 lost(QStringLiteral("said more than a server says"));
                 return;
             }
-            if (!take(*message)) {
-                lost(QStringLiteral("said what a server does not say"));
+            if (const Result<> taken = take(*message); !taken) {
+                lost(QStringLiteral("said what a server does not say (%1)").arg(taken.error()));
                 return;
             }
         }
         if (reader_.failed()) {
-            lost(QStringLiteral("said what a server does not say"));
+            lost(QStringLiteral("said what a server does not say (a message too long or of no kind)"));
             return;
         }
     }
 }
 
-bool RemoteProcess::take(const channel::Message &message)
+Result<> RemoteProcess::take(const channel::Message &message)
 {
     switch (message.type) {
     case channel::Type::Listening: {
         const auto listening = channel::decodeListening(message.body);
         if (!listening)
-            return false;
+            return Result<>::failure(listening.error());
         silence_.start(kSilenceMs);
         if (listened_)
-            return true; // a new server, at the same addresses
+            return {}; // a new server, at the same addresses
         listened_ = true;
         port_ = listening->port;
         host_ = listening->host;
         emit started();
-        return true;
+        return {};
     }
     case channel::Type::Failed: {
         const auto reason = channel::decodeFailure(message.body);
         if (!reason)
-            return false;
+            return Result<>::failure(reason.error());
         if (!listened_) {
             stop();
             emit failed(*reason);
         } else {
             lost(*reason);
         }
-        return true;
+        return {};
     }
     case channel::Type::Command: {
         const auto command = channel::decodeCommand(message.body);
         if (!command)
-            return false;
+            return Result<>::failure(command.error());
         silence_.start(kSilenceMs);
         const quint64 id = nextAsked_++;
         asked_.emplace(id, std::pair{launch_, command->id});
         if (asked_.size() > kAskedAtOnce)
             asked_.erase(asked_.begin());
         emit commandRequested(command->command, id);
-        return true;
+        return {};
     }
     case channel::Type::Alive: {
         const auto viewers = channel::decodeAlive(message.body);
         if (!viewers)
-            return false;
+            return Result<>::failure(viewers.error());
         viewers_ = *viewers;
         silence_.start(kSilenceMs);
-        return true;
+        return {};
     }
     default:
-        return false;
+        return Result<>::failure(QStringLiteral("a message only the server is sent"));
     }
 }
 

@@ -63,7 +63,7 @@ private:
     void launch();
     void discard();
     void readServer();
-    bool take(const channel::Message &message);
+    Result<> take(const channel::Message &message);
     void lost(const QString &why);
     void send(channel::Type type, const QByteArray &body);
 

@@ -1,5 +1,7 @@
 #include "remote/router.h"
 
+#include "engine/result.h"
+
 #include "messages/messagelimits.h"
 #include "remote/websocketframes.h"
 
@@ -7,7 +9,6 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <array>
-#include <variant>
 
 namespace {
 
@@ -33,29 +34,35 @@ Access accessOf(const QByteArray &token, const RouterState &state)
     return control ? Access::Control : view ? Access::View : Access::None;
 }
 
-// The command's argument from the request, or the refusal it earns.
-std::variant<RemoteCommand, std::pair<int, QByteArray>>
-commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUrlQuery &query)
+// A request refused for what it says: the status, and the answer's body.
+struct Refusal {
+    int status;
+    QByteArray body;
+};
+using Argued = Result<RemoteCommand, Refusal>;
+
+// The command with its argument from the request, or the refusal it earns.
+Argued commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUrlQuery &query)
 {
     RemoteCommand command;
     command.kind = kind;
     if (kind == RemoteCommand::Kind::Message) {
         if (request.body.size() > kLongestMessageBytes)
-            return std::pair{413, "413 a message is at most " + QByteArray::number(kLongestMessageBytes) +
-                                      " bytes\n"};
+            return Argued::failure(
+                {413, "413 a message is at most " + QByteArray::number(kLongestMessageBytes) + " bytes\n"});
         // Stateless: a sequence cut off at the end of the body is an error like one in the middle
         // (a decoder that kept state would wait for the rest and drop it).
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         command.text = utf8.decode(request.body);
         if (utf8.hasError())
-            return std::pair{400, QByteArray("400 a message is UTF-8\n")};
+            return Argued::failure({400, "400 a message is UTF-8\n"});
         if (command.text.toUcs4().size() > kLongestMessage)
-            return std::pair{400, "400 a message is at most " + QByteArray::number(kLongestMessage) +
-                                      " characters\n"};
+            return Argued::failure(
+                {400, "400 a message is at most " + QByteArray::number(kLongestMessage) + " characters\n"});
     } else if (kind == RemoteCommand::Kind::Adjust) {
         const QString by = query.queryItemValue(QStringLiteral("by"), QUrl::FullyDecoded);
         if (by != QLatin1String("60") && by != QLatin1String("-60"))
-            return std::pair{400, QByteArray("400 by=60 or by=-60\n")};
+            return Argued::failure({400, "400 by=60 or by=-60\n"});
         command.seconds = by.toInt();
     }
     return command;
@@ -189,10 +196,10 @@ Routed route(const HttpRequest &request, const RouterState &state)
         routed.answer = answerWith(200, "application/json", state.json, host, state);
     } else if (command) {
         const auto argued = commandOf(*command, request, query);
-        if (const auto *refused = std::get_if<std::pair<int, QByteArray>>(&argued))
-            return refusal(refused->first, refused->second, host, state);
+        if (!argued)
+            return refusal(argued.error().status, argued.error().body, host, state);
         routed.answer = answerWith(204, {}, {}, host, state);
-        routed.command = std::get<RemoteCommand>(argued);
+        routed.command = *argued;
     } else {
         // Asked for without an upgrade too, so that a page whose WebSocket failed can learn why.
         if (state.clients >= state.maxClients)

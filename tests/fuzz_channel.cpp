@@ -45,10 +45,16 @@ void decodeEveryWay(const QByteArray &body)
         const auto again = decodeVerdict(encode(*v));
         check(again && again->id == v->id && again->verdict.status == v->verdict.status, "a verdict");
     }
-    if (const auto f = decodeFailure(body))
-        check(decodeFailure(encodeFailure(*f)) == f, "a failure reads the same again");
-    if (const auto a = decodeAlive(body))
-        check(*a >= 0 && decodeAlive(encodeAlive(*a)) == a, "alive");
+    if (const auto f = decodeFailure(body)) {
+        const auto again = decodeFailure(encodeFailure(*f));
+        check(again && *again == *f, "a failure reads the same again");
+    }
+    if (const auto a = decodeAlive(body)) {
+        const auto again = decodeAlive(encodeAlive(*a));
+        check(*a >= 0 && again && *again == *a, "alive");
+    }
+    // A refusal says what is wrong.
+    check(decodeCommand(body) || !decodeCommand(body).error().isEmpty(), "a refusal names its reason");
 }
 
 } // namespace
