@@ -5,9 +5,10 @@
 // new connection each time and follows the pushes over a WebSocket. Printed per attack: whether
 // the program is alive, the /state answers (failures, p50, p99, longest), the countdown's longest
 // gap between two seconds (from the program's own `at` of each push), the peak resident memory
-// against the start, and the peak of open descriptors.
+// against the start and the peak of open descriptors, for the program and for the remote server's
+// process where it has one (and how many server processes there were: more than one is a restart).
 //   bench_remote_hostile PROGRAM [--seconds T] [--attack NAME]   (NAME: held, pipeline, pipeline-token,
-//   pings; all four when not given)
+//   pings, resets; all five when not given)
 // Goal: alive; /state answered throughout, p99 <= 50 ms; longest gap <= 1.2 s; growth <= 64 MiB.
 
 #include <QCommandLineParser>
@@ -19,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -31,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <vector>
 
 namespace {
@@ -108,8 +111,39 @@ double rssMiB(qint64 pid)
 
 int descriptors(qint64 pid)
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::System).size());
+    return pid ? static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::System).size())
+               : 0;
 }
+
+// The program's remote server process, or 0 while it has none (or keeps the server in itself).
+qint64 serverOf(qint64 pid)
+{
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &child : children.readAll().simplified().split(' ')) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child)));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("podiumwatch-rem"))
+            return child.toLongLong();
+    }
+    return 0;
+}
+
+// Peaks of one process's memory and descriptors over an attack.
+struct Watched {
+    double rssBefore = 0, rssPeak = 0;
+    int fdPeak = 0;
+    void look(qint64 pid, bool first = false)
+    {
+        if (!pid)
+            return;
+        const double rss = rssMiB(pid);
+        if (first)
+            rssBefore = rss;
+        rssPeak = std::max(rssPeak, rss);
+        fdPeak = std::max(fdPeak, descriptors(pid));
+    }
+};
 
 // The legitimate viewer's /state, on a thread of its own so that the attack's work here does not
 // count against the program.
@@ -204,9 +238,18 @@ private:
 // Clients that mean harm; each reconnects when the server closes it.
 class Attack : public QObject {
 public:
-    enum class Kind { Held, Pipeline, PipelineToken, Pings };
+    enum class Kind { Held, Pipeline, PipelineToken, Pings, Resets };
     Attack(Kind kind, const Target &target) : kind_(kind), target_(target)
     {
+        if (kind == Kind::Resets) {
+            // A WebSocket handshake, and at once a reset: the answer's write fails in the server.
+            connect(&feed_, &QTimer::timeout, this, [this] {
+                for (int i = 0; i < 10; ++i)
+                    resetAfterHandshake();
+            });
+            feed_.start(10);
+            return;
+        }
         const int count = kind == Kind::Held ? 1100 : kind == Kind::Pings ? 50 : 8;
         for (int i = 0; i < count; ++i)
             open();
@@ -248,6 +291,26 @@ private:
                     "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         });
+        socket->connectToHost(QHostAddress::LocalHost, target_.port);
+    }
+
+    void resetAfterHandshake()
+    {
+        auto *socket = new QTcpSocket(this);
+        ++connections;
+        connect(socket, &QTcpSocket::connected, this, [this, socket] {
+            sent += socket->write(
+                "GET /ws?t=" + target_.viewToken + " HTTP/1.1\r\nHost: " + target_.host() +
+                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+            socket->flush();
+            const linger reset{1, 0};
+            setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                       sizeof reset);
+            socket->abort();
+            socket->deleteLater();
+        });
+        connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
         socket->connectToHost(QHostAddress::LocalHost, target_.port);
     }
 
@@ -338,9 +401,10 @@ bool runAttack(const QString &program, Attack::Kind kind, const QString &name, i
     if (kind == Attack::Kind::Pings)
         request(target, "POST", "/control/pause?t=" + target.controlToken, 5000);
     waitFor([] { return false; }, 1500); // settled
-    const double rssBefore = rssMiB(pid);
-    double rssPeak = rssBefore;
-    int fdPeak = descriptors(pid);
+    Watched own, server;
+    own.look(pid, true);
+    server.look(serverOf(pid), true);
+    QSet<qint64> servers{serverOf(pid)};
 
     StatePoller poller(target);
     poller.start();
@@ -350,8 +414,10 @@ bool runAttack(const QString &program, Attack::Kind kind, const QString &name, i
     bool resumed = kind != Attack::Kind::Pings;
     while (clock.elapsed() < seconds * 1000 && process.state() == QProcess::Running) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        rssPeak = std::max(rssPeak, rssMiB(pid));
-        fdPeak = std::max(fdPeak, descriptors(pid));
+        own.look(pid);
+        const qint64 serving = serverOf(pid);
+        server.look(serving);
+        servers << serving;
         // Paused for the first half, then counting again under the same pings.
         if (!resumed && clock.elapsed() > seconds * 500) {
             request(target, "POST", "/control/start?t=" + target.controlToken, 5000);
@@ -382,7 +448,14 @@ bool runAttack(const QString &program, Attack::Kind kind, const QString &name, i
                 static_cast<double>(follower.longestGapMs()) / 1000.0,
                 kind == Attack::Kind::Pings ? " (in the running half)" : "");
     std::printf("  memory: %.1f MiB resident before, peak %.1f MiB (%+.1f MiB); descriptors: peak %d of %d\n",
-                rssBefore, rssPeak, rssPeak - rssBefore, fdPeak, FileLimit);
+                own.rssBefore, own.rssPeak, own.rssPeak - own.rssBefore, own.fdPeak, FileLimit);
+    servers.remove(0);
+    if (!servers.isEmpty())
+        std::printf(
+            "  server's process: %.1f MiB resident before, peak %.1f MiB (%+.1f MiB); descriptors: peak "
+            "%d of %d; %lld process(es)\n",
+            server.rssBefore, server.rssPeak, server.rssPeak - server.rssBefore, server.fdPeak, FileLimit,
+            static_cast<long long>(servers.size()));
     std::fflush(stdout);
     process.kill();
     process.waitForFinished(10000);
@@ -425,6 +498,8 @@ int main(int argc, char *argv[])
          "GET /?t=VIEW pipelined with the view token, answers never read (8 connections)"},
         {"pings", Attack::Kind::Pings,
          "50 WebSockets (view token) sending pings of 125 bytes, never reading, countdown paused"},
+        {"resets", Attack::Kind::Resets,
+         "WebSocket handshakes (view token), each reset at once, 1000 a second"},
     };
     bool allWell = true;
     for (const auto &attack : attacks) {
