@@ -1,8 +1,9 @@
 // Many remote viewers at once: N WebSocket clients on the loopback follow a running countdown for
 // T seconds. Reports whether every client got every update and every second of the count, the
-// delay from a change (`at`) to its arrival, and with --pid the server process's CPU share over
-// the run (from /proc/<pid>/stat) and its resident memory at the end.
-//   bench_remote_clients VIEW_URL [--clients N] [--seconds T] [--pid PID]
+// delay from a change (`at`) to its arrival, and with --pid each given process's CPU share over
+// the run (from /proc/<pid>/stat) and its resident memory at the end (the program and its server's
+// process, say: give --pid for each).
+//   bench_remote_clients VIEW_URL [--clients N] [--seconds T] [--pid PID]...
 // For instance against the test fixture:
 //   build/dev/tests/remote_fixture & bench_remote_clients "$(view URL it printed)" --pid $!
 
@@ -104,7 +105,9 @@ int main(int argc, char *argv[])
     ws.setPath(QStringLiteral("/ws"));
     const int count = parser.value(clientsOption).toInt();
     const int seconds = parser.value(secondsOption).toInt();
-    const qint64 pid = parser.isSet(pidOption) ? parser.value(pidOption).toLongLong() : 0;
+    std::vector<qint64> pids;
+    for (const QString &pid : parser.values(pidOption))
+        pids.push_back(pid.toLongLong());
 
     std::vector<Client> clients(static_cast<size_t>(count));
     std::vector<qint64> delays;
@@ -145,7 +148,9 @@ int main(int argc, char *argv[])
     }
     std::printf("%d clients connected in %lld ms\n", count, static_cast<long long>(waiting.elapsed()));
 
-    const long long ticksBefore = pid ? cpuTicks(pid) : -1;
+    std::vector<long long> ticksBefore;
+    for (const qint64 pid : pids)
+        ticksBefore.push_back(cpuTicks(pid));
     QElapsedTimer wall;
     wall.start();
     measuring = true;
@@ -155,7 +160,9 @@ int main(int argc, char *argv[])
     measuring = false;
     windowEnd = QDateTime::currentMSecsSinceEpoch();
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
-    const long long ticksAfter = pid ? cpuTicks(pid) : -1;
+    std::vector<long long> ticksAfter;
+    for (const qint64 pid : pids)
+        ticksAfter.push_back(cpuTicks(pid));
 
     // The server's pushes: every update any client saw, but those too close to the end of the run
     // to have reached everyone.
@@ -181,12 +188,18 @@ int main(int argc, char *argv[])
     std::printf("delay from change to arrival: p50 %.0f ms, p99 %.0f ms, max %.0f ms over %zu arrivals "
                 "(goal: p99 <= 50 ms)\n",
                 percentile(delays, 0.5), percentile(delays, 0.99), percentile(delays, 1.0), delays.size());
-    if (ticksBefore >= 0 && ticksAfter >= 0) {
-        const double share = 100.0 * static_cast<double>(ticksAfter - ticksBefore) /
+    double total = 0;
+    for (std::size_t i = 0; i < pids.size(); ++i) {
+        if (ticksBefore[i] < 0 || ticksAfter[i] < 0)
+            continue;
+        const double share = 100.0 * static_cast<double>(ticksAfter[i] - ticksBefore[i]) /
                              static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed;
-        std::printf("server process %lld: %.2f %% of a core (goal: <= 2 %%); resident %s, peak %s\n",
-                    static_cast<long long>(pid), share, statusLine(pid, "VmRSS").constData(),
-                    statusLine(pid, "VmHWM").constData());
+        total += share;
+        std::printf("process %lld: %.2f %% of a core; resident %s, peak %s\n",
+                    static_cast<long long>(pids[i]), share, statusLine(pids[i], "VmRSS").constData(),
+                    statusLine(pids[i], "VmHWM").constData());
     }
+    if (!pids.empty())
+        std::printf("all of them: %.2f %% of a core (goal: <= 2 %%)\n", total);
     return complete == count && lost == 0 && skipped == 0 ? 0 : 1;
 }
