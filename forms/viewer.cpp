@@ -66,8 +66,6 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     soundWarning_->setObjectName(QStringLiteral("SoundOutputWarning"));
     soundWarning_->setToolTip(
         QStringLiteral("サウンド出力が見つかりません。見つかり次第、自動で復帰します。"));
-    soundWarning_->setGeometry(twipsToPixels(2400), twipsToPixels(9960), twipsToPixels(2400),
-                               twipsToPixels(372));
     soundWarning_->setAlignment(Qt::AlignCenter);
     soundWarning_->setAutoFillBackground(true);
     setBackColor(soundWarning_, QColor(160, 0, 0));
@@ -78,13 +76,13 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     soundWarning_->hide();
     notice_ = new QLabel(this);
     notice_->setObjectName(QStringLiteral("Notice"));
-    notice_->setGeometry(soundWarning_->geometry());
     notice_->setAlignment(Qt::AlignCenter);
     notice_->setAutoFillBackground(true);
     setBackColor(notice_, QColor(160, 0, 0));
     setForeColor(notice_, QColor(255, 255, 0));
     notice_->setFont(warningFont);
     notice_->hide();
+    layOutSigns();
 
     wireHandlers();
     programme_ = std::make_unique<ProgrammeSession>(*this, platform_);
@@ -151,14 +149,26 @@ void Viewer::showSoundOutput(bool available)
 {
     // A message box would stop the operator mid-talk; a sign that comes and goes by itself does not.
     soundWarning_->setVisible(!available);
-    notice_->setVisible(available && !notice_->text().isEmpty());
+    layOutSigns();
 }
 
 void Viewer::showNotice(const QString &text, const QString &detail)
 {
     notice_->setText(text);
     notice_->setToolTip(detail);
-    notice_->setVisible(!text.isEmpty() && soundWarning_->isHidden());
+    notice_->setVisible(!text.isEmpty());
+    layOutSigns();
+}
+
+void Viewer::layOutSigns()
+{
+    // One place in the bottom strip: a sign alone takes all of it, two share it.
+    const QRect place(twipsToPixels(2400), twipsToPixels(9960), twipsToPixels(2400), twipsToPixels(372));
+    const bool both = !soundWarning_->isHidden() && !notice_->isHidden();
+    QRect half = place;
+    half.setWidth(place.width() / 2);
+    soundWarning_->setGeometry(both ? half : place);
+    notice_->setGeometry(both ? half.translated(half.width(), 0) : place);
 }
 
 namespace {

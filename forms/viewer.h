@@ -53,8 +53,8 @@ public:
     SpeakerMessage &speakerMessage() const { return *message_; }
     void showProgrammeWindow();
     // A sign in the bottom strip for something the operator must know about and that a part of the
-    // program cannot mend by itself (`detail` as its tooltip); empty removes it. The sound's own
-    // sign, which matters more before a bell, shows in its place while both are up.
+    // program cannot mend by itself (`detail` as its tooltip); empty removes it. It shares the
+    // place of the sound's own sign when both are up.
     void showNotice(const QString &text, const QString &detail = {});
     // Puts a talk in the window as an operator would, through the controls and their handlers.
     void prepareTalk(const PreparedTalk &talk);
@@ -197,6 +197,7 @@ private:
 
     void wireHandlers();
     void showSoundOutput(bool available);
+    void layOutSigns();
     void showContextMenu(const QPoint &at);
     // What a session key does (the programme window, the next or previous talk), or nullptr.
     using Action = void (Viewer::*)();

@@ -87,17 +87,18 @@ void RemoteView::startedOrFailed(const QString &failure)
         showAddresses();
 }
 
-void RemoteView::gaveUp(const QString &reason)
+void RemoteView::gaveUp()
 {
-    // Mid-talk, a message box would stand in the chair's way; the sign stays until it is started again.
+    // Mid-talk, a message box would stand in the chair's way; the sign stays until it is started
+    // again. What went wrong is on standard error, for whoever looks into it later.
     clock_.stop();
     if (window_)
         window_->close();
     viewer_.showNotice(
-        QStringLiteral("リモート表示停止"),
-        QStringLiteral("リモート表示のサーバーが繰り返し異常終了したため、リモート表示を止めました"
-                       "（%1）。右クリックの「リモート表示を開始」で新しいアドレスで再開できます。")
-            .arg(reason));
+        QStringLiteral("リモート停止"),
+        QStringLiteral("リモート表示のサーバーが1分間に%1回止まったため、リモート表示を止めました。"
+                       "右クリックの「リモート表示を開始」で、新しいアドレスで再開できます。")
+            .arg(RemoteProcess::kFailuresGivenUp));
 }
 
 void RemoteView::stop()

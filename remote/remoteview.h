@@ -44,7 +44,7 @@ signals:
 
 private:
     void startedOrFailed(const QString &failure);
-    void gaveUp(const QString &reason);
+    void gaveUp();
     void publishSoon();
     void publishNow();
     void addToMenu(QMenu *menu);

@@ -507,6 +507,10 @@ void RemoteViewTest::repeatedFailuresStopIt()
     QVERIFY(!notice->isHidden());
     QVERIFY(notice->toolTip().contains(QStringLiteral("リモート表示を開始")));
     QVERIFY(rig.platform.messages.empty());
+    // Beside the sound's sign, not under it.
+    rig.platform.soundWatcher(false);
+    auto *sound = rig.viewer.findChild<QLabel *>(QStringLiteral("SoundOutputWarning"));
+    QVERIFY(!sound->isHidden() && !notice->isHidden() && !sound->geometry().intersects(notice->geometry()));
     QVERIFY(startRemote(remote));
     QVERIFY(notice->isHidden());
 }
