@@ -155,12 +155,23 @@ void RemoteWorker::serve(Connection *connection, const HttpRequest &request)
     if (routed.command) {
         // Answered once the window has said whether it was done; the connection reads nothing
         // more meanwhile. A window that stops answering costs each asker a second, and no more
-        // than a few are kept waiting at once.
-        if (awaited_.size() >= static_cast<std::size_t>(remotelimits::kCommandsInFlight)) {
-            connection->answer(serialize(commandAnswer(routed.answer, {503, "too many commands at once"})),
-                               true, guard_->now());
+        // than a few are kept waiting at once; however fast the window answers, no more than a
+        // chair could press are passed on to it, so that no client keeps the window busy.
+        const qint64 now = guard_->now();
+        if (now - commandWindowStart_ >= 1000) {
+            commandWindowStart_ = now;
+            commandsInWindow_ = 0;
+        }
+        const char *busy = awaited_.size() >= static_cast<std::size_t>(remotelimits::kCommandsInFlight)
+                               ? "too many commands at once"
+                           : commandsInWindow_ >= settings_.commandsPerSecond
+                               ? "too many commands in a second"
+                               : nullptr;
+        if (busy) {
+            connection->answer(serialize(commandAnswer(routed.answer, {503, busy})), true, now);
             return;
         }
+        ++commandsInWindow_;
         const quint64 id = nextId_++;
         awaited_.emplace(id, Awaited{connection, routed.answer, guard_->now()});
         if (!expiry_.isActive())

@@ -65,5 +65,7 @@ private:
     Broadcaster *broadcaster_ = nullptr;
     std::unordered_map<quint64, Awaited> awaited_;
     quint64 nextId_ = 0;
+    qint64 commandWindowStart_ = 0;
+    int commandsInWindow_ = 0;
     QTimer expiry_{this}; // a child, so that it moves to the server's thread with the worker
 };

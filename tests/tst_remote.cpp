@@ -166,6 +166,7 @@ private slots:
     void policyNamesThePagesOwnScript();
     void verdictsReachTheAsker();
     void verdictsAfterStopGoNowhere();
+    void commandsLimitedPerSecond();
     void pushAtConnectAndOnChange();
     void clientLimit();
     void slowReaderDropped();
@@ -368,6 +369,24 @@ void RemoteTest::verdictsReachTheAsker()
     connect(server.get(), &RemoteServer::commandRequested, this,
             [this](const RemoteCommand &, quint64 id) { server->settle(id, {}); });
     QCOMPARE(exchange(server->port(), "POST", next).status, 204);
+}
+
+// No client keeps the window busy with commands, however fast it answers them.
+void RemoteTest::commandsLimitedPerSecond()
+{
+    RemoteSettings settings;
+    settings.commandsPerSecond = 2;
+    start(settings);
+    const QByteArray pause = target("/control/pause", server->controlToken());
+    QList<int> statuses;
+    QElapsedTimer within;
+    within.start();
+    for (int i = 0; i < 3; ++i)
+        statuses << exchange(server->port(), "POST", pause).status;
+    if (within.elapsed() >= 900)
+        QSKIP("the machine took a second for three requests: nothing to tell");
+    QCOMPARE(statuses, (QList<int>{204, 204, 503}));
+    QCOMPARE(asked.size(), int(statuses.count(204)));
 }
 
 // What a stopped server was asked is answered by no one: not even by the answer meant for it,
@@ -902,6 +921,8 @@ void RemoteTest::limitsAsDocumented()
              "body over " + QByteArray::number(kBodyBytes / 1024) + " KiB 413",
              "head over " + QByteArray::number(kHeadBytes / 1024) + " KiB 431",
              "more than " + QByteArray::number(kPingsPerSecond) + " pings a second",
+             "No more than " + QByteArray::number(kCommandsPerSecond) + " commands a second, and " +
+                 QByteArray::number(kCommandsInFlight) + " waiting at once",
              "413 over " + QByteArray::number(kLongestMessageBytes) + " bytes, 400 over " +
                  QByteArray::number(kLongestMessage) + " characters",
              "up to " + QByteArray::number(kLongestMessage) + " characters",
