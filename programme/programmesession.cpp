@@ -272,5 +272,5 @@ void ProgrammeSession::endRun(RunEnd end)
     line.end = end;
     line.adjustmentSeconds = run.adjustment;
     if (!record_.append(line))
-        setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.error());
+        setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.errorString());
 }

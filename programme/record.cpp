@@ -100,7 +100,7 @@ bool RecordWriter::append(const TalkRun &run)
 {
     QFile file;
     if (!openToAppend(file, path_)) {
-        error_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
+        errorString_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
         return false;
     }
     QByteArray bytes;
@@ -109,10 +109,11 @@ bool RecordWriter::append(const TalkRun &run)
     bytes += recordLine(run).toUtf8();
     // One write, so that the line is never split by another writer's.
     if (file.write(bytes) != bytes.size() || !syncToDisk(file)) {
-        error_ = QStringLiteral("記録ファイル「%1」に書き込めません。").arg(QFileInfo(path_).fileName());
+        errorString_ =
+            QStringLiteral("記録ファイル「%1」に書き込めません。").arg(QFileInfo(path_).fileName());
         return false;
     }
-    error_.clear();
+    errorString_.clear();
     return true;
 }
 

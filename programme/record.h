@@ -29,19 +29,20 @@ QString recordHeader();
 QString recordLine(const TalkRun &run);
 
 // Appends runs to the record file, each on disk (flushed and synced) when append() returns, so
-// that a crash or a power cut a moment later loses none of them.
+// that a crash or a power cut a moment later loses none of them. Kept and written to again and
+// again like a QFile, it answers as one does: a bool, and errorString().
 class RecordWriter {
 public:
     explicit RecordWriter(const QString &path) : path_(path) {}
     const QString &path() const { return path_; }
     // Writes the BOM and the header first when the file is new or empty; false when the line could
-    // not be written whole, with the reason in error().
+    // not be written whole, with the reason in errorString().
     bool append(const TalkRun &run);
-    const QString &error() const { return error_; }
+    const QString &errorString() const { return errorString_; }
 
 private:
     QString path_;
-    QString error_;
+    QString errorString_;
 };
 
 // NAME.record.csv beside the programme file NAME.json (or NAME.csv); in the documents folder when

@@ -228,7 +228,7 @@ void ProgrammeRunTest::recordOnDiskAtOnce()
 
     RecordWriter folderAsFile(folder.path());
     QVERIFY(!folderAsFile.append(run()));
-    QCOMPARE(folderAsFile.error(),
+    QCOMPARE(folderAsFile.errorString(),
              QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(folder.path()).fileName()));
 }
 
