@@ -98,12 +98,12 @@ Files &files()
 void open(benchmark::State &state, const QString &path, qsizetype talks = kMostTalks)
 {
     for (auto _ : state) {
-        const ProgrammeRead read = readProgrammeFile(path);
-        if (read.ok() == (talks == 0) || read.programme.talks.size() != talks) {
-            state.SkipWithError(qPrintable(read.error));
+        const Result<Programme> read = readProgrammeFile(path);
+        if (read.ok() != (talks > 0) || (read && read->talks.size() != talks)) {
+            state.SkipWithError(qPrintable(read.error()));
             return;
         }
-        benchmark::DoNotOptimize(read.programme.talks.constData());
+        benchmark::DoNotOptimize(read ? read->talks.constData() : nullptr);
     }
     state.SetLabel(QStringLiteral("%1 KiB").arg(QFileInfo(path).size() / 1024).toStdString());
 }

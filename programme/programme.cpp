@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,12 @@ QString quoted(QStringView text)
 {
     constexpr qsizetype kShown = 24;
     return text.size() <= kShown ? text.toString() : text.left(kShown).toString() + QStringLiteral("…");
+}
+
+// Whether a time passed, without the seconds it read.
+Result<> valueless(const Result<int> &checked)
+{
+    return checked ? Result<>() : Result<>::failure(checked.error());
 }
 
 } // namespace
@@ -189,43 +196,46 @@ QString tooLong(const QString &place, const QString &field, int count, int most)
         .arg(place, field, QString::number(most), QString::number(count));
 }
 
-QString time(QStringView text, const QString &place, const QString &field, int least, int most, int &seconds)
+Result<int> time(QStringView text, const QString &place, const QString &field, int least, int most)
 {
     const std::optional<int> value = parseMinutesSeconds(text);
     if (!value)
-        return unreadable(place, field, text);
+        return Result<int>::failure(unreadable(place, field, text));
     if (*value < least || *value > most) {
-        return QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")
-            .arg(place, field, quoted(text), minutesSeconds(least), minutesSeconds(most));
+        return Result<int>::failure(
+            QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")
+                .arg(place, field, quoted(text), minutesSeconds(least), minutesSeconds(most)));
     }
-    seconds = *value;
+    return *value;
+}
+
+Result<int> talkTime(QStringView text, const QString &place)
+{
+    return time(text, place, QStringLiteral("時間"), 1, kLongestCount);
+}
+
+Result<int> bellTime(QStringView text, const QString &place, int bell)
+{
+    return time(text, place, bellLabel(bell), 0, kLongestCount);
+}
+
+Result<> title(const QString &text, const QString &place)
+{
+    const int count = characterCount(text);
+    if (count > kLongestTitle)
+        return Result<>::failure(tooLong(place, QStringLiteral("演題"), count, kLongestTitle));
     return {};
 }
 
-QString talkTime(QStringView text, const QString &place, int &seconds)
-{
-    return time(text, place, QStringLiteral("時間"), 1, kLongestCount, seconds);
-}
-
-QString bellTime(QStringView text, const QString &place, int bell, int &seconds)
-{
-    return time(text, place, bellLabel(bell), 0, kLongestCount, seconds);
-}
-
-QString title(const QString &text, const QString &place)
+Result<> speaker(const QString &text, const QString &place)
 {
     const int count = characterCount(text);
-    return count > kLongestTitle ? tooLong(place, QStringLiteral("演題"), count, kLongestTitle) : QString();
+    if (count > kLongestSpeaker)
+        return Result<>::failure(tooLong(place, QStringLiteral("発表者"), count, kLongestSpeaker));
+    return {};
 }
 
-QString speaker(const QString &text, const QString &place)
-{
-    const int count = characterCount(text);
-    return count > kLongestSpeaker ? tooLong(place, QStringLiteral("発表者"), count, kLongestSpeaker)
-                                   : QString();
-}
-
-QString colour(const QString &name, const QString &place, const QString &field)
+Result<> colour(const QString &name, const QString &place, const QString &field)
 {
     QStringList names;
     for (const NamedColor &entry : kColorTable) {
@@ -233,42 +243,42 @@ QString colour(const QString &name, const QString &place, const QString &field)
             return {};
         names << QString::fromUtf16(entry.name);
     }
-    return QStringLiteral("%1の「%2」\"%3\" は色の一覧（%4）にありません。")
-        .arg(place, field, quoted(name), names.join(u' '));
+    return Result<>::failure(QStringLiteral("%1の「%2」\"%3\" は色の一覧（%4）にありません。")
+                                 .arg(place, field, quoted(name), names.join(u' ')));
 }
 
-QString message(const QString &text, int number)
+Result<> message(const QString &text, int number)
 {
     const int count = characterCount(text);
     if (count == 0)
-        return QStringLiteral("%1番目のメッセージが空です。").arg(number);
+        return Result<>::failure(QStringLiteral("%1番目のメッセージが空です。").arg(number));
     if (count > kLongestMessage) {
-        return QStringLiteral("%1番目のメッセージは %2 文字までです（%3 文字あります）。")
-            .arg(QString::number(number), QString::number(kLongestMessage), QString::number(count));
+        return Result<>::failure(
+            QStringLiteral("%1番目のメッセージは %2 文字までです（%3 文字あります）。")
+                .arg(QString::number(number), QString::number(kLongestMessage), QString::number(count)));
     }
     return {};
 }
 
-QString talk(const ProgrammeTalk &talk, const QString &place)
+Result<> talk(const ProgrammeTalk &talk, const QString &place)
 {
-    int seconds = 0;
-    QStringList refusals{title(talk.title, place), speaker(talk.speaker, place),
-                         talkTime(minutesSeconds(talk.seconds), place, seconds)};
+    std::vector<Result<>> checks{title(talk.title, place), speaker(talk.speaker, place),
+                                 valueless(talkTime(minutesSeconds(talk.seconds), place))};
     const auto colours = [&](const auto &entry, const PartLabels &labels) {
         if (entry.background)
-            refusals << colour(*entry.background, place, labels.background);
+            checks.push_back(colour(*entry.background, place, labels.background));
         if (entry.text)
-            refusals << colour(*entry.text, place, labels.text);
+            checks.push_back(colour(*entry.text, place, labels.text));
     };
     for (int bell = 0; bell < kBells; ++bell) {
         const BellEntry &entry = talk.bells[static_cast<std::size_t>(bell)];
         if (entry.state == BellEntry::State::On)
-            refusals << bellTime(minutesSeconds(entry.at), place, bell, seconds);
+            checks.push_back(valueless(bellTime(minutesSeconds(entry.at), place, bell)));
         colours(entry, bellParts(bell));
     }
     colours(talk.alert, alertParts());
-    refusals.removeAll(QString());
-    return refusals.value(0);
+    const auto refused = std::find_if(checks.cbegin(), checks.cend(), [](const Result<> &c) { return !c; });
+    return refused == checks.cend() ? Result<>() : *refused;
 }
 
 PartLabels bellParts(int bell)

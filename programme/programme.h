@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/countlimits.h"
+#include "engine/result.h"
 #include "messages/messagelimits.h"
 
 #include <QJsonObject>
@@ -118,21 +119,22 @@ std::optional<int> parseMinutesSeconds(QStringView text);
 // Characters as a reader counts them: a character outside the Basic Multilingual Plane is one.
 int characterCount(QStringView text);
 
-// The checks a talk's fields pass, in a file and in the table alike. Each gives the refusal as one
-// Japanese sentence naming `place` and the field, or an empty text and the value.
+// The checks a talk's fields pass, in a file and in the table alike. Each refuses with one Japanese
+// sentence naming `place` and the field; a time's check gives the seconds it read.
 namespace fieldcheck {
 // "3番目の発表", or with the line of a CSV file "3番目の発表（5行目）".
 QString talkPlace(int number, int line = 0);
 QString bellLabel(int bell); // 0-based: "予鈴1"
 
-QString talkTime(QStringView text, const QString &place, int &seconds);
-QString bellTime(QStringView text, const QString &place, int bell, int &seconds);
-QString title(const QString &text, const QString &place);
-QString speaker(const QString &text, const QString &place);
-QString colour(const QString &name, const QString &place, const QString &field);
-QString message(const QString &text, int number);
-// Every field of a talk made elsewhere (the window's set-up) against the same limits.
-QString talk(const ProgrammeTalk &talk, const QString &place);
+Result<int> talkTime(QStringView text, const QString &place);
+Result<int> bellTime(QStringView text, const QString &place, int bell);
+Result<> title(const QString &text, const QString &place);
+Result<> speaker(const QString &text, const QString &place);
+Result<> colour(const QString &name, const QString &place, const QString &field);
+Result<> message(const QString &text, int number);
+// Every field of a talk made elsewhere (the window's set-up) against the same limits; the first
+// refusal in the order of the table's columns.
+Result<> talk(const ProgrammeTalk &talk, const QString &place);
 
 // The names of a bell's parts and of the alert's, as the window's captions have them.
 struct PartLabels {
@@ -141,8 +143,9 @@ struct PartLabels {
 PartLabels bellParts(int bell);
 PartLabels alertParts();
 
-// A time that cannot be read, or one outside `least`..`most` seconds.
-QString time(QStringView text, const QString &place, const QString &field, int least, int most, int &seconds);
+// The seconds of a time, refused when it cannot be read or lies outside `least`..`most`.
+Result<int> time(QStringView text, const QString &place, const QString &field, int least, int most);
+// The wording of two refusals, for the file's reader to give where it checks a field itself.
 QString unreadable(const QString &place, const QString &field, QStringView text);
 QString tooLong(const QString &place, const QString &field, int count, int most);
 } // namespace fieldcheck

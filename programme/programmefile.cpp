@@ -60,10 +60,12 @@ QJsonObject unknownFields(QJsonObject object, std::initializer_list<const char *
     return object;
 }
 
-// Reads the JSON form into a Programme, stopping at the first field it refuses.
+// Reads the JSON form into a Programme, stopping at the first field it refuses. Its many small steps
+// chain as bools with the reason kept in the reader, Qt's way: a Result from each would have to be
+// unwrapped at every step.
 class JsonReader {
 public:
-    QString error;
+    const QString &errorString() const { return error_; }
 
     bool read(const QJsonObject &top, Programme &programme)
     {
@@ -128,8 +130,22 @@ public:
 private:
     bool fail(const QString &message)
     {
-        error = message;
+        error_ = message;
         return false;
+    }
+
+    template <typename T> bool check(const Result<T> &checked)
+    {
+        return checked.ok() || fail(checked.error());
+    }
+
+    // The value a check gave, into `out`; false, with the refusal, when it gave none.
+    template <typename T, typename Out> bool take(const Result<T> &checked, Out &out)
+    {
+        if (!check(checked))
+            return false;
+        out = checked.value();
+        return true;
     }
 
     bool readVersion(const QJsonValue &value)
@@ -223,14 +239,8 @@ private:
             return false;
         if (!text)
             return true;
-        int seconds = 0;
-        if (!check(fieldcheck::time(*text, place, field, least, most, seconds)))
-            return false;
-        out = seconds;
-        return true;
+        return take(fieldcheck::time(*text, place, field, least, most), out);
     }
-
-    bool check(const QString &refusal) { return refusal.isEmpty() || fail(refusal); }
 
     // The switch for colours, the two colours and the sound file of a bell or of the alert.
     template <typename Entry>
@@ -288,7 +298,7 @@ private:
             const QJsonValue entry = list.at(i);
             bell.state = BellEntry::State::On;
             if (entry.isString()) {
-                if (!check(fieldcheck::bellTime(entry.toString(), place, i, bell.at)))
+                if (!take(fieldcheck::bellTime(entry.toString(), place, i), bell.at))
                     return false;
             } else if (entry.isObject()) {
                 if (!bellObject(entry.toObject(), place, i, bell))
@@ -308,7 +318,7 @@ private:
         const QJsonValue at = object.value(u"at");
         if (!at.isString())
             return fail(wrongKind(place, label, kAsTime));
-        if (!check(fieldcheck::bellTime(at.toString(), place, i, bell.at)))
+        if (!take(fieldcheck::bellTime(at.toString(), place, i), bell.at))
             return false;
         const fieldcheck::PartLabels labels = fieldcheck::bellParts(i);
         if (!boolean(object, u"sound", place, labels.sound, bell.sound) || !look(object, place, labels, bell))
@@ -353,6 +363,8 @@ private:
         }
         return true;
     }
+
+    QString error_;
 };
 
 // The CSV columns, each named in English or in Japanese.
@@ -395,9 +407,9 @@ std::optional<QString> decodeSpreadsheet(const QByteArray &bytes)
     return text;
 }
 
-ProgrammeRead refused(const QString &message)
+Result<Programme> refused(const QString &message)
 {
-    return {Programme{}, message};
+    return Result<Programme>::failure(message);
 }
 
 // The JSON writer: fields in a fixed order, objects of a talk on one line, and Qt's own escaping.
@@ -487,7 +499,7 @@ QString startText(int minutes)
 
 } // namespace
 
-ProgrammeRead readProgrammeJson(const QByteArray &bytes, const QString &folder)
+Result<Programme> readProgrammeJson(const QByteArray &bytes, const QString &folder)
 {
     if (bytes.size() > kLargestProgrammeFile)
         return refused(tooLarge());
@@ -502,15 +514,15 @@ ProgrammeRead readProgrammeJson(const QByteArray &bytes, const QString &folder)
     if (!document.isObject())
         return refused(
             QStringLiteral("発表プログラムのファイルではありません（全体が { } の形ではありません）。"));
-    ProgrammeRead result;
-    result.programme.folder = folder;
+    Programme programme;
+    programme.folder = folder;
     JsonReader reader;
-    if (!reader.read(document.object(), result.programme))
-        return refused(reader.error);
-    return result;
+    if (!reader.read(document.object(), programme))
+        return refused(reader.errorString());
+    return programme;
 }
 
-ProgrammeRead readProgrammeCsv(const QByteArray &bytes, const QString &folder)
+Result<Programme> readProgrammeCsv(const QByteArray &bytes, const QString &folder)
 {
     if (bytes.size() > kLargestProgrammeFile)
         return refused(tooLarge());
@@ -549,8 +561,8 @@ ProgrammeRead readProgrammeCsv(const QByteArray &bytes, const QString &folder)
         return refused(tooMany(QStringLiteral("発表"), static_cast<int>(count), kMostTalks));
     const QList<CsvRecord> talks = csv.records.mid(1);
 
-    ProgrammeRead result;
-    result.programme.folder = folder;
+    Programme programme;
+    programme.folder = folder;
     for (qsizetype i = 0; i < talks.size(); ++i) {
         const CsvRecord &record = talks.at(i);
         const QString place = fieldcheck::talkPlace(static_cast<int>(i) + 1, record.line);
@@ -560,32 +572,37 @@ ProgrammeRead readProgrammeCsv(const QByteArray &bytes, const QString &folder)
         ProgrammeTalk talk;
         talk.title = cell(Title);
         talk.speaker = cell(Speaker);
+        if (const Result<> checked = fieldcheck::title(talk.title, place); !checked)
+            return refused(checked.error());
+        if (const Result<> checked = fieldcheck::speaker(talk.speaker, place); !checked)
+            return refused(checked.error());
         const QString time = cell(Time);
-        QString refusal = fieldcheck::title(talk.title, place);
-        if (refusal.isEmpty())
-            refusal = fieldcheck::speaker(talk.speaker, place);
-        if (refusal.isEmpty()) {
-            refusal = time.trimmed().isEmpty() ? fieldMissing(place, QStringLiteral("時間"))
-                                               : fieldcheck::talkTime(time, place, talk.seconds);
-        }
-        for (int bell = 0; bell < kBells && refusal.isEmpty(); ++bell) {
+        if (time.trimmed().isEmpty())
+            return refused(fieldMissing(place, QStringLiteral("時間")));
+        const Result<int> seconds = fieldcheck::talkTime(time, place);
+        if (!seconds)
+            return refused(seconds.error());
+        talk.seconds = *seconds;
+        for (int bell = 0; bell < kBells; ++bell) {
             // A missing column leaves the bell to start-up; an empty cell turns it off.
             BellEntry &entry = talk.bells[static_cast<std::size_t>(bell)];
             if (columns[static_cast<std::size_t>(Bell1 + bell)] < 0)
                 continue;
             const QString at = cell(Bell1 + bell);
             entry.state = at.trimmed().isEmpty() ? BellEntry::State::Off : BellEntry::State::On;
-            if (entry.state == BellEntry::State::On)
-                refusal = fieldcheck::bellTime(at, place, bell, entry.at);
+            if (entry.state != BellEntry::State::On)
+                continue;
+            const Result<int> atSeconds = fieldcheck::bellTime(at, place, bell);
+            if (!atSeconds)
+                return refused(atSeconds.error());
+            entry.at = *atSeconds;
         }
-        if (!refusal.isEmpty())
-            return refused(refusal);
-        result.programme.talks << talk;
+        programme.talks << talk;
     }
-    return result;
+    return programme;
 }
 
-ProgrammeRead readProgrammeFile(const QString &path)
+Result<Programme> readProgrammeFile(const QString &path)
 {
     const QFileInfo info(path);
     const QString name = info.fileName();
@@ -665,17 +682,17 @@ Programme programmeSavedAt(const Programme &programme, const QString &path)
     return moved;
 }
 
-QString saveProgrammeFile(const Programme &programme, const QString &path)
+Result<> saveProgrammeFile(const Programme &programme, const QString &path)
 {
     // A file without talks could not be opened again.
     if (programme.talks.isEmpty())
-        return QStringLiteral("発表が 1 件もないので保存できません。");
+        return Result<>::failure(QStringLiteral("発表が 1 件もないので保存できません。"));
     QSaveFile file(path);
     const QByteArray text = programmeJson(programmeSavedAt(programme, path));
     // Qt 6.4's commit() does not notice a buffered write that fails when it flushes (a full disk),
     // and puts the cut file in place of the old one: flush first and give up on failure.
     if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush() && file.commit())
         return {};
-    return QStringLiteral("「%1」に保存できなかったため、元のファイルはそのままです。")
-        .arg(QFileInfo(path).fileName());
+    return Result<>::failure(QStringLiteral("「%1」に保存できなかったため、元のファイルはそのままです。")
+                                 .arg(QFileInfo(path).fileName()));
 }

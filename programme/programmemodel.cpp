@@ -147,21 +147,26 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
     const int row = index.row();
     ProgrammeTalk talk = programme_.talks.at(row);
     const QString place = fieldcheck::talkPlace(row + 1);
-    QString refusal;
     QModelIndex first = index;
     QModelIndex last = index;
     switch (index.column()) {
     case TitleColumn:
-        refusal = fieldcheck::title(text, place);
+        if (const Result<> checked = fieldcheck::title(text, place); !checked)
+            return refuse(checked.error());
         talk.title = text;
         break;
     case SpeakerColumn:
-        refusal = fieldcheck::speaker(text, place);
+        if (const Result<> checked = fieldcheck::speaker(text, place); !checked)
+            return refuse(checked.error());
         talk.speaker = text;
         break;
-    case TimeColumn:
-        refusal = fieldcheck::talkTime(text, place, talk.seconds);
+    case TimeColumn: {
+        const Result<int> seconds = fieldcheck::talkTime(text, place);
+        if (!seconds)
+            return refuse(seconds.error());
+        talk.seconds = *seconds;
         break;
+    }
     default: {
         const int bell = index.column() - Bell1Column;
         // A talk that took all its bells from the defaults keeps them when one of them changes:
@@ -179,14 +184,15 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
             entry = BellEntry{};
             entry.state = BellEntry::State::Off;
         } else {
-            refusal = fieldcheck::bellTime(text, place, bell, entry.at);
+            const Result<int> at = fieldcheck::bellTime(text, place, bell);
+            if (!at)
+                return refuse(at.error());
+            entry.at = *at;
             entry.state = BellEntry::State::On;
         }
         break;
     }
     }
-    if (!refusal.isEmpty())
-        return refuse(refusal);
     programme_.talks[row] = talk;
     emit dataChanged(first, last);
     return edited();
@@ -269,21 +275,21 @@ void ProgrammeModel::clear()
 
 QString ProgrammeModel::open(const QString &path)
 {
-    const ProgrammeRead read = readProgrammeFile(path);
-    if (!read.ok()) {
-        refusal_ = read.error;
-        return read.error;
+    const Result<Programme> read = readProgrammeFile(path);
+    if (!read) {
+        refusal_ = read.error();
+        return read.error();
     }
-    setProgramme(read.programme);
+    setProgramme(*read);
     return {};
 }
 
 QString ProgrammeModel::save(const QString &path)
 {
-    const QString error = saveProgrammeFile(programme_, path);
-    if (!error.isEmpty()) {
-        refusal_ = error;
-        return error;
+    const Result<> saved = saveProgrammeFile(programme_, path);
+    if (!saved) {
+        refusal_ = saved.error();
+        return saved.error();
     }
     // What is shown stays the same: only relative file names may have become absolute.
     programme_ = programmeSavedAt(programme_, path);
@@ -317,9 +323,8 @@ bool ProgrammeModel::insertTalk(int row, const ProgrammeTalk &talk)
         return false;
     if (rowCount() >= kMostTalks)
         return refuse(QStringLiteral("発表は %1 件までです。").arg(kMostTalks));
-    const QString refusal = fieldcheck::talk(talk, fieldcheck::talkPlace(row + 1));
-    if (!refusal.isEmpty())
-        return refuse(refusal);
+    if (const Result<> checked = fieldcheck::talk(talk, fieldcheck::talkPlace(row + 1)); !checked)
+        return refuse(checked.error());
     beginInsertRows({}, row, row);
     programme_.talks.insert(row, talk);
     missing_.insert(row, missingSoundFiles(programme_, row));
@@ -346,9 +351,8 @@ bool ProgrammeModel::addMessage(const QString &text)
     const qsizetype count = programme_.messages.size();
     if (count >= kMostMessages)
         return refuse(QStringLiteral("メッセージは %1 件までです。").arg(kMostMessages));
-    const QString refusal = fieldcheck::message(text, static_cast<int>(count) + 1);
-    if (!refusal.isEmpty())
-        return refuse(refusal);
+    if (const Result<> checked = fieldcheck::message(text, static_cast<int>(count) + 1); !checked)
+        return refuse(checked.error());
     programme_.messages << text;
     emit messagesChanged();
     return edited();
@@ -358,9 +362,8 @@ bool ProgrammeModel::replaceMessage(int index, const QString &text)
 {
     if (index < 0 || index >= programme_.messages.size())
         return false;
-    const QString refusal = fieldcheck::message(text, index + 1);
-    if (!refusal.isEmpty())
-        return refuse(refusal);
+    if (const Result<> checked = fieldcheck::message(text, index + 1); !checked)
+        return refuse(checked.error());
     programme_.messages[index] = text;
     emit messagesChanged();
     return edited();

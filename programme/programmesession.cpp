@@ -147,8 +147,8 @@ bool ProgrammeSession::addCurrentSetup()
     const int row = model_.hasProgramme() ? model_.currentTalk() : 0;
     const int number = model_.rowCount() + 1;
     ProgrammeTalk talk = talkFromSetup(viewer_.setupNow(), QStringLiteral("発表 %1").arg(number), QString());
-    if (const QString refusal = fieldcheck::talk(talk, fieldcheck::talkPlace(number)); !refusal.isEmpty()) {
-        setNote(refusal);
+    if (const Result<> checked = fieldcheck::talk(talk, fieldcheck::talkPlace(number)); !checked) {
+        setNote(checked.error());
         return false;
     }
     if (!model_.insertTalk(row, talk)) {

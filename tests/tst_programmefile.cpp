@@ -168,9 +168,9 @@ void ProgrammeFileTest::prepare()
     const QByteArray first = R"({"time": "5:00", "bells": [{"at": "1:00", "sound": false, "colours": false,
         "background": "白", "text": "白", "file": "f.wav"}, "0:30", "0:10"], "alert": {"colours": false,
         "word": false, "bell": false, "background": "青", "text": "青", "file": "a.wav"}}, )";
-    const ProgrammeRead read = readProgrammeJson(programmeWith(first + talk, top), kFolder);
-    QVERIFY2(read.ok(), qPrintable(read.error));
-    QCOMPARE(describe(prepareTalk(read.programme, 1, startUp())), prepared);
+    const Result<Programme> read = readProgrammeJson(programmeWith(first + talk, top), kFolder);
+    QVERIFY2(read.ok(), qPrintable(read.error()));
+    QCOMPARE(describe(prepareTalk(*read, 1, startUp())), prepared);
 }
 
 void ProgrammeFileTest::refusals_data()
@@ -259,9 +259,8 @@ void ProgrammeFileTest::refusals()
     QFETCH(bool, isCsv);
     QFETCH(QByteArray, file);
     QFETCH(QString, message);
-    const ProgrammeRead read = isCsv ? readProgrammeCsv(file, kFolder) : readProgrammeJson(file, kFolder);
-    QCOMPARE(read.error, message);
-    QCOMPARE(read.programme, Programme{});
+    const Result<Programme> read = isCsv ? readProgrammeCsv(file, kFolder) : readProgrammeJson(file, kFolder);
+    QCOMPARE(read.error(), message);
 }
 
 void ProgrammeFileTest::csv_data()
@@ -286,10 +285,10 @@ void ProgrammeFileTest::csv()
 {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, talks);
-    const ProgrammeRead read = readProgrammeCsv(file, kFolder);
-    QVERIFY2(read.ok(), qPrintable(read.error));
+    const Result<Programme> read = readProgrammeCsv(file, kFolder);
+    QVERIFY2(read.ok(), qPrintable(read.error()));
     QStringList described;
-    for (const ProgrammeTalk &talk : read.programme.talks)
+    for (const ProgrammeTalk &talk : read->talks)
         described << describe(talk);
     QCOMPARE(described, talks);
 }
@@ -302,18 +301,17 @@ void ProgrammeFileTest::shiftJis()
     const QByteArray bytes = encoder.encode(text);
     QVERIFY(!encoder.hasError());
     QVERIFY(bytes.contains("\x87\x40")); // ① where only CP932 has it
-    const ProgrammeRead read = readProgrammeCsv(bytes, kFolder);
-    QVERIFY2(read.ok(), qPrintable(read.error));
-    QCOMPARE(describe(read.programme.talks.value(0)),
-             QStringLiteral("①画像～音声の統合|髙橋 ～|12:00|-,-,-"));
+    const Result<Programme> read = readProgrammeCsv(bytes, kFolder);
+    QVERIFY2(read.ok(), qPrintable(read.error()));
+    QCOMPARE(describe(read->talks.value(0)), QStringLiteral("①画像～音声の統合|髙橋 ～|12:00|-,-,-"));
 }
 
 void ProgrammeFileTest::exampleFile()
 {
     const QString path = QStringLiteral(PODIUMWATCH_SOURCE_DIR "/docs/example-programme.json");
-    const ProgrammeRead read = readProgrammeFile(path);
-    QVERIFY2(read.ok(), qPrintable(read.error));
-    const Programme &programme = read.programme;
+    const Result<Programme> read = readProgrammeFile(path);
+    QVERIFY2(read.ok(), qPrintable(read.error()));
+    const Programme &programme = *read;
     QCOMPARE(programme.title, QStringLiteral("セッション A3 画像処理"));
     QCOMPARE(programme.start, std::optional<int>(13 * 60 + 30));
     QCOMPARE(programme.changeover, std::optional<int>(60));
@@ -339,14 +337,14 @@ void ProgrammeFileTest::roundTrip()
     text.replace(R"("speaker": "佐藤 花子",)", R"("speaker": "佐藤 花子", "invited": true,)");
     text.replace(R"("at": "5:00",)", R"("at": "5:00", "volume": 0.5,)");
     text.replace(R"("word": false, "bell")", R"("word": false, "blink": [1, 2], "bell")");
-    const ProgrammeRead first = readProgrammeJson(text, kFolder);
-    QVERIFY2(first.ok(), qPrintable(first.error));
-    const QByteArray saved = programmeJson(first.programme);
-    const ProgrammeRead again = readProgrammeJson(saved, kFolder);
-    QVERIFY2(again.ok(), qPrintable(again.error));
-    QCOMPARE(again.programme, first.programme);
-    QCOMPARE(again.programme.unknown.value(u"venue")[u"room"], QJsonValue("A3"));
-    QCOMPARE(again.programme.talks.at(1).bells[0].unknown.value(u"volume"), QJsonValue(0.5));
+    const Result<Programme> first = readProgrammeJson(text, kFolder);
+    QVERIFY2(first.ok(), qPrintable(first.error()));
+    const QByteArray saved = programmeJson(*first);
+    const Result<Programme> again = readProgrammeJson(saved, kFolder);
+    QVERIFY2(again.ok(), qPrintable(again.error()));
+    QCOMPARE(*again, *first);
+    QCOMPARE(again->unknown.value(u"venue")[u"room"], QJsonValue("A3"));
+    QCOMPARE(again->talks.at(1).bells[0].unknown.value(u"volume"), QJsonValue(0.5));
     // Fields in the order of the format's example.
     qsizetype at = -1;
     for (const char *key :
@@ -360,14 +358,13 @@ void ProgrammeFileTest::roundTrip()
             0);
 
     // A spreadsheet saved as JSON prepares every talk the same.
-    const ProgrammeRead csv =
+    const Result<Programme> csv =
         readProgrammeCsv("time,title,予鈴1,予鈴3\n12:00,A,2:00,\n5:00,\"B, C\",,0:10\n", kFolder);
     QVERIFY(csv.ok());
-    const ProgrammeRead fromCsv = readProgrammeJson(programmeJson(csv.programme), kFolder);
-    QVERIFY2(fromCsv.ok(), qPrintable(fromCsv.error));
+    const Result<Programme> fromCsv = readProgrammeJson(programmeJson(*csv), kFolder);
+    QVERIFY2(fromCsv.ok(), qPrintable(fromCsv.error()));
     for (int i = 0; i < 2; ++i)
-        QCOMPARE(describe(prepareTalk(fromCsv.programme, i, startUp())),
-                 describe(prepareTalk(csv.programme, i, startUp())));
+        QCOMPARE(describe(prepareTalk(*fromCsv, i, startUp())), describe(prepareTalk(*csv, i, startUp())));
 }
 
 void ProgrammeFileTest::limits()
@@ -379,13 +376,13 @@ void ProgrammeFileTest::limits()
         return programmeWith(list.join(", "));
     };
     QVERIFY(readProgrammeJson(talks(200), kFolder).ok());
-    QCOMPARE(readProgrammeJson(talks(201), kFolder).error,
+    QCOMPARE(readProgrammeJson(talks(201), kFolder).error(),
              QStringLiteral("発表は 200 件までです（201 件あります）。"));
     QByteArray csv = "time\n";
     for (int i = 0; i < 200; ++i)
         csv += "1:00\n";
     QVERIFY(readProgrammeCsv(csv, kFolder).ok());
-    QCOMPARE(readProgrammeCsv(csv + "1:00\n", kFolder).error,
+    QCOMPARE(readProgrammeCsv(csv + "1:00\n", kFolder).error(),
              QStringLiteral("発表は 200 件までです（201 件あります）。"));
 
     // Characters as a reader counts them: 𠮷 is one, though two in UTF-16.
@@ -397,10 +394,10 @@ void ProgrammeFileTest::limits()
     };
     QVERIFY(talkWith("title", QString(200, u'題')).ok());
     QVERIFY(talkWith("title", QStringLiteral("𠮷").repeated(200)).ok());
-    QCOMPARE(talkWith("title", QString(201, u'題')).error,
+    QCOMPARE(talkWith("title", QString(201, u'題')).error(),
              QStringLiteral("1番目の発表の「演題」は 200 文字までです（201 文字あります）。"));
     QVERIFY(talkWith("speaker", QString(100, u'者')).ok());
-    QCOMPARE(talkWith("speaker", QStringLiteral("𠮷").repeated(101)).error,
+    QCOMPARE(talkWith("speaker", QStringLiteral("𠮷").repeated(101)).error(),
              QStringLiteral("1番目の発表の「発表者」は 100 文字までです（101 文字あります）。"));
 
     const auto messages = [](int count, int length) {
@@ -411,8 +408,8 @@ void ProgrammeFileTest::limits()
             kFolder);
     };
     QVERIFY(messages(20, 80).ok());
-    QCOMPARE(messages(21, 1).error, QStringLiteral("メッセージは 20 件までです（21 件あります）。"));
-    QCOMPARE(messages(3, 81).error,
+    QCOMPARE(messages(21, 1).error(), QStringLiteral("メッセージは 20 件までです（21 件あります）。"));
+    QCOMPARE(messages(3, 81).error(),
              QStringLiteral("1番目のメッセージは 80 文字までです（81 文字あります）。"));
 }
 
@@ -424,25 +421,25 @@ void ProgrammeFileTest::fileLimitAndOddFiles()
     QByteArray text = programmeWith(R"({"time": "1:00"})");
     text += QByteArray(kLargestProgrammeFile - text.size(), ' ');
     const QString path = writeFile(folder.filePath("full.json"), text);
-    const ProgrammeRead full = readProgrammeFile(path);
-    QVERIFY2(full.ok(), qPrintable(full.error));
-    QCOMPARE(full.programme.folder, QDir(folder.path()).absolutePath());
+    const Result<Programme> full = readProgrammeFile(path);
+    QVERIFY2(full.ok(), qPrintable(full.error()));
+    QCOMPARE(full->folder, QDir(folder.path()).absolutePath());
     const QString tooLarge = QStringLiteral("ファイルが大きすぎます（発表プログラムは 1 MiB までです）。");
-    QCOMPARE(readProgrammeFile(writeFile(folder.filePath("over.json"), text + ' ')).error, tooLarge);
-    QCOMPARE(readProgrammeCsv("time\n1:00\n" + QByteArray(kLargestProgrammeFile - 9, '\n'), kFolder).error,
+    QCOMPARE(readProgrammeFile(writeFile(folder.filePath("over.json"), text + ' ')).error(), tooLarge);
+    QCOMPARE(readProgrammeCsv("time\n1:00\n" + QByteArray(kLargestProgrammeFile - 9, '\n'), kFolder).error(),
              tooLarge);
 
     // Neither the name's ending nor its absence stops a file from being read for what it holds.
     QVERIFY(readProgrammeFile(writeFile(folder.filePath("session.txt"), programmeWith(R"({"time": "1:00"})")))
                 .ok());
     QVERIFY(readProgrammeFile(writeFile(folder.filePath("session"), "時間\n1:00\n")).ok());
-    QCOMPARE(readProgrammeFile(folder.filePath("missing.json")).error,
+    QCOMPARE(readProgrammeFile(folder.filePath("missing.json")).error(),
              QStringLiteral("ファイル「missing.json」が見つかりません。"));
 #ifdef Q_OS_LINUX
     // A pipe nobody writes to would hold the window for ever if it were opened.
     const QString pipe = folder.filePath("pipe.csv");
     QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    QCOMPARE(readProgrammeFile(pipe).error,
+    QCOMPARE(readProgrammeFile(pipe).error(),
              QStringLiteral("「pipe.csv」は普通のファイルではないので読めません。"));
 #endif
 }
@@ -453,7 +450,7 @@ void ProgrammeFileTest::failedSaveKeepsTheOldFile()
     QTemporaryDir folder;
     const QString path = writeFile(folder.filePath("session.json"), programmeWith(R"({"time": "1:00"})"));
     const QByteArray before = programmeWith(R"({"time": "1:00"})");
-    Programme programme = readProgrammeFile(path).programme;
+    Programme programme = readProgrammeFile(path).value();
     programme.talks.first().title = QString(200, u'題');
     programme.talks = QList<ProgrammeTalk>(10, programme.talks.first());
     // A disk that fills up half-way through: files of this process cannot grow past 1 KiB.
@@ -462,16 +459,18 @@ void ProgrammeFileTest::failedSaveKeepsTheOldFile()
     const rlimit small{1024, saved.rlim_max};
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = saveProgrammeFile(programme, path);
+    const Result<> cut = saveProgrammeFile(programme, path);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    QCOMPARE(error, QStringLiteral("「session.json」に保存できなかったため、元のファイルはそのままです。"));
+    QCOMPARE(cut.error(),
+             QStringLiteral("「session.json」に保存できなかったため、元のファイルはそのままです。"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"session.json"});
-    QVERIFY(saveProgrammeFile(programme, path).isEmpty());
-    QCOMPARE(readProgrammeFile(path).programme, programme);
+    const Result<> whole = saveProgrammeFile(programme, path);
+    QVERIFY2(whole.ok(), qPrintable(whole.error()));
+    QCOMPARE(readProgrammeFile(path).value(), programme);
 #else
     QSKIP("the file size limit is a Linux matter here");
 #endif

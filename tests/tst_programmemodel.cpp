@@ -14,13 +14,13 @@ namespace {
 
 Programme threeTalks()
 {
-    const ProgrammeRead read = readProgrammeJson(R"({"format": "podiumwatch-programme", "version": 1,
+    return readProgrammeJson(R"({"format": "podiumwatch-programme", "version": 1,
         "defaults": {"bells": ["2:00", "0:00", null]},
         "talks": [{"title": "A", "speaker": "a", "time": "12:00"},
                   {"title": "B", "speaker": "b", "time": "15:00", "bells": ["3:00"]},
                   {"title": "C", "speaker": "c", "time": "10:00", "bells": [null, "1:00", {"at": "0:30", "file": "x.wav"}]}]})",
-                                                 QStringLiteral("/nowhere"));
-    return read.programme;
+                             QStringLiteral("/nowhere"))
+        .value();
 }
 
 // Every cell's text, row by row, for a before-and-after comparison.
