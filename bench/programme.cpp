@@ -160,8 +160,8 @@ void openIntoTable(benchmark::State &state)
 {
     ProgrammeModel model;
     for (auto _ : state) {
-        if (!model.open(files().json).isEmpty()) {
-            state.SkipWithError(qPrintable(model.refusal()));
+        if (const Result<> opened = model.open(files().json); !opened) {
+            state.SkipWithError(qPrintable(opened.error()));
             return;
         }
     }

@@ -122,14 +122,14 @@ void ProgrammeModel::renumberFrom(int row)
 
 bool ProgrammeModel::refuse(const QString &reason)
 {
-    refusal_ = reason;
+    errorString_ = reason;
     emit editRefused(reason);
     return false;
 }
 
 bool ProgrammeModel::edited()
 {
-    refusal_.clear();
+    errorString_.clear();
     setModified(true);
     return true;
 }
@@ -262,7 +262,7 @@ void ProgrammeModel::setProgramme(const Programme &programme)
         missing_ << missingSoundFiles(programme_, static_cast<int>(i));
     current_ = programme_.talks.isEmpty() ? 0 : 1;
     endResetModel();
-    refusal_.clear();
+    errorString_.clear();
     setModified(false);
     emit currentTalkChanged(current_);
     emit messagesChanged();
@@ -273,23 +273,23 @@ void ProgrammeModel::clear()
     setProgramme(Programme{});
 }
 
-QString ProgrammeModel::open(const QString &path)
+Result<> ProgrammeModel::open(const QString &path)
 {
     const Result<Programme> read = readProgrammeFile(path);
     if (!read) {
-        refusal_ = read.error();
-        return read.error();
+        errorString_ = read.error();
+        return Result<>::failure(read.error());
     }
     setProgramme(*read);
     return {};
 }
 
-QString ProgrammeModel::save(const QString &path)
+Result<> ProgrammeModel::save(const QString &path)
 {
     const Result<> saved = saveProgrammeFile(programme_, path);
     if (!saved) {
-        refusal_ = saved.error();
-        return saved.error();
+        errorString_ = saved.error();
+        return saved;
     }
     // What is shown stays the same: only relative file names may have become absolute.
     programme_ = programmeSavedAt(programme_, path);

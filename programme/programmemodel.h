@@ -6,7 +6,7 @@
 
 // The programme as the programme window shows and edits it: one row per talk. A cell edited in the
 // table passes the same checks as the file; a refused edit changes nothing and leaves its reason in
-// refusal(). The current talk (the one loaded in the main window) is shown in bold on a tinted
+// errorString(). The current talk (the one loaded in the main window) is shown in bold on a tinted
 // background; a talk whose sound files are missing is marked.
 class ProgrammeModel : public QAbstractTableModel {
     Q_OBJECT
@@ -44,11 +44,13 @@ public:
     // Takes the programme whole (the first talk current, not modified); one without talks clears.
     void setProgramme(const Programme &programme);
     void clear();
-    // Reads the file and takes it; on refusal nothing changes and the reason is returned.
-    QString open(const QString &path);
+    // Reads the file and takes it; on refusal nothing changes. Unlike an edit, which answers with a
+    // bool as setData() must, opening and saving give their refusal back as the file functions do,
+    // for the caller to say at once; errorString() has it too.
+    Result<> open(const QString &path);
     // Writes the file (see saveProgrammeFile); on success the programme is the one saved there and
-    // no longer modified. Empty on success, else the reason.
-    QString save(const QString &path);
+    // no longer modified.
+    Result<> save(const QString &path);
 
     // 1-based; 0 without a programme.
     int currentTalk() const { return current_; }
@@ -68,8 +70,9 @@ public:
     bool replaceMessage(int index, const QString &text);
     bool removeMessage(int index);
 
-    // Why the last edit, insertion or opening was refused, in Japanese (a tooltip the view can show).
-    const QString &refusal() const { return refusal_; }
+    // Why the last edit, insertion, opening or saving was refused, in Japanese (a tooltip the view
+    // can show).
+    const QString &errorString() const { return errorString_; }
 
     // Looks again for the sound files the talks name.
     void refreshSoundFiles();
@@ -92,5 +95,5 @@ private:
     QList<QStringList> missing_; // per talk
     int current_ = 0;
     bool modified_ = false;
-    QString refusal_;
+    QString errorString_;
 };

@@ -43,8 +43,8 @@ void ProgrammeSession::setNote(const QString &note)
 
 bool ProgrammeSession::open(const QString &path)
 {
-    if (const QString refusal = model_.open(path); !refusal.isEmpty()) {
-        platform_.showMessage(refusal, Viewer::programTitle());
+    if (const Result<> opened = model_.open(path); !opened) {
+        platform_.showMessage(opened.error(), Viewer::programTitle());
         return false;
     }
     adoptPath(path);
@@ -62,8 +62,8 @@ bool ProgrammeSession::open(const QString &path)
 
 bool ProgrammeSession::save(const QString &path)
 {
-    if (const QString failure = model_.save(path); !failure.isEmpty()) {
-        platform_.showMessage(failure, Viewer::programTitle());
+    if (const Result<> saved = model_.save(path); !saved) {
+        platform_.showMessage(saved.error(), Viewer::programTitle());
         return false;
     }
     adoptPath(path);
@@ -152,7 +152,7 @@ bool ProgrammeSession::addCurrentSetup()
         return false;
     }
     if (!model_.insertTalk(row, talk)) {
-        setNote(model_.refusal());
+        setNote(model_.errorString());
         return false;
     }
     setNote({});
@@ -180,7 +180,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
         return false;
     adoptUsualMessages();
     if (!model_.addMessage(line)) {
-        setNote(model_.refusal());
+        setNote(model_.errorString());
         return false;
     }
     return true;

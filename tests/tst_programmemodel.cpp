@@ -91,7 +91,7 @@ void ProgrammeModelTest::badCellRefused()
     QSignalSpy refused(model_.get(), &ProgrammeModel::editRefused);
     QSignalSpy changed(model_.get(), &QAbstractItemModel::dataChanged);
     QVERIFY(!model_->setData(model_->index(1, column), text));
-    QCOMPARE(model_->refusal(), refusal);
+    QCOMPARE(model_->errorString(), refusal);
     QCOMPARE(refused.value(0).value(0).toString(), refusal);
     QCOMPARE(cells(*model_), before);
     QCOMPARE(model_->programme(), programme);
@@ -150,7 +150,7 @@ void ProgrammeModelTest::moveRemoveInsert()
     QCOMPARE(model.currentTalk(), 1);
     QCOMPARE(current.last().value(0).toInt(), 1);
     QVERIFY(!model.removeTalk(0));
-    QCOMPARE(model.refusal(), QStringLiteral("発表プログラムには発表が 1 件は要ります。"));
+    QCOMPARE(model.errorString(), QStringLiteral("発表プログラムには発表が 1 件は要ります。"));
 
     PreparedTalk setup;
     setup.seconds = 300;
@@ -171,7 +171,7 @@ void ProgrammeModelTest::moveRemoveInsert()
     QCOMPARE(prepareTalk(model.programme(), 0, startUp), expected);
     setup.seconds = 0;
     QVERIFY(!model.insertTalk(0, talkFromSetup(setup, {}, {})));
-    QCOMPARE(model.refusal(),
+    QCOMPARE(model.errorString(),
              QStringLiteral("1番目の発表の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。"));
     QCOMPARE(model.rowCount(), 2);
 }
@@ -188,7 +188,8 @@ void ProgrammeModelTest::modifiedFlag()
 
     QTemporaryDir folder;
     const QString path = folder.filePath("session.json");
-    QVERIFY(model.save(path).isEmpty());
+    const Result<> saved = model.save(path);
+    QVERIFY2(saved.ok(), qPrintable(saved.error()));
     QVERIFY(!model.isModified());
     QCOMPARE(modified.last().value(0).toBool(), false);
     // Saved elsewhere, a relative sound file is named by its absolute path from then on.
@@ -197,11 +198,13 @@ void ProgrammeModelTest::modifiedFlag()
 
     QVERIFY(model.removeTalk(2));
     QVERIFY(model.isModified());
-    const QString refusal = model.open(folder.filePath("missing.json"));
-    QCOMPARE(refusal, QStringLiteral("ファイル「missing.json」が見つかりません。"));
+    const QString missing = QStringLiteral("ファイル「missing.json」が見つかりません。");
+    QCOMPARE(model.open(folder.filePath("missing.json")).error(), missing);
+    QCOMPARE(model.errorString(), missing);
     QVERIFY(model.isModified());
     QCOMPARE(model.rowCount(), 2);
-    QVERIFY(model.open(path).isEmpty());
+    const Result<> opened = model.open(path);
+    QVERIFY2(opened.ok(), qPrintable(opened.error()));
     QVERIFY(!model.isModified());
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.index(0, ProgrammeModel::SpeakerColumn).data().toString(), QStringLiteral("b"));
@@ -243,7 +246,7 @@ void ProgrammeModelTest::currentTalkAndMissingSounds()
     model.clear();
     QCOMPARE(model.currentTalk(), 0);
     QVERIFY(!model.hasProgramme());
-    QCOMPARE(model.save(folder.filePath("empty.json")),
+    QCOMPARE(model.save(folder.filePath("empty.json")).error(),
              QStringLiteral("発表が 1 件もないので保存できません。"));
     QVERIFY(!QFile::exists(folder.filePath("empty.json")));
 }
@@ -256,9 +259,9 @@ void ProgrammeModelTest::messages()
         QVERIFY(model.addMessage(QStringLiteral("あと%1分です").arg(i)));
     QVERIFY(model.addMessage(QString(80, u'あ')));
     QVERIFY(!model.addMessage(QStringLiteral("21")));
-    QCOMPARE(model.refusal(), QStringLiteral("メッセージは 20 件までです。"));
+    QCOMPARE(model.errorString(), QStringLiteral("メッセージは 20 件までです。"));
     QVERIFY(!model.replaceMessage(0, QString(81, u'あ')));
-    QCOMPARE(model.refusal(), QStringLiteral("1番目のメッセージは 80 文字までです（81 文字あります）。"));
+    QCOMPARE(model.errorString(), QStringLiteral("1番目のメッセージは 80 文字までです（81 文字あります）。"));
     QVERIFY(!model.replaceMessage(1, QString()));
     QVERIFY(model.replaceMessage(1, QStringLiteral("時間です")));
     QVERIFY(model.removeMessage(0));
