@@ -33,8 +33,9 @@ void Viewer::Cmd_Slave_Click()
         slave_ = new Slave;
         // The run-control keys work from the projector window as from this one.
         slave_->installEventFilter(this);
-        slave_->follow(shown());
     }
+    // Open or not, it takes the display's caption and colours as they are now.
+    slave_->follow(shown());
     slave_->present(screen());
 }
 

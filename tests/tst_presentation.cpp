@@ -192,6 +192,12 @@ void PresentationTest::oneSlaveAtMost()
         std::count_if(windows.begin(), windows.end(), [](const QWidget *w) { return w->inherits("Slave"); }),
         1);
     QCOMPARE(first->timeLabel()->text(), QStringLiteral("7:00"));
+    // Pressed again, it copies the display anew, whether or not a change was announced (a text
+    // written straight to the display announces none).
+    rig.label("Lbl_Time")->setText(QStringLiteral("6:59"));
+    QCOMPARE(first->timeLabel()->text(), QStringLiteral("7:00"));
+    rig.button("Cmd_Slave")->click();
+    QCOMPARE(first->timeLabel()->text(), QStringLiteral("6:59"));
 }
 
 void PresentationTest::slaveClosedAndReopenedCatchesUp()
