@@ -79,6 +79,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     Viewer &viewer = *built;
+    // The program ends with its main window, whichever other windows are open then.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&viewer, &Viewer::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
 

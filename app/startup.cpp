@@ -95,6 +95,10 @@ void Viewer::Form_Unload()
 
 void Viewer::Cmd_End_Click()
 {
+    // Changes to the programme not yet saved are asked about first, as when the window is closed;
+    // without any the program ends at once.
+    if (!programme_->settleUnsaved())
+        return;
     setClockRunning(false);
     platform_.quit();
 }

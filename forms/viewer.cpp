@@ -377,5 +377,9 @@ void Viewer::closeEvent(QCloseEvent *event)
         return;
     }
     Form_Unload();
+    // Every window goes with this one; none keeps the program running behind the chair's back.
+    if (programmeWindow_)
+        programmeWindow_->hide();
     event->accept();
+    emit closed();
 }

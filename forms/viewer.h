@@ -78,6 +78,8 @@ signals:
     void contextMenuOpening(QMenu *menu);
     // The chair moved the remaining time by this many seconds.
     void remainingAdjusted(int seconds);
+    // The window was closed: the program ends, and whatever else it shows or serves with it.
+    void closed();
 
 public slots:
     // Start-up and shutdown (app/)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -35,6 +36,20 @@ public:
         Q_UNUSED(forSaving);
         Q_UNUSED(startPath);
         return std::nullopt;
+    }
+    // Where a file goes that has no folder of its own (a record of a programme never saved): the
+    // documents folder, created when missing, else the home folder. Empty: nowhere known.
+    virtual QString documentsFolder() const { return {}; }
+    // The program's own settings, kept from one run to the next (empty: never set).
+    virtual QStringList setting(const QString &key) const
+    {
+        Q_UNUSED(key);
+        return {};
+    }
+    virtual void setSetting(const QString &key, const QStringList &value)
+    {
+        Q_UNUSED(key);
+        Q_UNUSED(value);
     }
     // Asks what becomes of unsaved changes: save them, drop them, or go back (nothing happens).
     enum class Unsaved { Save, Discard, Cancel };

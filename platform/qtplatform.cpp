@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #ifdef Q_OS_LINUX
 #include <time.h>
 #endif
@@ -146,6 +148,24 @@ Platform::Unsaved QtPlatform::askAboutUnsaved(const QString &text, const QString
     default:
         return Unsaved::Cancel;
     }
+}
+
+QString QtPlatform::documentsFolder() const
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir().mkpath(documents))
+        return documents;
+    return QDir::homePath();
+}
+
+QStringList QtPlatform::setting(const QString &key) const
+{
+    return QSettings(QStringLiteral("QOR"), QStringLiteral("PodiumWatch")).value(key).toStringList();
+}
+
+void QtPlatform::setSetting(const QString &key, const QStringList &value)
+{
+    QSettings(QStringLiteral("QOR"), QStringLiteral("PodiumWatch")).setValue(key, value);
 }
 
 QString QtPlatform::programFolder() const

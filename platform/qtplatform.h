@@ -32,6 +32,9 @@ public:
     void showMessage(const QString &text, const QString &caption) override;
     std::optional<QString> chooseWavFile(const QString &startPath) override;
     QString programFolder() const override;
+    QString documentsFolder() const override;
+    QStringList setting(const QString &key) const override;
+    void setSetting(const QString &key, const QStringList &value) override;
     void quit() override;
     void preloadSound(const QString &name) override;
     void keepDisplayAwake(bool awake) override;

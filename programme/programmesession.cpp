@@ -3,16 +3,19 @@
 #include "messages/speakermessage.h"
 #include "platform/platform.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <cmath>
 
-ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform) : viewer_(viewer), platform_(platform)
+ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform)
+    : viewer_(viewer), platform_(platform), record_(QString())
 {
     connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeSession::follow);
     connect(&viewer_, &Viewer::remainingAdjusted, this, [this](int seconds) {
         if (run_)
             run_->adjustment += seconds;
     });
+    connect(&model_, &ProgrammeModel::messagesChanged, this, &ProgrammeSession::messagesChanged);
     connect(&model_, &ProgrammeModel::currentTalkChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::dataChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &ProgrammeSession::changed);
@@ -47,7 +50,11 @@ bool ProgrammeSession::open(const QString &path)
         platform_.showMessage(opened.error(), Viewer::programTitle());
         return false;
     }
-    adoptPath(path);
+    path_ = path;
+    // One session keeps one record: where it goes is settled here, and saving under another name
+    // later does not split it.
+    record_ = RecordWriter(recordPathFor(path, platform_.documentsFolder()));
+    recordSettled_ = true;
     firstStart_.reset();
     setNote({});
     // Opened while a talk runs, the programme waits: preparing its first talk would end that one.
@@ -66,15 +73,17 @@ bool ProgrammeSession::save(const QString &path)
         platform_.showMessage(saved.error(), Viewer::programTitle());
         return false;
     }
-    adoptPath(path);
+    path_ = path;
+    // A programme made here has its record beside it from its first saving on.
+    if (!std::exchange(recordSettled_, true))
+        record_ = RecordWriter(recordPathFor(path, platform_.documentsFolder()));
     return true;
 }
 
-void ProgrammeSession::adoptPath(const QString &path)
+QString ProgrammeSession::recordPath() const
 {
-    // The record goes beside the file the programme now is.
-    path_ = path;
-    record_ = RecordWriter(recordPathFor(path));
+    // A programme made here and never saved has its record where the documents go.
+    return recordSettled_ ? record_.path() : recordPathFor({}, platform_.documentsFolder());
 }
 
 bool ProgrammeSession::saveAsked(bool choosing)
@@ -82,7 +91,11 @@ bool ProgrammeSession::saveAsked(bool choosing)
     QString path = path_;
     if (choosing || path.isEmpty() ||
         QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0) {
-        const std::optional<QString> chosen = platform_.chooseProgrammeFile(true, path);
+        // A spreadsheet's file is never written over: its name is offered as JSON.
+        const QFileInfo file(path);
+        const QString offered =
+            path.isEmpty() ? path : file.dir().filePath(file.completeBaseName() + QStringLiteral(".json"));
+        const std::optional<QString> chosen = platform_.chooseProgrammeFile(true, offered);
         if (!chosen)
             return false;
         path = *chosen;
@@ -159,16 +172,32 @@ bool ProgrammeSession::addCurrentSetup()
     return true;
 }
 
+namespace {
+
+const QString kSavedMessagesKey = QStringLiteral("savedMessages");
+
+} // namespace
+
+QStringList ProgrammeSession::ownMessages() const
+{
+    // Never set: the usual ones. Every one let go: a list that holds one blank.
+    QStringList own = platform_.setting(kSavedMessagesKey);
+    if (own.isEmpty())
+        return SpeakerMessage::defaultSaved();
+    own.removeAll(QString());
+    return own;
+}
+
 QStringList ProgrammeSession::savedMessages() const
 {
-    return model_.messages().isEmpty() ? SpeakerMessage::defaultSaved() : model_.messages();
+    return model_.messages().isEmpty() ? ownMessages() : model_.messages();
 }
 
 void ProgrammeSession::adoptUsualMessages()
 {
     // The usual ones become the programme's own, so that a change is made to the list shown.
     if (model_.messages().isEmpty()) {
-        for (const QString &usual : SpeakerMessage::defaultSaved())
+        for (const QString &usual : ownMessages())
             model_.addMessage(usual);
     }
 }
@@ -178,6 +207,17 @@ bool ProgrammeSession::saveMessage(const QString &text)
     const QString line = SpeakerMessage::normalized(text);
     if (line.isEmpty() || savedMessages().contains(line))
         return false;
+    // Without a programme they are the program's own, and nothing is left to save.
+    if (!model_.hasProgramme()) {
+        const QStringList own = ownMessages();
+        if (own.size() >= kMostMessages) {
+            setNote(QStringLiteral("よく使うメッセージは %1 件までです。").arg(kMostMessages));
+            return false;
+        }
+        platform_.setSetting(kSavedMessagesKey, own + QStringList{line});
+        emit messagesChanged();
+        return true;
+    }
     adoptUsualMessages();
     if (!model_.addMessage(line)) {
         setNote(model_.errorString());
@@ -188,6 +228,16 @@ bool ProgrammeSession::saveMessage(const QString &text)
 
 bool ProgrammeSession::forgetMessage(int index)
 {
+    if (!model_.hasProgramme()) {
+        QStringList own = ownMessages();
+        if (index < 0 || index >= own.size())
+            return false;
+        own.removeAt(index);
+        // An empty list would bring the usual ones back: one blank keeps it empty.
+        platform_.setSetting(kSavedMessagesKey, own.isEmpty() ? QStringList{QString()} : own);
+        emit messagesChanged();
+        return true;
+    }
     adoptUsualMessages();
     return model_.removeMessage(index);
 }
@@ -271,6 +321,8 @@ void ProgrammeSession::endRun(RunEnd end)
     line.mostOverSeconds = run.mostOver;
     line.end = end;
     line.adjustmentSeconds = run.adjustment;
+    if (!recordSettled_)
+        record_ = RecordWriter(recordPath());
     if (!record_.append(line))
         setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.errorString());
 }

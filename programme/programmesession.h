@@ -39,7 +39,7 @@ public:
     // Asks about unsaved changes; false when the chair chose to go back (or saving failed).
     bool settleUnsaved();
     QString path() const { return path_; }
-    QString recordPath() const { return record_.path(); }
+    QString recordPath() const;
 
     // Puts talk `number` (1-based) in the window. Refused while the clock runs, so that no key or
     // button ends a running talk; the note says so.
@@ -64,6 +64,8 @@ public:
 
 signals:
     void noteChanged(const QString &note);
+    // The saved messages to the speaker changed, the programme's or the program's own.
+    void messagesChanged();
     // The programme or its current talk changed: the screens that show them follow.
     void changed();
 
@@ -82,8 +84,8 @@ private:
     };
 
     bool running() const;
-    void adoptPath(const QString &path);
     void adoptUsualMessages();
+    QStringList ownMessages() const;
     void setNote(const QString &note);
     void follow();
     void endRun(RunEnd end);
@@ -94,7 +96,8 @@ private:
     ProgrammeModel model_;
     PreparedTalk startUp_;
     QString path_;
-    RecordWriter record_{QString()};
+    RecordWriter record_;
+    bool recordSettled_ = false; // opened or saved: the record stays where it is
     QString note_;
     RunState lastState_ = RunState::Setup;
     std::optional<Run> run_;

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "programme/programmesession.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -154,7 +155,7 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     connect(messageLine_, &QLineEdit::returnPressed, this,
             [this] { viewer_.setSpeakerMessage(messageLine_->text()); });
     connect(&viewer_.speakerMessage(), &SpeakerMessage::changed, this, &ProgrammeWindow::refresh);
-    connect(&session_.model(), &ProgrammeModel::messagesChanged, this, &ProgrammeWindow::showSavedMessages);
+    connect(&session_, &ProgrammeSession::messagesChanged, this, &ProgrammeWindow::showSavedMessages);
     auto *ticking = new QTimer(this);
     connect(ticking, &QTimer::timeout, this, &ProgrammeWindow::showClock);
     ticking->start(1000);
@@ -284,8 +285,10 @@ bool ProgrammeWindow::eventFilter(QObject *watched, QEvent *event)
         viewer_.setSpeakerMessage({});
         return true;
     }
-    // Enter on a talk prepares it (while a cell is being edited, the keys go to its editor).
-    if (watched == table_ && event->type() == QEvent::KeyPress) {
+    // Enter on a talk prepares it. Enter in a cell's editor commits the edit, as in a spreadsheet:
+    // the editor lets the key pass on to the table once it has handed the commit to the event loop,
+    // and the focus is then still the editor's.
+    if (watched == table_ && event->type() == QEvent::KeyPress && QApplication::focusWidget() == table_) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             prepareSelected();

@@ -99,6 +99,8 @@ QString recordLine(const TalkRun &run)
 bool RecordWriter::append(const TalkRun &run)
 {
     QFile file;
+    // The folder a record falls back to (the documents folder) may not be there yet.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
     if (!openToAppend(file, path_)) {
         errorString_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
         return false;
@@ -117,7 +119,7 @@ bool RecordWriter::append(const TalkRun &run)
     return true;
 }
 
-QString recordPathFor(const QString &programmePath)
+QString recordPathFor(const QString &programmePath, const QString &elsewhere)
 {
     const QFileInfo programme(programmePath);
     const QString name =
@@ -126,5 +128,5 @@ QString recordPathFor(const QString &programmePath)
     const QFileInfo folder(programme.absolutePath());
     if (!programmePath.isEmpty() && folder.isDir() && folder.isWritable())
         return QDir(folder.absoluteFilePath()).filePath(fileName);
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(fileName);
+    return QDir(elsewhere.isEmpty() ? QDir::homePath() : elsewhere).filePath(fileName);
 }

@@ -45,6 +45,7 @@ private:
     QString errorString_;
 };
 
-// NAME.record.csv beside the programme file NAME.json (or NAME.csv); in the documents folder when
-// that folder cannot be written to, or when the programme has never been saved.
-QString recordPathFor(const QString &programmePath);
+// NAME.record.csv beside the programme file NAME.json (or NAME.csv); in `elsewhere` (the documents
+// folder) when that folder cannot be written to, and podiumwatch.record.csv there for a programme
+// that has never been saved. The home folder when `elsewhere` is empty.
+QString recordPathFor(const QString &programmePath, const QString &elsewhere);

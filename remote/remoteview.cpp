@@ -33,7 +33,9 @@ RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteSettings 
 {
     connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
     connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
-    connect(&viewer_.programme().model(), &ProgrammeModel::messagesChanged, this, &RemoteView::publishSoon);
+    // No control page may go on driving a clock that nobody sees.
+    connect(&viewer_, &Viewer::closed, this, &RemoteView::stop);
+    connect(&viewer_.programme(), &ProgrammeSession::messagesChanged, this, &RemoteView::publishSoon);
     // The control page shows the time of day: it changes every second, whatever the display does.
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &RemoteView::publishSoon);

@@ -235,13 +235,16 @@ void ProgrammeRunTest::recordOnDiskAtOnce()
 void ProgrammeRunTest::recordPath()
 {
     QTemporaryDir folder;
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.session.json"))),
+    const QString documents = QStringLiteral("/srv/documents");
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.session.json")), documents),
              folder.filePath(QStringLiteral("A3.session.record.csv")));
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.csv"))),
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.csv")), documents),
              folder.filePath(QStringLiteral("A3.record.csv")));
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("gone/A3.json"))),
-             QDir(documents).filePath(QStringLiteral("A3.record.csv")));
+    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("gone/A3.json")), documents),
+             QStringLiteral("/srv/documents/A3.record.csv"));
+    // Never saved: a name of its own, not an empty path.
+    QCOMPARE(recordPathFor({}, documents), QStringLiteral("/srv/documents/podiumwatch.record.csv"));
+    QCOMPARE(recordPathFor({}, {}), QDir::home().filePath(QStringLiteral("podiumwatch.record.csv")));
 }
 
 QTEST_APPLESS_MAIN(ProgrammeRunTest)

@@ -146,6 +146,7 @@ private slots:
     void aServerThatDiesIsReplaced_data();
     void aServerThatDiesIsReplaced();
     void repeatedFailuresStopIt();
+    void closingTheWindowEndsItAll();
 };
 
 void RemoteViewTest::everyChangeIsPushed_data()
@@ -513,6 +514,28 @@ void RemoteViewTest::repeatedFailuresStopIt()
     QVERIFY(!sound->isHidden() && !notice->isHidden() && !sound->geometry().intersects(notice->geometry()));
     QVERIFY(startRemote(remote));
     QVERIFY(notice->isHidden());
+}
+
+// Closing the main window ends the program with everything it shows and serves: no control page
+// goes on driving a clock nobody sees, and the programme window goes with it.
+void RemoteViewTest::closingTheWindowEndsItAll()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(openTwoTalks(rig, folder));
+    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    QVERIFY(startRemote(remote));
+    rig.viewer.showProgrammeWindow();
+    QWidget *programmeWindow = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == QLatin1String("ProgrammeWindow"))
+            programmeWindow = top;
+    QVERIFY(programmeWindow && programmeWindow->isVisible());
+    QSignalSpy closed(&rig.viewer, &Viewer::closed);
+    QVERIFY(rig.viewer.close());
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!remote.isRunning());
+    QVERIFY(!programmeWindow->isVisible());
 }
 
 QTEST_MAIN(RemoteViewTest)

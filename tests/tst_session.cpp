@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -106,6 +107,9 @@ private slots:
     void commandLine();
     void programmeWindow();
     void savedMessagesKeptWithTheProgramme();
+    void nothingTheChairDidIsLost_data();
+    void nothingTheChairDidIsLost();
+    void enterInACellCommitsTheEdit();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -477,6 +481,110 @@ void SessionTest::savedMessagesKeptWithTheProgramme()
     QVERIFY(open(another, writeProgramme(otherFolder, kThreeTalks)));
     QVERIFY(another.viewer.programme().saveMessage(QStringLiteral(" 延長します ")));
     QCOMPARE(another.viewer.programme().savedMessages(), usual + QStringList{QStringLiteral("延長します")});
+}
+
+void SessionTest::nothingTheChairDidIsLost_data()
+{
+    QTest::addColumn<QString>("what");
+    for (const char *what : {"QORを終了 with changes", "QORを終了 without changes", "a spreadsheet saved",
+                             "a programme never saved", "messages without a programme"})
+        QTest::newRow(what) << QString::fromUtf8(what);
+}
+
+void SessionTest::nothingTheChairDidIsLost()
+{
+    QFETCH(QString, what);
+    Rig rig;
+    QTemporaryDir folder;
+    rig.platform.documents = folder.filePath(QStringLiteral("documents"));
+    ProgrammeSession &session = rig.viewer.programme();
+    if (what.startsWith(QStringLiteral("QORを終了"))) {
+        QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+        if (what.endsWith(QStringLiteral("with changes")))
+            QVERIFY(session.model().setData(session.model().index(0, ProgrammeModel::TimeColumn), "1:30"));
+        rig.button("Cmd_End")->click(); // the chair goes back when asked
+        const bool changed = what.endsWith(QStringLiteral("with changes"));
+        QCOMPARE(rig.platform.unsavedAsked, changed ? 1 : 0);
+        QCOMPARE(rig.platform.quits, changed ? 0 : 1);
+        if (changed) {
+            rig.platform.unsavedAnswers = {Platform::Unsaved::Discard};
+            rig.button("Cmd_End")->click();
+            QCOMPARE(rig.platform.quits, 1);
+        }
+    } else if (what == "a spreadsheet saved") {
+        const QString csv = folder.filePath(QStringLiteral("A3.csv"));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("title,time\n一,1:00\n二,2:00\n");
+        file.close();
+        QVERIFY(open(rig, csv));
+        const QString record = session.recordPath();
+        QCOMPARE(record, folder.filePath(QStringLiteral("A3.record.csv")));
+        // Its name is offered as JSON, the spreadsheet's file left as it is; the record stays.
+        rig.platform.programmeFileAnswers = {folder.filePath(QStringLiteral("elsewhere.json"))};
+        QVERIFY(session.saveAsked(false));
+        QCOMPARE(rig.platform.programmeFileStarts, QStringList{folder.filePath(QStringLiteral("A3.json"))});
+        QCOMPARE(session.recordPath(), record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("title,time\n一,1:00\n二,2:00\n"));
+    } else if (what == "a programme never saved") {
+        rig.setTotal("1", "00");
+        QVERIFY(session.addCurrentSetup());
+        rig.start();
+        rig.seconds(3);
+        rig.button("Cmd_Reset")->click();
+        QCOMPARE(session.recordPath(), folder.filePath(QStringLiteral("documents/podiumwatch.record.csv")));
+        QCOMPARE(recordLines(rig).size(), 1);
+        QVERIFY(session.note().isEmpty());
+        // Saved at last, it keeps its record beside it from then on.
+        QVERIFY(session.save(folder.filePath(QStringLiteral("made.json"))));
+        QCOMPARE(session.recordPath(), folder.filePath(QStringLiteral("made.record.csv")));
+    } else if (what == "messages without a programme") {
+        const QStringList usual = session.savedMessages();
+        QVERIFY(session.saveMessage(QStringLiteral("延長します")));
+        QVERIFY(session.forgetMessage(0));
+        QVERIFY(!session.model().isModified());
+        QCOMPARE(session.savedMessages(), usual.mid(1) + QStringList{QStringLiteral("延長します")});
+        QCOMPARE(rig.platform.settings.value(QStringLiteral("savedMessages")), session.savedMessages());
+        rig.button("Cmd_End")->click();
+        QCOMPARE(rig.platform.unsavedAsked, 0);
+        QCOMPARE(rig.platform.quits, 1);
+        // The next run starts with the chair's own list.
+        Rig next;
+        next.platform.settings = rig.platform.settings;
+        QCOMPARE(next.viewer.programme().savedMessages(), session.savedMessages());
+    }
+}
+
+// Enter in a cell's editor commits the edit, as in a spreadsheet; Enter on a talk prepares it.
+void SessionTest::enterInACellCommitsTheEdit()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    rig.viewer.showProgrammeWindow();
+    auto *table = rig.viewer.findChild<QTableView *>(QStringLiteral("ProgrammeTable"));
+    if (!table) {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (!table)
+                table = top->findChild<QTableView *>(QStringLiteral("ProgrammeTable"));
+    }
+    QVERIFY(table);
+    QVERIFY(QTest::qWaitForWindowActive(table->window()));
+    const QModelIndex title = table->model()->index(2, ProgrammeModel::TitleColumn);
+    table->setCurrentIndex(title);
+    table->edit(title);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->selectAll();
+    editor->insert(QStringLiteral("三の改題"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(table->model()->data(title).toString(), QStringLiteral("三の改題"),
+                              kPatienceMs);
+    QCOMPARE(talkNumber(rig), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), table, kPatienceMs);
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(talkNumber(rig), 3);
 }
 
 QTEST_MAIN(SessionTest)

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QMap>
 #include <QStringList>
 #include <utility>
 #include <vector>
@@ -47,13 +48,20 @@ public:
     }
     std::function<void(bool)> soundWatcher;
 
+    QString documents; // empty: nowhere known
+    QString documentsFolder() const override { return documents; }
+    QMap<QString, QStringList> settings;
+    QStringList setting(const QString &key) const override { return settings.value(key); }
+    void setSetting(const QString &key, const QStringList &value) override { settings.insert(key, value); }
+
     QStringList programmeFileAnswers; // a null string: the chair cancels
+    QStringList programmeFileStarts;  // where each file dialog started
     QList<Unsaved> unsavedAnswers;    // none left: the chair goes back
     int unsavedAsked = 0;
     std::optional<QString> chooseProgrammeFile(bool forSaving, const QString &startPath) override
     {
         Q_UNUSED(forSaving);
-        Q_UNUSED(startPath);
+        programmeFileStarts << startPath;
         const QString answer = programmeFileAnswers.isEmpty() ? QString() : programmeFileAnswers.takeFirst();
         return answer.isNull() ? std::nullopt : std::optional<QString>(answer);
     }
