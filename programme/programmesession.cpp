@@ -56,6 +56,7 @@ bool ProgrammeSession::open(const QString &path)
     record_ = RecordWriter(recordPathFor(path, platform_.documentsFolder()));
     recordSettled_ = true;
     firstStart_.reset();
+    anchorSettled_ = false;
     setNote({});
     // Opened while a talk runs, the programme waits: preparing its first talk would end that one.
     if (running())
@@ -128,6 +129,8 @@ bool ProgrammeSession::prepare(int number)
         return false;
     }
     setNote({});
+    if (firstStart_ && number != model_.currentTalk())
+        anchorSettled_ = true;
     model_.setCurrentTalk(number);
     viewer_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
     return true;
@@ -289,7 +292,9 @@ void ProgrammeSession::follow()
         run_->plannedSeconds = talk.seconds;
         run_->started = platform_.now();
         run_->startedMs = nowMs;
-        if (!firstStart_)
+        // The session starts when its first talk does: a test run before it (a start and a reset)
+        // gives way to the talk's next start, until the session has moved on to another talk.
+        if (!firstStart_ || !anchorSettled_)
             firstStart_ = run_->started;
     }
     if (!run_)

@@ -103,4 +103,5 @@ private:
     std::optional<Run> run_;
     std::optional<RunEnd> ending_; // how the run ends when the talk being left is left by a move
     std::optional<QDateTime> firstStart_;
+    bool anchorSettled_ = false; // the session has moved on from the talk that set its start
 };

@@ -230,8 +230,8 @@ void ProgrammeWindow::refresh()
                                              : QStringLiteral("表示中: 「%1」").arg(message));
     record_->setText(model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString());
 
-    Viewer::Shown shown;
-    session_.describe(shown);
+    // The figures the remote pages show too, from the same state of the window.
+    const Viewer::Shown shown = viewer_.shown();
     if (!shown.session) {
         glance_->clear();
         return;

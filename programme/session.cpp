@@ -1,5 +1,7 @@
 #include "programme/session.h"
 
+#include <algorithm>
+
 std::optional<SessionGlance> sessionGlance(const Programme &programme, const SessionProgress &progress)
 {
     const qsizetype current = progress.currentTalk;
@@ -12,8 +14,9 @@ std::optional<SessionGlance> sessionGlance(const Programme &programme, const Ses
     for (qsizetype number = current + 1; number <= programme.talks.size(); ++number)
         after += changeover + talkSeconds(number);
     SessionGlance glance;
-    glance.projectedEnd =
-        progress.now.addSecs(progress.remainingSeconds.value_or(talkSeconds(current)) + after);
+    // In over-time nothing is left of the talk: the end moves on with the clock.
+    const qint64 left = std::max<qint64>(0, progress.remainingSeconds.value_or(talkSeconds(current)));
+    glance.projectedEnd = progress.now.addSecs(left + after);
 
     std::optional<QDateTime> begin = progress.firstStart;
     if (programme.start)

@@ -100,9 +100,9 @@ void ProgrammeRunTest::glance_data()
     QTest::newRow("59 s early is on time") << "13:30" << 60 << 2 << 661 << ""
                                            << "13:56:00"
                                            << "14:21|14:20|-59|予定どおり";
-    QTest::newRow("over-time counts against") << "13:30" << 60 << 3 << -120 << ""
-                                              << "14:25:00"
-                                              << "14:21|14:23|120|予定より 2分 遅れ";
+    QTest::newRow("over-time: nothing left of the talk") << "13:30" << 60 << 3 << -120 << ""
+                                                         << "14:25:00"
+                                                         << "14:21|14:25|240|予定より 4分 遅れ";
     QTest::newRow("no start, nothing started: only the projection") << "" << 60 << 1 << notStarted << ""
                                                                     << "13:30:00"
                                                                     << "-|14:21|-|";

@@ -110,6 +110,8 @@ private slots:
     void nothingTheChairDidIsLost_data();
     void nothingTheChairDidIsLost();
     void enterInACellCommitsTheEdit();
+    void thePlanToTheSecond_data();
+    void thePlanToTheSecond();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -585,6 +587,89 @@ void SessionTest::enterInACellCommitsTheEdit()
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), table, kPatienceMs);
     QTest::keyClick(table, Qt::Key_Return);
     QCOMPARE(talkNumber(rig), 3);
+}
+
+void SessionTest::thePlanToTheSecond_data()
+{
+    // s: a second counted, i: a second in set-up or paused, p: pause, +: a minute more, R: reset,
+    // S: start, n: the next talk
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("projected");
+    QTest::addColumn<int>("behind");
+    // Talks of 1, 2 and 3 minutes from 10:00 with no changeover: planned to end at 10:06:00.
+    QTest::newRow("before the start") << ""
+                                      << "10:06:00" << 0;
+    QTest::newRow("running") << "10s"
+                             << "10:06:00" << 0;
+    QTest::newRow("paused: the time passes") << "10s p 20i"
+                                             << "10:06:20" << 20;
+    QTest::newRow("a minute more") << "10s +"
+                                   << "10:07:00" << 60;
+    QTest::newRow("at zero") << "60s"
+                             << "10:06:00" << 0;
+    QTest::newRow("over-time moves it on") << "75s"
+                                           << "10:06:15" << 15;
+    QTest::newRow("over-time, ten seconds on") << "85s"
+                                               << "10:06:25" << 25;
+    // Without a planned start (the row's name says "unplanned"), the plan counts from the first
+    // talk's real start, after a test run of it, and not again from the next talk's.
+    QTest::newRow("unplanned") << "10s"
+                               << "10:06:00" << 0;
+    QTest::newRow("unplanned, after a test run") << "i 5s R 300i S 10s"
+                                                 << "10:11:06" << 0;
+    QTest::newRow("unplanned, the second talk later") << "30s p n 120i S 10s"
+                                                      << "10:07:30" << 90;
+}
+
+// The projected end is now, what is left of the talk (nothing in over-time), and the talks after it.
+void SessionTest::thePlanToTheSecond()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, projected);
+    QFETCH(int, behind);
+    Rig rig;
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("plan.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray start =
+        QByteArray(QTest::currentDataTag()).startsWith("unplanned") ? "" : R"("start": "10:00", )";
+    file.write(R"({"format": "podiumwatch-programme", "version": 1, )" + start + R"("talks": [
+                   {"title": "一", "time": "1:00"}, {"title": "二", "time": "2:00"}, {"title": "三", "time": "3:00"}]})");
+    file.close();
+    QVERIFY(open(rig, file.fileName()));
+    if (!steps.isEmpty())
+        rig.start();
+    for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        const int count = step.size() > 1 ? step.chopped(1).toInt() : 1;
+        const QChar kind = step.back();
+        if (kind == u's')
+            rig.seconds(count);
+        else if (kind == u'i')
+            rig.platform.advance(count);
+        else if (kind == u'p')
+            rig.button("Cmd_Pause")->click();
+        else if (kind == u'+')
+            rig.viewer.adjustRemaining(60);
+        else if (kind == u'R')
+            rig.button("Cmd_Reset")->click();
+        else if (kind == u'S')
+            rig.start();
+        else if (kind == u'n')
+            rig.viewer.nextTalk();
+    }
+    const std::optional<SessionGlance> glance = rig.viewer.shown().session;
+    QVERIFY(glance);
+    QCOMPARE(glance->projectedEnd.time().toString(QStringLiteral("HH:mm:ss")), projected);
+    QCOMPARE(glance->behindSeconds.value_or(-1), behind);
+    // The programme window says the same.
+    rig.viewer.showProgrammeWindow();
+    QLabel *shownThere = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *label = top->findChild<QLabel *>(QStringLiteral("SessionGlance")))
+            shownThere = label;
+    QVERIFY(shownThere);
+    QVERIFY2(shownThere->text().contains(QStringLiteral("見込み終了 ") + projected.left(5)),
+             qPrintable(shownThere->text()));
 }
 
 QTEST_MAIN(SessionTest)
