@@ -129,9 +129,13 @@ bool ProgrammeSession::prepare(int number)
         return false;
     }
     setNote({});
-    if (firstStart_ && number != model_.currentTalk())
+    const bool another = number != model_.currentTalk();
+    if (firstStart_ && another)
         anchorSettled_ = true;
     model_.setCurrentTalk(number);
+    // The next speaker must never read what was meant for the one before.
+    if (another)
+        viewer_.setSpeakerMessage({});
     viewer_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
     return true;
 }

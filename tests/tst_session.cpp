@@ -112,6 +112,8 @@ private slots:
     void enterInACellCommitsTheEdit();
     void thePlanToTheSecond_data();
     void thePlanToTheSecond();
+    void theMessageBelongsToItsTalk_data();
+    void theMessageBelongsToItsTalk();
 };
 
 void SessionTest::preparingSetsTheWindow_data()
@@ -670,6 +672,55 @@ void SessionTest::thePlanToTheSecond()
     QVERIFY(shownThere);
     QVERIFY2(shownThere->text().contains(QStringLiteral("見込み終了 ") + projected.left(5)),
              qPrintable(shownThere->text()));
+}
+
+void SessionTest::theMessageBelongsToItsTalk_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("the next talk") << "next" << false;
+    QTest::newRow("the previous talk") << "previous" << false;
+    QTest::newRow("another talk from the table") << "prepare 3" << false;
+    QTest::newRow("the same talk from the table") << "prepare 2" << true;
+    QTest::newRow("reset") << "reset" << true;
+    QTest::newRow("restart") << "restart" << true;
+    QTest::newRow("Esc on the message line") << "escape" << false;
+}
+
+// A message to the speaker is for the talk it was sent in: another talk prepared clears it, the same
+// talk started again keeps it.
+void SessionTest::theMessageBelongsToItsTalk()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, kept);
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    rig.viewer.nextTalk();
+    rig.viewer.setSpeakerMessage(QStringLiteral("あと3分でまとめてください"));
+    rig.button("Cmd_Slave")->click();
+    if (action == "next")
+        rig.viewer.nextTalk();
+    else if (action == "previous")
+        rig.viewer.previousTalk();
+    else if (action.startsWith(QStringLiteral("prepare")))
+        QVERIFY(rig.viewer.programme().prepare(action.back().digitValue()));
+    else if (action == "reset")
+        rig.button("Cmd_Reset")->click();
+    else if (action == "restart")
+        rig.button("Cmd_Reset_Start")->click();
+    else if (action == "escape") {
+        rig.viewer.showProgrammeWindow();
+        QLineEdit *line = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *found = top->findChild<QLineEdit *>(QStringLiteral("MessageLine")))
+                line = found;
+        QVERIFY(line);
+        QTest::keyClick(line, Qt::Key_Escape);
+    }
+    const QString expected = kept ? QStringLiteral("あと3分でまとめてください") : QString();
+    QCOMPARE(rig.viewer.shown().message, expected);
+    QCOMPARE(rig.viewer.slave()->findChild<QLabel *>(QStringLiteral("Lbl_Message"))->isVisible(), kept);
 }
 
 QTEST_MAIN(SessionTest)
