@@ -379,9 +379,14 @@ void ProgrammeFileTest::limits()
     QCOMPARE(readProgrammeJson(talks(201), kFolder).error(),
              QStringLiteral("発表は 200 件までです（201 件あります）。"));
     QByteArray csv = "time\n";
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 199; ++i)
         csv += "1:00\n";
-    QVERIFY(readProgrammeCsv(csv, kFolder).ok());
+    csv += "2:00\n";
+    // All 200 read, the last one too.
+    const Result<Programme> most = readProgrammeCsv(csv, kFolder);
+    QVERIFY(most.ok());
+    QCOMPARE(most->talks.size(), 200);
+    QCOMPARE(most->talks.last().seconds, 120);
     QCOMPARE(readProgrammeCsv(csv + "1:00\n", kFolder).error(),
              QStringLiteral("発表は 200 件までです（201 件あります）。"));
 

@@ -174,6 +174,13 @@ void ProgrammeModelTest::moveRemoveInsert()
     QCOMPARE(model.errorString(),
              QStringLiteral("1番目の発表の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。"));
     QCOMPARE(model.rowCount(), 2);
+
+    // As many as a file may hold, and not one more: a programme saved with 201 would not open.
+    setup.seconds = 60;
+    while (model.rowCount() < kMostTalks)
+        QVERIFY(model.insertTalk(model.rowCount(), talkFromSetup(setup, {}, {})));
+    QVERIFY(!model.insertTalk(0, talkFromSetup(setup, {}, {})));
+    QCOMPARE(model.rowCount(), kMostTalks);
 }
 
 void ProgrammeModelTest::modifiedFlag()

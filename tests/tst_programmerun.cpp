@@ -176,6 +176,12 @@ void ProgrammeRunTest::recordLine_data()
         << formula
         << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
+    formula.title = QStringLiteral("-2+3");
+    formula.speaker = QStringLiteral("+81 3 1234");
+    QTest::newRow("a sign first is a formula too")
+        << formula
+        << "3,'-2+3,'+81 3 1234,12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
     TalkRun plain = run();
     plain.pauses = 0;
     plain.pausedSeconds = 0;
