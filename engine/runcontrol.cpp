@@ -64,7 +64,9 @@ void Viewer::Cmd_Reset_Click()
 void Viewer::Cmd_Reset_Start_Click()
 {
     setPhase(PhaseMarker::Presentation);
+    restarting_ = true;
     Cmd_Reset->click();
+    restarting_ = false;
     Cmd_Start->click();
     Check_Mask_Click();
 }

@@ -98,8 +98,12 @@ void Viewer::setColorNames(const QString &back, const QString &fore)
 
 void Viewer::showRunState(RunState state)
 {
-    if (writeText(Lbl_Phase, runStateLine(state)))
+    const RunState from = runState();
+    if (writeText(Lbl_Phase, runStateLine(state))) {
+        // Those who keep track of runs first, then those who show what they know.
+        emit runStateChanged(from, state, restarting_);
         emit shownChanged();
+    }
 }
 
 Viewer::Shown Viewer::shown() const

@@ -80,6 +80,9 @@ signals:
     void remainingAdjusted(int seconds);
     // The window was closed: the program ends, and whatever else it shows or serves with it.
     void closed();
+    // The run state changed (the state line was written): a start, a pause, a resume, or a run's
+    // end (to set-up), `restarting` when it ends to begin again at once (ReStart).
+    void runStateChanged(RunState from, RunState to, bool restarting);
 
 public slots:
     // Start-up and shutdown (app/)
@@ -219,6 +222,7 @@ private:
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.
     std::array<std::pair<QLineEdit *, void (Viewer::*)()>, 2> lostFocus_{};
     bool previewingKey_ = false;
+    bool restarting_ = false; // within ReStart, between its reset and its start
     // The end moment on the steady clock, and the EndTime it was taken from: the tick counts on
     // the steady clock, so that setting the system clock moves nothing that counts.
     qint64 deadlineMs_ = 0;

@@ -10,6 +10,7 @@
 ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform)
     : viewer_(viewer), platform_(platform), record_(QString())
 {
+    connect(&viewer_, &Viewer::runStateChanged, this, &ProgrammeSession::runChanged);
     connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeSession::follow);
     connect(&viewer_, &Viewer::remainingAdjusted, this, [this](int seconds) {
         if (run_)
@@ -145,11 +146,12 @@ bool ProgrammeSession::move(int by, RunEnd end)
     const int number = model_.currentTalk() + by;
     if (!model_.hasProgramme() || number < 1 || number > model_.rowCount())
         return false; // after the last talk, next does nothing; before the first, previous neither
-    // The talk being left ends here rather than by the reset preparing the next one brings.
-    ending_ = end;
-    const bool prepared = prepare(number);
-    ending_.reset();
-    return prepared;
+    if (running())    // refused by prepare(), which says so
+        return prepare(number);
+    // The run of the talk being left ends here, as a move, before preparing the next one resets.
+    if (run_)
+        endRun(end);
+    return prepare(number);
 }
 
 bool ProgrammeSession::next()
@@ -274,16 +276,20 @@ void ProgrammeSession::describe(Viewer::Shown &shown) const
 
 void ProgrammeSession::follow()
 {
-    const Viewer::Shown shown = viewer_.shown();
-    if (run_ && shown.remaining && *shown.remaining < 0)
-        run_->mostOver = std::max(run_->mostOver, -*shown.remaining);
-    const RunState before = std::exchange(lastState_, shown.state);
-    if (shown.state == before || !model_.hasProgramme())
+    // The most over-time a talk reached is what its display showed.
+    const std::optional<int> remaining = viewer_.shown().remaining;
+    if (run_ && remaining && *remaining < 0)
+        run_->mostOver = std::max(run_->mostOver, -*remaining);
+}
+
+void ProgrammeSession::runChanged(RunState before, RunState now, bool restarting)
+{
+    if (!model_.hasProgramme())
         return;
     const qint64 nowMs = platform_.monotonicMs();
-    if (shown.state == RunState::Setup) {
+    if (now == RunState::Setup) {
         if (run_)
-            endRun(ending_.value_or(RunEnd::Reset));
+            endRun(restarting ? RunEnd::Restart : RunEnd::Reset);
         return;
     }
     if (before == RunState::Setup) {
@@ -303,7 +309,7 @@ void ProgrammeSession::follow()
     }
     if (!run_)
         return;
-    if (shown.state == RunState::Paused) {
+    if (now == RunState::Paused) {
         ++run_->pauses;
         run_->pausedSinceMs = nowMs;
     } else if (run_->pausedSinceMs) {
@@ -322,11 +328,16 @@ void ProgrammeSession::endRun(RunEnd end)
     line.speaker = run.speaker;
     line.plannedSeconds = run.plannedSeconds;
     line.started = run.started;
-    line.ended = platform_.now();
-    line.runningSeconds =
-        static_cast<int>(std::llround(static_cast<double>(nowMs - run.startedMs - pausedMs) / 1000.0));
+    // Whole seconds from the steady clock, the end written as the start plus them: the start, the
+    // end and the pauses add up to the running time to the second, whatever the wall clock did.
+    const auto seconds = [](qint64 ms) {
+        return static_cast<int>(std::llround(static_cast<double>(ms) / 1000.0));
+    };
+    const int elapsed = seconds(nowMs - run.startedMs);
+    line.ended = run.started.addSecs(elapsed);
     line.pauses = run.pauses;
-    line.pausedSeconds = static_cast<int>(std::llround(static_cast<double>(pausedMs) / 1000.0));
+    line.pausedSeconds = seconds(pausedMs);
+    line.runningSeconds = elapsed - line.pausedSeconds;
     line.mostOverSeconds = run.mostOver;
     line.end = end;
     line.adjustmentSeconds = run.adjustment;

@@ -88,6 +88,7 @@ private:
     QStringList ownMessages() const;
     void setNote(const QString &note);
     void follow();
+    void runChanged(RunState before, RunState now, bool restarting);
     void endRun(RunEnd end);
     bool move(int by, RunEnd end);
 
@@ -99,9 +100,7 @@ private:
     RecordWriter record_;
     bool recordSettled_ = false; // opened or saved: the record stays where it is
     QString note_;
-    RunState lastState_ = RunState::Setup;
     std::optional<Run> run_;
-    std::optional<RunEnd> ending_; // how the run ends when the talk being left is left by a move
     std::optional<QDateTime> firstStart_;
     bool anchorSettled_ = false; // the session has moved on from the talk that set its start
 };

@@ -27,6 +27,8 @@ QString endWords(RunEnd end)
     switch (end) {
     case RunEnd::Reset:
         return QStringLiteral("リセット");
+    case RunEnd::Restart:
+        return QStringLiteral("再スタート");
     case RunEnd::NextTalk:
         return QStringLiteral("次の発表");
     case RunEnd::PreviousTalk:
@@ -71,7 +73,7 @@ QString recordHeader()
                       QStringLiteral("予定時間"), QStringLiteral("開始"), QStringLiteral("終了"),
                       QStringLiteral("発表時間"), QStringLiteral("一時停止回数"),
                       QStringLiteral("一時停止時間"), QStringLiteral("超過"), QStringLiteral("終了の仕方"),
-                      QStringLiteral("調整")});
+                      QStringLiteral("調整（秒）")});
 }
 
 namespace {
@@ -85,15 +87,28 @@ QString asText(const QString &cell)
 
 } // namespace
 
+namespace {
+
+// A duration as Excel reads one: hours, minutes and seconds ("0:12:30"). "12:30" alone it takes for
+// half past noon, and "+1:00" for a time of day.
+QString duration(int seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString recordLine(const TalkRun &run)
 {
-    const QString adjustment = run.adjustmentSeconds > 0 ? u'+' + minutesSeconds(run.adjustmentSeconds)
-                                                         : minutesSeconds(run.adjustmentSeconds);
+    // The adjustment is signed, which a duration cannot be: a number of seconds, as Excel reads one.
     return csvRecord({QString::number(run.number), asText(run.title), asText(run.speaker),
-                      minutesSeconds(run.plannedSeconds), moment(run.started), moment(run.ended),
-                      minutesSeconds(run.runningSeconds), QString::number(run.pauses),
-                      minutesSeconds(run.pausedSeconds), minutesSeconds(run.mostOverSeconds),
-                      endWords(run.end), adjustment});
+                      duration(run.plannedSeconds), moment(run.started), moment(run.ended),
+                      duration(run.runningSeconds), QString::number(run.pauses), duration(run.pausedSeconds),
+                      duration(run.mostOverSeconds), endWords(run.end),
+                      QString::number(run.adjustmentSeconds)});
 }
 
 bool RecordWriter::append(const TalkRun &run)

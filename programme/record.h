@@ -7,7 +7,7 @@
 // the Reset, next or previous talk or program exit that ends it. UTF-8 with BOM and CRLF, so that
 // Excel in Japan opens it as it is.
 
-enum class RunEnd { Reset, NextTalk, PreviousTalk, Exit };
+enum class RunEnd { Reset, Restart, NextTalk, PreviousTalk, Exit };
 
 struct TalkRun {
     int number = 0; // 1-based

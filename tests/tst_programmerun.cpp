@@ -157,8 +157,8 @@ void ProgrammeRunTest::recordLine_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("next talk, a minute added")
         << run()
-        << "3,深層学習による欠陥検出,山田 太郎,12:00,2026-12-07 13:31:05,2026-12-07 "
-           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
+        << "3,深層学習による欠陥検出,山田 太郎,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     TalkRun quoted = run();
     quoted.title = QStringLiteral("A, \"B\"\nC");
     quoted.speaker = QStringLiteral("山田\n太郎");
@@ -167,33 +167,34 @@ void ProgrammeRunTest::recordLine_data()
     quoted.mostOverSeconds = 0;
     QTest::newRow("quoted cells, reset, two minutes taken")
         << quoted
-        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",12:00,2026-12-07 13:31:05,2026-12-07 "
-           "13:44:10,12:50,1,0:15,0:00,リセット,-2:00\r\n";
+        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",0:12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,0:12:50,1,0:00:15,0:00:00,リセット,-120\r\n";
     TalkRun formula = run();
     formula.title = QStringLiteral("=HYPERLINK(\"http://x\")");
     formula.speaker = QStringLiteral("@admin");
     QTest::newRow("a title a spreadsheet would run as a formula")
         << formula
-        << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,12:00,2026-12-07 13:31:05,2026-12-07 "
-           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
+        << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     formula.title = QStringLiteral("-2+3");
     formula.speaker = QStringLiteral("+81 3 1234");
     QTest::newRow("a sign first is a formula too")
         << formula
-        << "3,'-2+3,'+81 3 1234,12:00,2026-12-07 13:31:05,2026-12-07 "
-           "13:44:10,12:50,1,0:15,0:50,次の発表,+1:00\r\n";
+        << "3,'-2+3,'+81 3 1234,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+           "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     TalkRun plain = run();
     plain.pauses = 0;
     plain.pausedSeconds = 0;
     plain.adjustmentSeconds = 0;
     plain.runningSeconds = 3725;
     for (const auto &[end, words] :
-         {std::pair{RunEnd::PreviousTalk, "前の発表"}, std::pair{RunEnd::Exit, "終了"}}) {
+         {std::pair{RunEnd::PreviousTalk, "前の発表"}, std::pair{RunEnd::Exit, "終了"},
+          std::pair{RunEnd::Restart, "再スタート"}}) {
         plain.end = end;
         QTest::addRow("%s, no adjustment", words)
             << plain
-            << QStringLiteral("3,深層学習による欠陥検出,山田 太郎,12:00,2026-12-07 13:31:05,2026-12-07 "
-                              "13:44:10,62:05,0,0:00,0:50,%1,0:00\r\n")
+            << QStringLiteral("3,深層学習による欠陥検出,山田 太郎,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+                              "13:44:10,1:02:05,0,0:00:00,0:00:50,%1,0\r\n")
                    .arg(QString::fromUtf8(words));
     }
 }
@@ -214,7 +215,7 @@ void ProgrammeRunTest::recordOnDiskAtOnce()
     QCOMPARE(
         header,
         QByteArray("\xEF\xBB\xBF番号,演題,発表者,予定時間,開始,終了,発表時間,一時停止回数,一時停止時間,超過,"
-                   "終了の仕方,調整\r\n"));
+                   "終了の仕方,調整（秒）\r\n"));
     const QByteArray first = ::recordLine(run()).toUtf8();
     QVERIFY(writer.append(run()));
     // Read by another handle at once: nothing waits in a buffer of the writer's.

@@ -257,7 +257,7 @@ void SessionTest::movingThroughTheSession()
     if (state == "paused" && from != to) {
         const QStringList lines = recordLines(rig);
         QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().endsWith(move == "next" ? ",次の発表,0:00" : ",前の発表,0:00"),
+        QVERIFY2(lines.first().endsWith(move == "next" ? ",次の発表,0" : ",前の発表,0"),
                  qPrintable(lines.first()));
     }
 }
@@ -328,7 +328,8 @@ void SessionTest::recordOfEachRun()
     rig.button("Cmd_Reset")->click();
     QCOMPARE(
         recordLines(rig),
-        QStringList{"1,一,甲,1:00,2026-12-07 10:00:00,2026-12-07 10:01:20,1:07,2,0:13,0:07,リセット,0:00"});
+        QStringList{
+            "1,一,甲,0:01:00,2026-12-07 10:00:00,2026-12-07 10:01:20,0:01:07,2,0:00:13,0:00:07,リセット,0"});
     // Started again after the reset, then left for the next talk while paused.
     rig.start();
     rig.seconds(4);
@@ -336,13 +337,22 @@ void SessionTest::recordOfEachRun()
     rig.viewer.nextTalk();
     QCOMPARE(recordLines(rig).size(), 2);
     QCOMPARE(recordLines(rig).last(),
-             "1,一,甲,1:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:04,1,0:00,0:00,次の発表,0:00");
-    // ReStart ends a run and begins the next.
+             "1,一,甲,0:01:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:00:04,1,0:00:00,0:00:00,次の発表,0");
+    // ReStart ends a run as a ReStart, and begins the next.
     rig.start();
     rig.second();
     rig.button("Cmd_Reset_Start")->click();
+    QCOMPARE(
+        recordLines(rig).last(),
+        "2,二,乙,0:02:00,2026-12-07 10:01:24,2026-12-07 10:01:25,0:00:01,0,0:00:00,0:00:00,再スタート,0");
+    // Somebody sets the computer's clock during a talk: the start, the end and the running time
+    // still add up, counted on the steady clock.
+    rig.seconds(10);
+    rig.platform.setWallClockBy(3600);
+    rig.seconds(5);
+    rig.button("Cmd_Reset")->click();
     QCOMPARE(recordLines(rig).last(),
-             "2,二,乙,2:00,2026-12-07 10:01:24,2026-12-07 10:01:25,0:01,0,0:00,0:00,リセット,0:00");
+             "2,二,乙,0:02:00,2026-12-07 10:01:25,2026-12-07 10:01:40,0:00:15,0,0:00:00,0:00:00,リセット,0");
 }
 
 void SessionTest::runEndedByTheExitIsRecorded()
@@ -359,7 +369,7 @@ void SessionTest::runEndedByTheExitIsRecorded()
     }
     QFile file(record);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().endsWith(",0:07,0,0:00,0:00,終了,0:00\r\n"));
+    QVERIFY(file.readAll().endsWith(",0:00:07,0,0:00:00,0:00:00,終了,0\r\n"));
 }
 
 void SessionTest::refusedFileChangesNothing()

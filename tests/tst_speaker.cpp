@@ -199,7 +199,16 @@ void SpeakerTest::recordKeepsTheNetAdjustment()
     rig.button("Cmd_Reset")->click();
     QFile record(rig.viewer.programme().recordPath());
     QVERIFY(record.open(QIODevice::ReadOnly));
-    QVERIFY(record.readAll().endsWith(",リセット,+1:00\r\n"));
+    QVERIFY(record.readAll().endsWith(",リセット,60\r\n"));
+    // At 546:00 a minute more moves the count by the 7 s left to 546:07: that is what is recorded.
+    rig.setTotal("546", "00");
+    rig.start();
+    rig.button("Cmd_Pause")->click();
+    rig.viewer.adjustRemaining(60);
+    QCOMPARE(rig.display(), QStringLiteral("546:07"));
+    rig.button("Cmd_Reset")->click();
+    QVERIFY(record.seek(0));
+    QVERIFY(record.readAll().endsWith(",リセット,7\r\n"));
 }
 
 // Under the time on the projector and on the remote pages, never on the operator's display; a new
