@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <io.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -39,22 +41,38 @@ QString endWords(RunEnd end)
     return {};
 }
 
-// Opened for appending through a C runtime stream on Windows: a QFile opened by name there holds a
-// native handle and has no descriptor to sync.
+// Unbuffered, so that a write that fails says so at once and leaves nothing in a buffer to be
+// written when the file is closed. Opened for appending through a C runtime stream on Windows: a QFile opened
+// by name there holds a native handle and has no descriptor to sync.
 bool openToAppend(QFile &file, const QString &path)
 {
 #ifdef Q_OS_WIN
     FILE *stream = _wfopen(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), L"ab");
-    return stream &&
-           file.open(stream, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
+    return stream && file.open(stream, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                               QFileDevice::AutoCloseHandle);
 #else
-    file.setFileName(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+    // Without waiting: a FIFO where the record should be would hold the window's thread until
+    // something read it. Opened so, a FIFO with no reader fails at once, and anything that is not
+    // a regular file is refused before a byte is written.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 #endif
 }
 
+} // namespace
+
 // Written by the operating system to the disk itself, not only to its cache.
-bool syncToDisk(QFile &file)
+bool RecordWriter::syncToDisk(QFile &file)
 {
     if (!file.flush())
         return false;
@@ -64,6 +82,8 @@ bool syncToDisk(QFile &file)
     return ::fsync(file.handle()) == 0;
 #endif
 }
+
+namespace {
 
 } // namespace
 
@@ -113,6 +133,9 @@ QString recordLine(const TalkRun &run)
 
 bool RecordWriter::append(const TalkRun &run)
 {
+    // A line that could not be written stays here and goes with the next, so that none is lost
+    // while the disk is full for a while.
+    unwritten_ += recordLine(run).toUtf8();
     QFile file;
     // The folder a record falls back to (the documents folder) may not be there yet.
     QDir().mkpath(QFileInfo(path_).absolutePath());
@@ -120,16 +143,21 @@ bool RecordWriter::append(const TalkRun &run)
         errorString_ = QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(path_).fileName());
         return false;
     }
+    const qint64 before = file.size();
     QByteArray bytes;
-    if (file.size() == 0)
+    if (before == 0)
         bytes = "\xEF\xBB\xBF" + recordHeader().toUtf8();
-    bytes += recordLine(run).toUtf8();
-    // One write, so that the line is never split by another writer's.
-    if (file.write(bytes) != bytes.size() || !syncToDisk(file)) {
+    bytes += unwritten_;
+    // One write, so that the line is never split by another writer's; and whole or not at all: a
+    // write that fails part way (a full disk) is cut back, so that no fragment is left for the
+    // next line to be glued onto.
+    if (file.write(bytes) != bytes.size() || !sync_(file)) {
+        file.resize(before);
         errorString_ =
             QStringLiteral("記録ファイル「%1」に書き込めません。").arg(QFileInfo(path_).fileName());
         return false;
     }
+    unwritten_.clear();
     errorString_.clear();
     return true;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QString>
+#include <functional>
 
 // The record of how each talk went: one CSV line per run of a talk, from a Start in set-up to
 // the Reset, next or previous talk or program exit that ends it. UTF-8 with BOM and CRLF, so that
@@ -33,16 +36,25 @@ QString recordLine(const TalkRun &run);
 // again like a QFile, it answers as one does: a bool, and errorString().
 class RecordWriter {
 public:
-    explicit RecordWriter(const QString &path) : path_(path) {}
+    // What forces a written file to the disk itself; the system's own by default (a test counts).
+    using Sync = std::function<bool(QFile &file)>;
+    static bool syncToDisk(QFile &file);
+
+    explicit RecordWriter(const QString &path, Sync sync = syncToDisk) : path_(path), sync_(std::move(sync))
+    {
+    }
     const QString &path() const { return path_; }
     // Writes the BOM and the header first when the file is new or empty; false when the line could
-    // not be written whole, with the reason in errorString().
+    // not be written whole, with the reason in errorString(): the file is then as it was, and the
+    // line is written with the next one that can be. Only a regular file is written to.
     bool append(const TalkRun &run);
     const QString &errorString() const { return errorString_; }
 
 private:
     QString path_;
     QString errorString_;
+    QByteArray unwritten_; // lines not yet on disk, oldest first
+    Sync sync_;
 };
 
 // NAME.record.csv beside the programme file NAME.json (or NAME.csv); in `elsewhere` (the documents

@@ -8,6 +8,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -68,6 +73,7 @@ private slots:
     void recordLine_data();
     void recordLine();
     void recordOnDiskAtOnce();
+    void recordWholeOrNotAtAll();
     void recordPath();
 };
 
@@ -237,6 +243,57 @@ void ProgrammeRunTest::recordOnDiskAtOnce()
     QVERIFY(!folderAsFile.append(run()));
     QCOMPARE(folderAsFile.errorString(),
              QStringLiteral("記録ファイル「%1」を開けません。").arg(QFileInfo(folder.path()).fileName()));
+}
+
+// A record on a disk that fills, or at a path that is no file: a line is on disk whole or not at
+// all, a line that could not be written goes with the next, and nothing waits for a reader.
+void ProgrammeRunTest::recordWholeOrNotAtAll()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("fifo.record.csv"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    RecordWriter toFifo(fifo);
+    QVERIFY(!toFifo.append(run())); // at once: a blocking open would never return here
+    QVERIFY(toFifo.errorString().contains(QStringLiteral("fifo.record.csv")));
+
+    const QString path = folder.filePath(QStringLiteral("full.record.csv"));
+    RecordWriter writer(path);
+    QVERIFY(writer.append(run()));
+    const QByteArray first = readWhole(path);
+    // The disk has room for 10 bytes more: the next line does not fit.
+    rlimit limit{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit full{static_cast<rlim_t>(first.size() + 10), limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    TalkRun second = run();
+    second.number = 4;
+    const bool written = writer.append(second);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!written);
+    QCOMPARE(readWhole(path), first); // no fragment
+    TalkRun third = run();
+    third.number = 5;
+    QVERIFY(writer.append(third));
+    QCOMPARE(readWhole(path), first + ::recordLine(second).toUtf8() + ::recordLine(third).toUtf8());
+
+    // On the disk itself before it says so: a line whose sync fails is not reported written.
+    int syncs = 0;
+    bool syncing = true;
+    RecordWriter counted(folder.filePath(QStringLiteral("synced.record.csv")), [&](QFile &file) {
+        ++syncs;
+        return syncing && RecordWriter::syncToDisk(file);
+    });
+    QVERIFY(counted.append(run()));
+    QCOMPARE(syncs, 1);
+    syncing = false;
+    QVERIFY(!counted.append(second));
+    QCOMPARE(syncs, 2);
+#else
+    QSKIP("FIFOs and file size limits are Unix's");
+#endif
 }
 
 void ProgrammeRunTest::recordPath()
