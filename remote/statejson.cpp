@@ -43,7 +43,12 @@ QByteArray stateJson(const RemoteState &state, qint64 at)
         {QStringLiteral("background"), shown.background.name(QColor::HexRgb)},
         {QStringLiteral("foreground"), shown.foreground.name(QColor::HexRgb)},
         {QStringLiteral("state"), runStateKey(shown.state)},
-        {QStringLiteral("stateText"), runStateWord(shown.state)},
+        // In over-time the pages say so in words as well as in colours; `state` stays what existing
+        // clients know.
+        {QStringLiteral("stateText"),
+         shown.state == RunState::Running && shown.remaining && *shown.remaining < 0
+             ? QStringLiteral("超過中")
+             : runStateWord(shown.state)},
         {QStringLiteral("remaining"), orNull(shown.remaining, [](int seconds) { return seconds; })},
         {QStringLiteral("at"), at},
         {QStringLiteral("talk"), talkJson(shown.talk, true)},

@@ -275,8 +275,11 @@ void RemoteTest::json()
     QCOMPARE(o.value("background").toString(), QStringLiteral("#ffaa00"));
     QCOMPARE(o.value("foreground").toString(), QStringLiteral("#abcdef"));
     QCOMPARE(o.value("state").toString(), QStringLiteral("running"));
-    QCOMPARE(o.value("stateText").toString(), QStringLiteral("進行中"));
+    QCOMPARE(o.value("stateText").toString(), QStringLiteral("超過中"));
     QCOMPARE(o.value("remaining").toInt(), -31);
+    s.shown.remaining = 0;
+    QCOMPARE(QJsonDocument::fromJson(stateJson(s, 0)).object().value("stateText").toString(),
+             QStringLiteral("進行中"));
     QCOMPARE(o.value("at").toInteger(), 1700000000123);
 
     // Without a programme or a message their fields are there, and null.
