@@ -144,21 +144,41 @@ QString minutesSeconds(int seconds)
         .arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-std::optional<int> parseMinutesSeconds(QStringView text)
+std::optional<int> parseMinutesSeconds(QStringView raw)
 {
-    text = text.trimmed();
-    const qsizetype colon = text.indexOf(u':');
-    const QStringView minutes = colon < 0 ? text : text.left(colon);
-    const QStringView seconds = colon < 0 ? QStringView() : text.mid(colon + 1);
-    const auto digits = [](QStringView part) {
-        return std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    // What a Japanese office types: full-width digits and colons (１２：３０) are the plain ones.
+    const QString normal = raw.toString().normalized(QString::NormalizationForm_KC).trimmed();
+    QStringView text(normal);
+    const auto digits = [](QStringView part, qsizetype most) {
+        return !part.isEmpty() && part.size() <= most &&
+               std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     };
-    // Five digits of minutes reach far past any time allowed, and cannot overflow.
-    if (minutes.isEmpty() || minutes.size() > 5 || !digits(minutes))
+    // "12分30秒", "15分", "45秒".
+    if (text.endsWith(u'分') || text.endsWith(u'秒')) {
+        const qsizetype minuteMark = text.indexOf(u'分');
+        const QStringView minutes = minuteMark < 0 ? QStringView() : text.left(minuteMark);
+        const QStringView rest = minuteMark < 0 ? text : text.mid(minuteMark + 1);
+        const QStringView seconds = rest.endsWith(u'秒') ? rest.chopped(1) : rest;
+        if ((minuteMark >= 0 && !digits(minutes, 5)) || (!rest.isEmpty() && !rest.endsWith(u'秒')) ||
+            (rest.endsWith(u'秒') && (!digits(seconds, 2) || seconds.toInt() > 59)))
+            return std::nullopt;
+        return (minuteMark < 0 ? 0 : minutes.toInt() * 60) + (seconds.isEmpty() ? 0 : seconds.toInt());
+    }
+    // "M", "M:SS", and "H:MM:SS" as a spreadsheet writes a duration (0:12:30 is twelve minutes thirty).
+    const QList<QStringView> parts = text.split(u':');
+    const auto twoDigits = [&](QStringView part) {
+        return part.size() == 2 && digits(part, 2) && part.toInt() <= 59;
+    };
+    if (parts.size() > 3 || !std::all_of(parts.begin() + 1, parts.end(), twoDigits))
         return std::nullopt;
-    if (colon >= 0 && (seconds.size() != 2 || !digits(seconds) || seconds.toInt() > 59))
+    // Five digits of minutes reach far past any time allowed, and cannot overflow; so do three of hours.
+    if (parts.size() == 3)
+        return digits(parts[0], 3)
+                   ? std::optional<int>(parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt())
+                   : std::nullopt;
+    if (!digits(parts[0], 5))
         return std::nullopt;
-    return minutes.toInt() * 60 + (colon < 0 ? 0 : seconds.toInt());
+    return parts[0].toInt() * 60 + (parts.size() == 2 ? parts[1].toInt() : 0);
 }
 
 int characterCount(QStringView text)
@@ -200,7 +220,9 @@ Result<int> time(QStringView text, const QString &place, const QString &field, i
 {
     const std::optional<int> value = parseMinutesSeconds(text);
     if (!value)
-        return Result<int>::failure(unreadable(place, field, text));
+        return Result<int>::failure(
+            unreadable(place, field, text) +
+            QStringLiteral("「12:30」「12」「12分30秒」「0:12:30」のように書いてください。"));
     if (*value < least || *value > most) {
         return Result<int>::failure(
             QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")

@@ -113,7 +113,9 @@ ProgrammeTalk talkFromSetup(const PreparedTalk &setup, const QString &title, con
 
 // "M:SS" (minutes without leading zeros, a minus sign before a negative time).
 QString minutesSeconds(int seconds);
-// "M:SS" or "M", seconds two digits 00 to 59; nullopt for any other text. Blanks around are allowed.
+// "M:SS" or "M" (seconds two digits 00 to 59), "H:MM:SS" as a spreadsheet writes a duration, or
+// "12分30秒", "15分", "45秒"; full-width digits and colons as the plain ones. nullopt for any other
+// text. Blanks around are allowed.
 std::optional<int> parseMinutesSeconds(QStringView text);
 
 // Characters as a reader counts them: a character outside the Basic Multilingual Plane is one.

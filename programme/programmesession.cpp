@@ -48,7 +48,9 @@ void ProgrammeSession::setNote(const QString &note)
 bool ProgrammeSession::open(const QString &path)
 {
     if (const Result<> opened = model_.open(path); !opened) {
-        platform_.showMessage(opened.error(), Viewer::programTitle());
+        platform_.showMessage(QStringLiteral("「%1」を開けません。\r\n").arg(QFileInfo(path).fileName()) +
+                                  opened.error(),
+                              Viewer::programTitle());
         return false;
     }
     path_ = path;

@@ -200,17 +200,24 @@ void ProgrammeFileTest::refusals_data()
          "プログラムの「発表」は [ ] のリストで書いてください。");
     json("start out of range", programmeWith(R"({"time": "1:00"})", R"("start": "24:00",)"),
          "プログラムの「開始予定」\"24:00\" は 0:00〜23:59 の範囲にありません。");
-    json("changeover unreadable", programmeWith(R"({"time": "1:00"})", R"("changeover": "1分",)"),
-         "プログラムの「発表間の切り替え」\"1分\" を読めません。");
+    json("changeover unreadable", programmeWith(R"({"time": "1:00"})", R"("changeover": "1ふん",)"),
+         "プログラムの「発表間の切り替え」\"1ふん\" "
+         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
     json("defaults' bell", programmeWith(R"({"time": "1:00"})", R"("defaults": {"bells": ["9:99"]},)"),
-         "既定値の「予鈴1」\"9:99\" を読めません。");
+         "既定値の「予鈴1」\"9:99\" "
+         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
     json("message empty", programmeWith(R"({"time": "1:00"})", R"("messages": ["ok", ""],)"),
          "2番目のメッセージが空です。");
     talk("talk not an object", R"("12:00")", "は { } の形で書いてください。");
     talk("time missing", R"({"title": "a"})", "に「時間」がありません。");
-    talk("time unreadable", R"({"time": "12:75"})", "の「時間」\"12:75\" を読めません。");
+    talk("time unreadable", R"({"time": "12:75"})",
+         "の「時間」\"12:75\" を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
     talk("time as a number", R"({"time": 12})", "の「時間」は\"12:00\" のような文字列で書いてください。");
-    talk("time with 60 seconds", R"({"time": "11:60"})", "の「時間」\"11:60\" を読めません。");
+    talk("60 seconds in Japanese", R"({"time": "11分60秒"})",
+         "の「時間」\"11分60秒\" "
+         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
+    talk("time with 60 seconds", R"({"time": "11:60"})",
+         "の「時間」\"11:60\" を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
     talk("time zero", R"({"time": "0:00"})", "の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。");
     talk("time past 16 bits", R"({"time": "546:08"})",
          "の「時間」\"546:08\" は 0:01〜546:07 の範囲にありません。");
@@ -250,8 +257,11 @@ void ProgrammeFileTest::refusals_data()
     csv("time cell empty, line counted", "title,time\n\"two\nlines\",1:00\n\nthree, \n",
         "2番目の発表（5行目）に「時間」がありません。");
     csv("time unreadable, line counted", "time,title\r\n10:00,\"a\r\nb\"\r\n12:75,c\r\n",
-        "2番目の発表（4行目）の「時間」\"12:75\" を読めません。");
-    csv("bell unreadable", "time,予鈴2\n10:00,x\n", "1番目の発表（2行目）の「予鈴2」\"x\" を読めません。");
+        "2番目の発表（4行目）の「時間」\"12:75\" "
+        "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
+    csv("bell unreadable", "time,予鈴2\n10:00,x\n",
+        "1番目の発表（2行目）の「予鈴2」\"x\" "
+        "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
 }
 
 void ProgrammeFileTest::refusals()
@@ -274,6 +284,10 @@ void ProgrammeFileTest::csv_data()
                       "予鈴1,会場,時間,演題,予鈴3\r\n\r\n2:00,A,12:00,深層学習,\r\n,,,,\r\n3:00,B,15:00,"
                       "招待講演,0:30\r\n\r\n")
         << QStringList{"深層学習||12:00|2:00,-,off", "招待講演||15:00|3:00,-,0:30"};
+    // As an office types them: full-width, with 分 and 秒, or a spreadsheet's duration.
+    QTest::newRow("times typed in Japanese")
+        << QByteArray("演題,時間,予鈴1,予鈴2\n一,１５,３：００,\n二,12分30秒,2分,45秒\n三,0:12:30,0:01:00,\n")
+        << QStringList{"一||15:00|3:00,off,-", "二||12:30|2:00,0:45,-", "三||12:30|1:00,off,-"};
     QTest::newRow("quoted commas, quotes and line breaks; headings with blanks and capitals")
         << QByteArray(
                " Title ,SPEAKER,Time,bell2\n\"Cats, \"\"dogs\"\"\nand more\",\"Sato, H.\",\"10:00\",\"\"\n"

@@ -66,8 +66,10 @@ void ProgrammeModelTest::badCellRefused_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("refusal");
-    QTest::newRow("time unreadable") << int{ProgrammeModel::TimeColumn} << "12:75"
-                                     << "2番目の発表の「時間」\"12:75\" を読めません。";
+    QTest::newRow("time unreadable")
+        << int{ProgrammeModel::TimeColumn} << "12:75"
+        << "2番目の発表の「時間」\"12:75\" "
+           "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。";
     QTest::newRow("time zero") << int{ProgrammeModel::TimeColumn} << "0"
                                << "2番目の発表の「時間」\"0\" は 0:01〜546:07 の範囲にありません。";
     QTest::newRow("title too long") << int{ProgrammeModel::TitleColumn} << QString(201, u'題')
@@ -77,8 +79,10 @@ void ProgrammeModelTest::badCellRefused_data()
     QTest::newRow("bell past 16 bits")
         << int{ProgrammeModel::Bell3Column} << "546:08"
         << "2番目の発表の「予鈴3」\"546:08\" は 0:00〜546:07 の範囲にありません。";
-    QTest::newRow("bell unreadable") << int{ProgrammeModel::Bell2Column} << "1:5"
-                                     << "2番目の発表の「予鈴2」\"1:5\" を読めません。";
+    QTest::newRow("bell unreadable")
+        << int{ProgrammeModel::Bell2Column} << "1:5"
+        << "2番目の発表の「予鈴2」\"1:5\" "
+           "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。";
 }
 
 void ProgrammeModelTest::badCellRefused()

@@ -383,8 +383,10 @@ void SessionTest::refusedFileChangesNothing()
     const QString bad = writeProgramme(folder, R"([{"title": "x", "time": "12:75"}])");
     QVERIFY(!open(rig, bad));
     QCOMPARE(rig.platform.messages.size(), std::size_t{1});
+    // The file is named, then what is wrong in it and how it would be read.
     QCOMPARE(rig.platform.messages.front().first,
-             QStringLiteral("1番目の発表の「時間」\"12:75\" を読めません。"));
+             QStringLiteral("「session.json」を開けません。\r\n1番目の発表の「時間」\"12:75\" を読めません。"
+                            "「12:30」「12」「12分30秒」「0:12:30」のように書いてください。"));
     QCOMPARE(talkNumber(rig), 2);
     QCOMPARE(rig.display(), display);
     QCOMPARE(bellState(rig, 1), bell);
