@@ -62,26 +62,24 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
 
     // Not one of the designed controls: a sign in the free space of the bottom strip, which the
     // mask never hides, for the one failure an operator must know about before a bell is due.
-    soundWarning_ = new QLabel(QStringLiteral("音が出ません"), this);
-    soundWarning_->setObjectName(QStringLiteral("SoundOutputWarning"));
+    const auto sign = [this](const QString &name) {
+        auto *label = new QLabel(this);
+        label->setObjectName(name);
+        label->setAlignment(Qt::AlignCenter);
+        label->setAutoFillBackground(true);
+        setBackColor(label, QColor(160, 0, 0));
+        setForeColor(label, QColor(255, 255, 0));
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->hide();
+        return label;
+    };
+    soundWarning_ = sign(QStringLiteral("SoundOutputWarning"));
+    soundWarning_->setText(QStringLiteral("音が出ません"));
     soundWarning_->setToolTip(
         QStringLiteral("サウンド出力が見つかりません。見つかり次第、自動で復帰します。"));
-    soundWarning_->setAlignment(Qt::AlignCenter);
-    soundWarning_->setAutoFillBackground(true);
-    setBackColor(soundWarning_, QColor(160, 0, 0));
-    setForeColor(soundWarning_, QColor(255, 255, 0));
-    QFont warningFont = soundWarning_->font();
-    warningFont.setBold(true);
-    soundWarning_->setFont(warningFont);
-    soundWarning_->hide();
-    notice_ = new QLabel(this);
-    notice_->setObjectName(QStringLiteral("Notice"));
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setAutoFillBackground(true);
-    setBackColor(notice_, QColor(160, 0, 0));
-    setForeColor(notice_, QColor(255, 255, 0));
-    notice_->setFont(warningFont);
-    notice_->hide();
+    notice_ = sign(QStringLiteral("Notice"));
     layOutSigns();
 
     wireHandlers();

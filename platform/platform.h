@@ -38,13 +38,14 @@ public:
         return std::nullopt;
     }
     // Where a file goes that has no folder of its own (a record of a programme never saved): the
-    // documents folder, created when missing, else the home folder. Empty: nowhere known.
+    // documents folder (made when missing by what writes there), else the home folder. Empty:
+    // nowhere known.
     virtual QString documentsFolder() const { return {}; }
-    // The program's own settings, kept from one run to the next (empty: never set).
-    virtual QStringList setting(const QString &key) const
+    // The program's own settings, kept from one run to the next (nullopt: never set).
+    virtual std::optional<QStringList> setting(const QString &key) const
     {
         Q_UNUSED(key);
-        return {};
+        return std::nullopt;
     }
     virtual void setSetting(const QString &key, const QStringList &value)
     {

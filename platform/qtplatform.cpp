@@ -152,15 +152,17 @@ Platform::Unsaved QtPlatform::askAboutUnsaved(const QString &text, const QString
 
 QString QtPlatform::documentsFolder() const
 {
+    // Made when missing by whoever writes there first.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.isEmpty() && QDir().mkpath(documents))
-        return documents;
-    return QDir::homePath();
+    return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
-QStringList QtPlatform::setting(const QString &key) const
+std::optional<QStringList> QtPlatform::setting(const QString &key) const
 {
-    return QSettings(QStringLiteral("QOR"), QStringLiteral("PodiumWatch")).value(key).toStringList();
+    const QSettings settings(QStringLiteral("QOR"), QStringLiteral("PodiumWatch"));
+    if (!settings.contains(key))
+        return std::nullopt;
+    return settings.value(key).toStringList();
 }
 
 void QtPlatform::setSetting(const QString &key, const QStringList &value)

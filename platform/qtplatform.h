@@ -33,7 +33,7 @@ public:
     std::optional<QString> chooseWavFile(const QString &startPath) override;
     QString programFolder() const override;
     QString documentsFolder() const override;
-    QStringList setting(const QString &key) const override;
+    std::optional<QStringList> setting(const QString &key) const override;
     void setSetting(const QString &key, const QStringList &value) override;
     void quit() override;
     void preloadSound(const QString &name) override;

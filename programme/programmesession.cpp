@@ -191,12 +191,7 @@ const QString kSavedMessagesKey = QStringLiteral("savedMessages");
 
 QStringList ProgrammeSession::ownMessages() const
 {
-    // Never set: the usual ones. Every one let go: a list that holds one blank.
-    QStringList own = platform_.setting(kSavedMessagesKey);
-    if (own.isEmpty())
-        return SpeakerMessage::defaultSaved();
-    own.removeAll(QString());
-    return own;
+    return platform_.setting(kSavedMessagesKey).value_or(SpeakerMessage::defaultSaved());
 }
 
 QStringList ProgrammeSession::savedMessages() const
@@ -244,8 +239,7 @@ bool ProgrammeSession::forgetMessage(int index)
         if (index < 0 || index >= own.size())
             return false;
         own.removeAt(index);
-        // An empty list would bring the usual ones back: one blank keeps it empty.
-        platform_.setSetting(kSavedMessagesKey, own.isEmpty() ? QStringList{QString()} : own);
+        platform_.setSetting(kSavedMessagesKey, own);
         emit messagesChanged();
         return true;
     }
@@ -278,9 +272,12 @@ void ProgrammeSession::describe(Viewer::Shown &shown) const
 
 void ProgrammeSession::follow()
 {
-    // The most over-time a talk reached is what its display showed.
+    // The most over-time a talk reached is what its display showed. Looked at every tick, so not
+    // at all without a run of a talk.
+    if (!run_)
+        return;
     const std::optional<int> remaining = viewer_.shown().remaining;
-    if (run_ && remaining && *remaining < 0)
+    if (remaining && *remaining < 0)
         run_->mostOver = std::max(run_->mostOver, -*remaining);
 }
 
@@ -343,7 +340,8 @@ void ProgrammeSession::endRun(RunEnd end)
     line.mostOverSeconds = run.mostOver;
     line.end = end;
     line.adjustmentSeconds = run.adjustment;
-    if (!recordSettled_)
+    // Kept as long as it writes to the same file: it holds the lines a full disk refused.
+    if (record_.path() != recordPath())
         record_ = RecordWriter(recordPath());
     if (!record_.append(line))
         setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.errorString());

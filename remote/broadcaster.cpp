@@ -22,7 +22,7 @@ void Broadcaster::admit(Connection *connection, const QByteArray &state)
 {
     if (!connection->isOpen())
         return;
-    clients_.push_back({connection, {}, clock_.elapsed(), 0});
+    clients_.push_back({connection, {}, {}});
     connect(connection, &Connection::bytesArrived, this, &Broadcaster::read);
     connect(connection, &Connection::gone, this, &Broadcaster::forget);
     connection->becomeWebSocket();
@@ -46,28 +46,21 @@ void Broadcaster::read(Connection *connection)
     // A send below may close the connection and so take it out of the list: what it has sent is
     // worked on here, and the list is not looked at again until the end.
     QByteArray unread = std::exchange(client->unread, {}) + connection->takeUnread();
-    qint64 windowStart = client->windowStart;
-    int pings = client->pings;
+    PerSecond pings = client->pings;
     for (;;) {
         const ClientFrame frame = readClientFrame(unread);
         if (frame.kind == ClientFrame::Kind::Incomplete)
             break;
         unread.remove(0, frame.size);
         switch (frame.kind) {
-        case ClientFrame::Kind::Ping: {
-            const qint64 now = clock_.elapsed();
-            if (now - windowStart >= 1000) {
-                windowStart = now;
-                pings = 0;
-            }
-            if (++pings > limits_.pingsPerSecond) {
+        case ClientFrame::Kind::Ping:
+            if (!pings.admit(clock_.elapsed(), limits_.pingsPerSecond)) {
                 refuse(connection);
                 return;
             }
             if (!connection->send(pongFrame(frame.payload)))
                 return;
             break;
-        }
         case ClientFrame::Kind::Pong:
             break;
         case ClientFrame::Kind::Close:
@@ -80,7 +73,7 @@ void Broadcaster::read(Connection *connection)
         }
     }
     if (Client *still = find(connection))
-        *still = {connection, unread, windowStart, pings};
+        *still = {connection, unread, pings};
 }
 
 void Broadcaster::refuse(Connection *connection)

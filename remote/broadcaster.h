@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remote/remotelimits.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <vector>
@@ -33,8 +35,7 @@ private:
     struct Client {
         Connection *connection;
         QByteArray unread;
-        qint64 windowStart = 0;
-        int pings = 0;
+        PerSecond pings;
     };
 
     void read(Connection *connection);

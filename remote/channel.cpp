@@ -97,6 +97,20 @@ QString newToken()
     return QString::fromLatin1(raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
+RemoteSettings withTokens(RemoteSettings settings)
+{
+    if (settings.viewToken.isEmpty())
+        settings.viewToken = newToken();
+    if (settings.controlToken.isEmpty())
+        settings.controlToken = newToken();
+    return settings;
+}
+
+QString remoteUrl(const QString &host, quint16 port, QLatin1StringView path, const QString &token)
+{
+    return QStringLiteral("http://%1:%2/%3?t=%4").arg(host).arg(port).arg(path, token);
+}
+
 QByteArray message(Type type, QByteArrayView body)
 {
     QByteArray bytes(kPrefix, Qt::Uninitialized);

@@ -2,6 +2,7 @@
 
 #include "engine/result.h"
 #include "remote/remotecommand.h"
+#include "remote/remotelimits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -44,6 +45,10 @@ QByteArray message(Type type, QByteArrayView body);
 
 // 128 random bits from the system's generator, as URL-safe base64: a token of the remote view.
 QString newToken();
+// The settings with a new token for each one they do not give.
+RemoteSettings withTokens(RemoteSettings settings);
+// An address the program prints and shows as a QR code: http://HOST:PORT/PATH?t=TOKEN.
+QString remoteUrl(const QString &host, quint16 port, QLatin1StringView path, const QString &token);
 
 struct Message {
     Type type;

@@ -43,10 +43,7 @@ void Connection::readNext()
         // line ended by LF alone (refused at once, not when the head would be complete) right
         // after the last one.
         const qsizetype end = unread_.indexOf("\r\n\r\n", std::max<qsizetype>(0, searched_ - 3));
-        bool bareLineFeed = false;
-        for (qsizetype at = unread_.indexOf('\n', searched_); at >= 0 && !bareLineFeed;
-             at = unread_.indexOf('\n', at + 1))
-            bareLineFeed = at == 0 || unread_[at - 1] != '\r';
+        const bool bareLineFeed = hasBareLineFeed(unread_, searched_);
         searched_ = unread_.size();
         if (end < 0 && !bareLineFeed && unread_.size() <= limits_.http.maxHead)
             return;

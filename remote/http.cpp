@@ -44,19 +44,6 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
     return text;
 }
 
-// An LF without its CR ends a line for some readers and not for others. Looked for in all that
-// has come of the head, not only in a whole head: a client that ends its lines with bare LFs
-// never sends the blank line we wait for, and would otherwise hear nothing until it had sent
-// 16 KiB or its connection timed out.
-bool hasBareLineFeed(QByteArrayView head)
-{
-    for (qsizetype at = head.indexOf('\n'); at >= 0; at = head.indexOf('\n', at + 1)) {
-        if (at == 0 || head[at - 1] != '\r')
-            return true;
-    }
-    return false;
-}
-
 HeadReading refused(int status, const char *reason)
 {
     HeadReading reading;
@@ -101,6 +88,15 @@ const char *reasonPhrase(int status)
 }
 
 } // namespace
+
+bool hasBareLineFeed(QByteArrayView bytes, qsizetype from)
+{
+    for (qsizetype at = bytes.indexOf('\n', from); at >= 0; at = bytes.indexOf('\n', at + 1)) {
+        if (at == 0 || bytes[at - 1] != '\r')
+            return true;
+    }
+    return false;
+}
 
 QByteArray HttpRequest::header(QByteArrayView name) const
 {

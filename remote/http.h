@@ -51,6 +51,12 @@ struct HeadReading {
 // is refused as soon as it is there.
 HeadReading readHead(QByteArrayView bytes, const HttpLimits &limits);
 
+// An LF without its CR ends a line for some readers and not for others. Looked for in all that
+// has come of a head, not only in a whole head: a client that ends its lines with bare LFs never
+// sends the blank line we wait for, and would otherwise hear nothing until it had sent 16 KiB or
+// its connection timed out. From `from` on, the byte before it looked at too.
+bool hasBareLineFeed(QByteArrayView bytes, qsizetype from = 0);
+
 struct HttpAnswer {
     int status = 200;
     HttpHeaders headers;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 // What the remote server allows any one client, and where it listens unless told otherwise. The
 // README states these figures to operators; a test holds them against this header.
@@ -21,6 +22,26 @@ inline constexpr int kCommandsInFlight = 16;       // waiting for the window at 
 inline constexpr int kCommandsPerSecond = 20;      // passed on to the window; more get 503
 
 } // namespace remotelimits
+
+// How many of something came within the current second, and whether one more is allowed: the
+// pings of a viewer, the commands passed on to the window, the messages of the server's process.
+class PerSecond {
+public:
+    // Counts one at `nowMs` (a steady clock's milliseconds); false when that makes more than `most`
+    // since the first of the second it began.
+    bool admit(qint64 nowMs, int most)
+    {
+        if (!windowStart_ || nowMs - *windowStart_ >= 1000) {
+            windowStart_ = nowMs;
+            count_ = 0;
+        }
+        return ++count_ <= most;
+    }
+
+private:
+    std::optional<qint64> windowStart_;
+    int count_ = 0;
+};
 
 // Where and how the server listens.
 struct RemoteSettings {

@@ -50,11 +50,7 @@ RemoteProcess::~RemoteProcess()
 void RemoteProcess::start(const RemoteSettings &settings)
 {
     stop();
-    settings_ = settings;
-    if (settings_.viewToken.isEmpty())
-        settings_.viewToken = channel::newToken();
-    if (settings_.controlToken.isEmpty())
-        settings_.controlToken = channel::newToken();
+    settings_ = channel::withTokens(settings);
     failures_.clear();
     launch();
 }
@@ -72,16 +68,15 @@ void RemoteProcess::stop()
 
 QString RemoteProcess::viewUrl() const
 {
-    if (!isListening())
-        return {};
-    return QStringLiteral("http://%1:%2/?t=%3").arg(host_).arg(port_).arg(settings_.viewToken);
+    return isListening() ? channel::remoteUrl(host_, port_, QLatin1StringView(), settings_.viewToken)
+                         : QString();
 }
 
 QString RemoteProcess::controlUrl() const
 {
-    if (!isListening())
-        return {};
-    return QStringLiteral("http://%1:%2/control?t=%3").arg(host_).arg(port_).arg(settings_.controlToken);
+    return isListening()
+               ? channel::remoteUrl(host_, port_, QLatin1StringView("control"), settings_.controlToken)
+               : QString();
 }
 
 qint64 RemoteProcess::serverProcessId() const
@@ -144,11 +139,7 @@ void RemoteProcess::readServer()
             const std::optional<channel::Message> message = reader_.next();
             if (!message)
                 break;
-            if (const qint64 now = clock_.elapsed(); now - windowStart_ >= 1000) {
-                windowStart_ = now;
-                inWindow_ = 0;
-            }
-            if (++inWindow_ > kMessagesPerSecond) {
+            if (!messagesThisSecond_.admit(clock_.elapsed(), kMessagesPerSecond)) {
                 lost(QStringLiteral("said more than a server says"));
                 return;
             }

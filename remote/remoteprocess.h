@@ -84,7 +84,6 @@ private:
     // Commands waiting for the window's answer: their id here, and the process and id they came with.
     std::map<quint64, std::pair<quint64, quint64>> asked_;
     quint64 nextAsked_ = 0;
-    // Messages from the server in the current second: more than a server sends is a fault.
-    qint64 windowStart_ = 0;
-    int inWindow_ = 0;
+    // More messages in a second than a server sends is a fault.
+    PerSecond messagesThisSecond_;
 };

@@ -7,11 +7,14 @@
 
 namespace {
 
-// A command's id outside the server: the start it belongs to, and its number within that start, so
-// that an answer meant for a stopped server never reaches the next one.
+// A command's id outside the server: the start it belongs to above these bits, and its number
+// within that start below them, so that an answer meant for a stopped server never reaches the next.
+constexpr int kIdBits = 40;
+constexpr quint64 kIdMask = (quint64{1} << kIdBits) - 1;
+
 quint64 outerId(quint64 generation, quint64 id)
 {
-    return (generation << 40) | (id & ((quint64{1} << 40) - 1));
+    return (generation << kIdBits) | (id & kIdMask);
 }
 
 } // namespace
@@ -37,11 +40,7 @@ RemoteServer::~RemoteServer()
 void RemoteServer::start(const RemoteSettings &settings)
 {
     stop();
-    RemoteSettings given = settings;
-    if (given.viewToken.isEmpty())
-        given.viewToken = channel::newToken();
-    if (given.controlToken.isEmpty())
-        given.controlToken = channel::newToken();
+    const RemoteSettings given = channel::withTokens(settings);
     viewToken_ = given.viewToken;
     controlToken_ = given.controlToken;
     clients_ = std::make_shared<std::atomic<int>>(0);
@@ -98,16 +97,13 @@ void RemoteServer::stop()
 
 QString RemoteServer::viewUrl() const
 {
-    if (!isListening())
-        return {};
-    return QStringLiteral("http://%1:%2/?t=%3").arg(host_).arg(port_).arg(viewToken_);
+    return isListening() ? channel::remoteUrl(host_, port_, QLatin1StringView(), viewToken_) : QString();
 }
 
 QString RemoteServer::controlUrl() const
 {
-    if (!isListening())
-        return {};
-    return QStringLiteral("http://%1:%2/control?t=%3").arg(host_).arg(port_).arg(controlToken_);
+    return isListening() ? channel::remoteUrl(host_, port_, QLatin1StringView("control"), controlToken_)
+                         : QString();
 }
 
 void RemoteServer::publish(const QByteArray &json)
@@ -121,9 +117,9 @@ void RemoteServer::publish(const QByteArray &json)
 void RemoteServer::settle(quint64 id, const CommandVerdict &verdict)
 {
     RemoteWorker *worker = worker_;
-    if (!worker || (id >> 40) != generation_)
+    if (!worker || (id >> kIdBits) != generation_)
         return;
-    const quint64 inner = id & ((quint64{1} << 40) - 1);
+    const quint64 inner = id & kIdMask;
     QMetaObject::invokeMethod(
         worker, [worker, inner, verdict] { worker->settle(inner, verdict); }, Qt::QueuedConnection);
 }

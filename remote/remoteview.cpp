@@ -144,26 +144,25 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
         viewer_.setSpeakerMessage(command.text);
         return {};
     case Kind::Adjust: {
-        if (before.state == RunState::Setup)
-            return {409, "nothing is counting in set-up"};
+        // The window refuses as it refuses the keypad's keys; the reason is only put in words here.
         bool moved = false;
         const auto watch = connect(&viewer_, &Viewer::remainingAdjusted, this, [&moved] { moved = true; });
         viewer_.adjustRemaining(command.seconds);
         disconnect(watch);
         if (!moved)
-            return {409, "the time is at its limit"};
+            return {409, before.state == RunState::Setup ? "nothing is counting in set-up"
+                                                         : "the time is at its limit"};
         return {};
     }
     case Kind::Previous:
     case Kind::Next: {
-        // A stray press must not end a running talk, as in the program itself.
-        if (before.state == RunState::Running)
-            return {409, "not while the clock runs"};
-        const int talk = viewer_.talkNumber();
-        command.kind == Kind::Next ? viewer_.nextTalk() : viewer_.previousTalk();
-        if (viewer_.talkNumber() == talk)
-            return {409, talk == 0 ? "there is no programme" : "there is no talk there"};
-        return {};
+        // Refused as the page keys are, while the clock runs (with the note in the programme window).
+        ProgrammeSession &session = viewer_.programme();
+        if (command.kind == Kind::Next ? session.next() : session.previous())
+            return {};
+        return {409, !session.model().hasProgramme()     ? "there is no programme"
+                     : before.state == RunState::Running ? "not while the clock runs"
+                                                         : "there is no talk there"};
     }
     // The picture buttons' handlers press the run buttons, as an operator's click does.
     case Kind::Start:

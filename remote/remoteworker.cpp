@@ -138,11 +138,6 @@ int RemoteWorker::viewerCount() const
     return broadcaster_ ? broadcaster_->count() : 0;
 }
 
-int RemoteWorker::connectionCount() const
-{
-    return guard_ ? guard_->connectionCount() : 0;
-}
-
 void RemoteWorker::serve(Connection *connection, const HttpRequest &request)
 {
     state_.clients = broadcaster_->count();
@@ -158,22 +153,17 @@ void RemoteWorker::serve(Connection *connection, const HttpRequest &request)
         // than a few are kept waiting at once; however fast the window answers, no more than a
         // chair could press are passed on to it, so that no client keeps the window busy.
         const qint64 now = guard_->now();
-        if (now - commandWindowStart_ >= 1000) {
-            commandWindowStart_ = now;
-            commandsInWindow_ = 0;
-        }
         const char *busy = awaited_.size() >= static_cast<std::size_t>(remotelimits::kCommandsInFlight)
                                ? "too many commands at once"
-                           : commandsInWindow_ >= settings_.commandsPerSecond
+                           : !commandsThisSecond_.admit(now, settings_.commandsPerSecond)
                                ? "too many commands in a second"
                                : nullptr;
         if (busy) {
             connection->answer(serialize(commandAnswer(routed.answer, {503, busy})), true, now);
             return;
         }
-        ++commandsInWindow_;
         const quint64 id = nextId_++;
-        awaited_.emplace(id, Awaited{connection, routed.answer, guard_->now()});
+        awaited_.emplace(id, Awaited{connection, routed.answer, now});
         if (!expiry_.isActive())
             expiry_.start();
         emit commandRequested(*routed.command, id);
@@ -190,11 +180,6 @@ void RemoteWorker::refuseFraming(Connection *connection, int status, const QByte
 }
 
 void RemoteWorker::settle(quint64 id, const CommandVerdict &verdict)
-{
-    answerAwaited(id, verdict);
-}
-
-void RemoteWorker::answerAwaited(quint64 id, const CommandVerdict &verdict)
 {
     const auto found = awaited_.find(id);
     if (found == awaited_.end())
@@ -219,7 +204,7 @@ void RemoteWorker::expireAwaited()
             late.push_back(id);
     }
     for (const quint64 id : late)
-        answerAwaited(id, {503, "the timer did not answer in time"});
+        settle(id, {503, "the timer did not answer in time"});
 }
 
 void RemoteWorker::publish(const QByteArray &json)

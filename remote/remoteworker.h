@@ -38,7 +38,6 @@ public:
     void settle(quint64 id, const CommandVerdict &verdict);
 
     int viewerCount() const;
-    int connectionCount() const;
 
 signals:
     void listened(quint16 port, const QString &host, const QString &failure);
@@ -55,7 +54,6 @@ private:
 
     void serve(Connection *connection, const HttpRequest &request);
     void refuseFraming(Connection *connection, int status, const QByteArray &reason);
-    void answerAwaited(quint64 id, const CommandVerdict &verdict);
     void expireAwaited();
 
     RemoteSettings settings_;
@@ -65,7 +63,6 @@ private:
     Broadcaster *broadcaster_ = nullptr;
     std::unordered_map<quint64, Awaited> awaited_;
     quint64 nextId_ = 0;
-    qint64 commandWindowStart_ = 0;
-    int commandsInWindow_ = 0;
+    PerSecond commandsThisSecond_;
     QTimer expiry_{this}; // a child, so that it moves to the server's thread with the worker
 };

@@ -215,10 +215,9 @@ void RemoteViewTest::everyChangeIsPushed()
     // The page says the run state in the words of the window's own state line, and in over-time
     // that it is over.
     const bool over = pushed.value("remaining").toInt() < 0 || change == "blink";
-    QTRY_COMPARE_WITH_TIMEOUT(QStringLiteral("動作状態：") +
-                                  browser.received.last().value("stateText").toString(),
-                              over ? QStringLiteral("動作状態：超過中") : rig.label("Lbl_Phase")->text(),
-                              kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        QStringLiteral("動作状態：") + browser.received.last().value("stateText").toString(),
+        over ? QStringLiteral("動作状態：超過中") : rig.label("Lbl_Phase")->text(), kPatienceMs);
 }
 
 void RemoteViewTest::controlPagePressesTheButtons()
@@ -529,10 +528,7 @@ void RemoteViewTest::closingTheWindowEndsItAll()
     RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     rig.viewer.showProgrammeWindow();
-    QWidget *programmeWindow = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (top->objectName() == QLatin1String("ProgrammeWindow"))
-            programmeWindow = top;
+    QWidget *programmeWindow = inSomeWindow<QWidget>(QStringLiteral("ProgrammeWindow"));
     QVERIFY(programmeWindow && programmeWindow->isVisible());
     QSignalSpy closed(&rig.viewer, &Viewer::closed);
     QVERIFY(rig.viewer.close());

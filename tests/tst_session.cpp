@@ -442,10 +442,7 @@ void SessionTest::programmeWindow()
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
     rig.viewer.showProgrammeWindow();
-    QWidget *window = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (top->objectName() == QLatin1String("ProgrammeWindow"))
-            window = top;
+    QWidget *window = inSomeWindow<QWidget>(QStringLiteral("ProgrammeWindow"));
     QVERIFY(window);
     auto *table = ctl<QTableView>(*window, "ProgrammeTable");
     table->selectRow(2);
@@ -579,12 +576,7 @@ void SessionTest::enterInACellCommitsTheEdit()
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
     rig.viewer.showProgrammeWindow();
-    auto *table = rig.viewer.findChild<QTableView *>(QStringLiteral("ProgrammeTable"));
-    if (!table) {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (!table)
-                table = top->findChild<QTableView *>(QStringLiteral("ProgrammeTable"));
-    }
+    auto *table = inSomeWindow<QTableView>(QStringLiteral("ProgrammeTable"));
     QVERIFY(table);
     QVERIFY(QTest::qWaitForWindowActive(table->window()));
     const QModelIndex title = table->model()->index(2, ProgrammeModel::TitleColumn);
@@ -677,10 +669,7 @@ void SessionTest::thePlanToTheSecond()
     QCOMPARE(glance->behindSeconds.value_or(-1), behind);
     // The programme window says the same.
     rig.viewer.showProgrammeWindow();
-    QLabel *shownThere = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *label = top->findChild<QLabel *>(QStringLiteral("SessionGlance")))
-            shownThere = label;
+    auto *shownThere = inSomeWindow<QLabel>(QStringLiteral("SessionGlance"));
     QVERIFY(shownThere);
     QVERIFY2(shownThere->text().contains(QStringLiteral("見込み終了 ") + projected.left(5)),
              qPrintable(shownThere->text()));
@@ -723,10 +712,7 @@ void SessionTest::theMessageBelongsToItsTalk()
         rig.button("Cmd_Reset_Start")->click();
     else if (action == "escape") {
         rig.viewer.showProgrammeWindow();
-        QLineEdit *line = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *found = top->findChild<QLineEdit *>(QStringLiteral("MessageLine")))
-                line = found;
+        auto *line = inSomeWindow<QLineEdit>(QStringLiteral("MessageLine"));
         QVERIFY(line);
         QTest::keyClick(line, Qt::Key_Escape);
     }

@@ -51,7 +51,10 @@ public:
     QString documents; // empty: nowhere known
     QString documentsFolder() const override { return documents; }
     QMap<QString, QStringList> settings;
-    QStringList setting(const QString &key) const override { return settings.value(key); }
+    std::optional<QStringList> setting(const QString &key) const override
+    {
+        return settings.contains(key) ? std::optional<QStringList>(settings.value(key)) : std::nullopt;
+    }
     void setSetting(const QString &key, const QStringList &value) override { settings.insert(key, value); }
 
     QStringList programmeFileAnswers; // a null string: the chair cancels

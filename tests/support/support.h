@@ -28,6 +28,19 @@ template <class T> T *ctl(const QWidget &window, const QString &name)
     return found;
 }
 
+// A window or a control of that name in whichever top-level window holds it (the programme
+// window's, say); nullptr when none does.
+template <class T> T *inSomeWindow(const QString &name)
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<T *>(top); window && top->objectName() == name)
+            return window;
+        if (T *found = top->findChild<T *>(name))
+            return found;
+    }
+    return nullptr;
+}
+
 inline void run(Viewer &viewer, const char *handler)
 {
     if (!QMetaObject::invokeMethod(&viewer, handler, Qt::DirectConnection))
