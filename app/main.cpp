@@ -2,7 +2,6 @@
 #include "app/language.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
-#include "platform/openfiles.h"
 #include "platform/qtplatform.h"
 #include "platform/sessionbus.h"
 #include "remote/remoteview.h"
@@ -50,9 +49,6 @@ int main(int argc, char *argv[])
     // Before Qt or the platform plugin can reach for the session bus: one that never answers
     // would otherwise hold up the first window, the clock's start and the exit.
     avoidSilentSessionBus();
-    // Before anything is opened: the remote view keeps its connections below the limit, with room
-    // to spare for the rest of the program, and the higher the limit the more room there is.
-    raiseOpenFileLimit();
     QApplication app(argc, argv);
     // Fusion paints buttons in their palette colours on every desktop, as the design asks.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
