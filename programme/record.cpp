@@ -162,6 +162,25 @@ bool RecordWriter::append(const TalkRun &run)
     return true;
 }
 
+namespace {
+
+// A folder there to be written in, or one that can be made: its nearest parent that is there is a
+// folder that can be written in. The writer makes it before the first line.
+bool canWriteIn(const QString &path)
+{
+    QFileInfo folder(QDir(path).absolutePath());
+    // A dangling link counts as there: a folder cannot be made where it is.
+    while (!folder.exists() && !folder.isSymLink()) {
+        const QFileInfo parent(folder.absolutePath());
+        if (parent.absoluteFilePath() == folder.absoluteFilePath())
+            return false;
+        folder = parent;
+    }
+    return folder.isDir() && folder.isWritable();
+}
+
+} // namespace
+
 QString recordPathFor(const QString &programmePath, const QString &elsewhere)
 {
     const QFileInfo programme(programmePath);
@@ -171,5 +190,6 @@ QString recordPathFor(const QString &programmePath, const QString &elsewhere)
     const QFileInfo folder(programme.absolutePath());
     if (!programmePath.isEmpty() && folder.isDir() && folder.isWritable())
         return QDir(folder.absoluteFilePath()).filePath(fileName);
-    return QDir(elsewhere.isEmpty() ? QDir::homePath() : elsewhere).filePath(fileName);
+    return QDir(!elsewhere.isEmpty() && canWriteIn(elsewhere) ? elsewhere : QDir::homePath())
+        .filePath(fileName);
 }

@@ -32,8 +32,9 @@ QString recordHeader();
 QString recordLine(const TalkRun &run);
 
 // Appends runs to the record file, each on disk (flushed and synced) when append() returns, so
-// that a crash or a power cut a moment later loses none of them. Kept and written to again and
-// again like a QFile, it answers as one does: a bool, and errorString().
+// that a crash or a power cut a moment later loses none of them. A slow disk holds the caller as
+// long: RecordQueue writes with one on a thread of its own. Kept and written to again and again
+// like a QFile, it answers as one does: a bool, and errorString().
 class RecordWriter {
 public:
     // What forces a written file to the disk itself; the system's own by default (a test counts).
@@ -59,5 +60,6 @@ private:
 
 // NAME.record.csv beside the programme file NAME.json (or NAME.csv); in `elsewhere` (the documents
 // folder) when that folder cannot be written to, and podiumwatch.record.csv there for a programme
-// that has never been saved. The home folder when `elsewhere` is empty.
+// that has never been saved. `elsewhere` may be missing as long as it can be made (the writer makes
+// it); the home folder when it is empty, or can neither be written to nor made.
 QString recordPathFor(const QString &programmePath, const QString &elsewhere);

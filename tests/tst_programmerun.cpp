@@ -2,13 +2,20 @@
 // each talk, on disk as soon as it is written.
 
 #include "programme/record.h"
+#include "programme/recordqueue.h"
 #include "programme/session.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
 #include <csignal>
+#include <memory>
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -61,6 +68,38 @@ QByteArray readWhole(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+TalkRun numbered(int number)
+{
+    TalkRun talk = run();
+    talk.number = number;
+    return talk;
+}
+
+QByteArray header()
+{
+    return "\xEF\xBB\xBF" + recordHeader().toUtf8();
+}
+
+// A disk whose syncs wait until the test lets them through. Held by the writers' Sync, so that it
+// outlives a writing thread the queue could not wait for. A sync gives up after half a minute, so
+// that a wait on the wrong thread fails the test instead of hanging it.
+struct HeldDisk {
+    QSemaphore gate;
+    std::atomic<int> held{0};
+
+    static RecordWriter::Sync sync(const std::shared_ptr<HeldDisk> &disk)
+    {
+        return [disk](QFile &file) {
+            ++disk->held;
+            const bool through = disk->gate.tryAcquire(1, 30'000);
+            --disk->held;
+            return through && file.flush();
+        };
+    }
+};
+
+constexpr int kPatience = 10'000;
+
 } // namespace
 
 class ProgrammeRunTest : public QObject {
@@ -74,7 +113,13 @@ private slots:
     void recordLine();
     void recordOnDiskAtOnce();
     void recordWholeOrNotAtAll();
+    void recordPath_data();
     void recordPath();
+    void recordQueueNeverHoldsTheCaller();
+    void recordQueueBound();
+    void recordQueueFailureThenSuccess();
+    void recordQueueMakesTheFolder();
+    void recordQueueEnd();
 };
 
 void ProgrammeRunTest::glance_data()
@@ -296,20 +341,168 @@ void ProgrammeRunTest::recordWholeOrNotAtAll()
 #endif
 }
 
-void ProgrammeRunTest::recordPath()
+void ProgrammeRunTest::recordPath_data()
 {
-    QTemporaryDir folder;
-    const QString documents = QStringLiteral("/srv/documents");
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.session.json")), documents),
-             folder.filePath(QStringLiteral("A3.session.record.csv")));
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("A3.csv")), documents),
-             folder.filePath(QStringLiteral("A3.record.csv")));
-    QCOMPARE(recordPathFor(folder.filePath(QStringLiteral("gone/A3.json")), documents),
-             QStringLiteral("/srv/documents/A3.record.csv"));
+    // Paths under a folder with talks/ and docs/ in it and a file named "file"; "~/" is home.
+    QTest::addColumn<QString>("programme");
+    QTest::addColumn<QString>("elsewhere");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beside the programme") << "talks/A3.session.json"
+                                          << "docs"
+                                          << "talks/A3.session.record.csv";
+    QTest::newRow("beside a CSV programme") << "talks/A3.csv"
+                                            << "docs"
+                                            << "talks/A3.record.csv";
+    QTest::newRow("the programme's folder gone") << "gone/A3.json"
+                                                 << "docs"
+                                                 << "docs/A3.record.csv";
     // Never saved: a name of its own, not an empty path.
-    QCOMPARE(recordPathFor({}, documents), QStringLiteral("/srv/documents/podiumwatch.record.csv"));
-    QCOMPARE(recordPathFor({}, {}), QDir::home().filePath(QStringLiteral("podiumwatch.record.csv")));
+    QTest::newRow("never saved") << ""
+                                 << "docs"
+                                 << "docs/podiumwatch.record.csv";
+    QTest::newRow("documents folder to be made") << ""
+                                                 << "new/docs"
+                                                 << "new/docs/podiumwatch.record.csv";
+    QTest::newRow("documents folder under a file") << ""
+                                                   << "file/docs"
+                                                   << "~/podiumwatch.record.csv";
+    QTest::newRow("documents folder a file") << ""
+                                             << "file"
+                                             << "~/podiumwatch.record.csv";
+    QTest::newRow("no documents folder") << "gone/A3.json"
+                                         << ""
+                                         << "~/A3.record.csv";
 }
 
-QTEST_APPLESS_MAIN(ProgrammeRunTest)
+void ProgrammeRunTest::recordPath()
+{
+    QFETCH(QString, programme);
+    QFETCH(QString, elsewhere);
+    QFETCH(QString, expected);
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("talks")));
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("docs")));
+    QVERIFY(QFile(folder.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly));
+    const auto under = [&](const QString &path) { return path.isEmpty() ? path : folder.filePath(path); };
+    QCOMPARE(recordPathFor(under(programme), under(elsewhere)),
+             expected.startsWith(u'~') ? QDir::home().filePath(expected.mid(2)) : under(expected));
+    QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("new")))); // made by the writer, not here
+}
+
+// The caller's thread, the clock's, goes on while the disk takes its time.
+void ProgrammeRunTest::recordQueueNeverHoldsTheCaller()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("held.record.csv"));
+    const auto disk = std::make_shared<HeldDisk>();
+    RecordQueue queue(HeldDisk::sync(disk));
+    const auto open = qScopeGuard([&] { disk->gate.release(1'000); });
+    QSignalSpy written(&queue, &RecordQueue::written);
+    QVERIFY(queue.append(path, run()));
+    QTRY_COMPARE_WITH_TIMEOUT(disk->held.load(), 1, kPatience);
+    int ticks = 0;
+    QTimer clock;
+    connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+    clock.start(10);
+    QVERIFY(queue.append(path, numbered(4))); // the next talk ends while the first is on its way
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, kPatience);
+    QCOMPARE(disk->held.load(), 1);
+    QVERIFY(written.isEmpty()); // not before it is on disk
+    disk->gate.release(2);
+    QTRY_COMPARE_WITH_TIMEOUT(written.count(), 2, kPatience);
+    QCOMPARE(readWhole(path), header() + ::recordLine(run()).toUtf8() + ::recordLine(numbered(4)).toUtf8());
+}
+
+// As many runs as it holds are kept while the disk is stuck, in order; the one more is refused and
+// nothing before it is lost.
+void ProgrammeRunTest::recordQueueBound()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("bound.record.csv"));
+    const auto disk = std::make_shared<HeldDisk>();
+    RecordQueue queue(HeldDisk::sync(disk));
+    const auto open = qScopeGuard([&] { disk->gate.release(1'000); });
+    QSignalSpy written(&queue, &RecordQueue::written);
+    QSignalSpy failed(&queue, &RecordQueue::failed);
+    QByteArray lines;
+    for (int number = 1; number <= RecordQueue::kMostPending; ++number) {
+        QVERIFY2(queue.append(path, numbered(number)), qPrintable(QString::number(number)));
+        lines += ::recordLine(numbered(number)).toUtf8();
+    }
+    QVERIFY(!queue.append(path, numbered(RecordQueue::kMostPending + 1)));
+    QVERIFY(failed.isEmpty()); // told from the event loop, not from inside append()
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, kPatience);
+    QCOMPARE(failed.first().first().toString(), path);
+    QVERIFY(failed.first().last().toString().contains(QStringLiteral("bound.record.csv")));
+    disk->gate.release(1'000);
+    QTRY_COMPARE_WITH_TIMEOUT(written.count(), RecordQueue::kMostPending, 3 * kPatience);
+    QCOMPARE(readWhole(path), header() + lines);
+    QCOMPARE(failed.count(), 1);
+}
+
+// A line the disk refused is written with the next to the same file, and a run for another file
+// goes to that file.
+void ProgrammeRunTest::recordQueueFailureThenSuccess()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("full.record.csv"));
+    const QString other = folder.filePath(QStringLiteral("other.record.csv"));
+    const auto syncs = std::make_shared<std::atomic<int>>(0);
+    RecordQueue queue([syncs](QFile &file) { return ++*syncs > 1 && file.flush(); });
+    QSignalSpy written(&queue, &RecordQueue::written);
+    QSignalSpy failed(&queue, &RecordQueue::failed);
+    QVERIFY(queue.append(path, numbered(4)));
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, kPatience);
+    QCOMPARE(failed.first(),
+             (QVariantList{path, QStringLiteral("記録ファイル「full.record.csv」に書き込めません。")}));
+    QVERIFY(written.isEmpty());
+    QVERIFY(queue.append(path, numbered(5)));
+    QVERIFY(queue.append(other, numbered(6)));
+    QTRY_COMPARE_WITH_TIMEOUT(written.count(), 2, kPatience);
+    QCOMPARE(written.at(0), QVariantList{path});
+    QCOMPARE(written.at(1), QVariantList{other});
+    QCOMPARE(readWhole(path),
+             header() + ::recordLine(numbered(4)).toUtf8() + ::recordLine(numbered(5)).toUtf8());
+    QCOMPARE(readWhole(other), header() + ::recordLine(numbered(6)).toUtf8());
+    QCOMPARE(failed.count(), 1);
+}
+
+void ProgrammeRunTest::recordQueueMakesTheFolder()
+{
+    QTemporaryDir folder;
+    const QString path = recordPathFor({}, folder.filePath(QStringLiteral("Documents/PodiumWatch")));
+    RecordQueue queue;
+    QSignalSpy written(&queue, &RecordQueue::written);
+    QVERIFY(queue.append(path, run()));
+    QTRY_COMPARE_WITH_TIMEOUT(written.count(), 1, kPatience);
+    QCOMPARE(readWhole(path), header() + ::recordLine(run()).toUtf8());
+}
+
+// At exit what is queued is written before the program ends, but a disk that hangs does not keep
+// it from ending.
+void ProgrammeRunTest::recordQueueEnd()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("end.record.csv"));
+    const auto disk = std::make_shared<HeldDisk>();
+    {
+        RecordQueue queue(HeldDisk::sync(disk));
+        for (int number = 1; number <= 3; ++number)
+            QVERIFY(queue.append(path, numbered(number)));
+        QTRY_COMPARE_WITH_TIMEOUT(disk->held.load(), 1, kPatience);
+        disk->gate.release(3);
+    }
+    QCOMPARE(readWhole(path), header() + ::recordLine(numbered(1)).toUtf8() +
+                                  ::recordLine(numbered(2)).toUtf8() + ::recordLine(numbered(3)).toUtf8());
+
+    const auto open = qScopeGuard([&] { disk->gate.release(1'000); });
+    {
+        RecordQueue queue(HeldDisk::sync(disk));
+        QVERIFY(queue.append(path, numbered(4)));
+        QTRY_COMPARE_WITH_TIMEOUT(disk->held.load(), 1, kPatience);
+    }
+    QCOMPARE(disk->held.load(), 1); // the end gave up on it
+}
+
+QTEST_GUILESS_MAIN(ProgrammeRunTest)
 #include "tst_programmerun.moc"
