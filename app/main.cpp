@@ -5,6 +5,7 @@
 #include "platform/qtplatform.h"
 #include "platform/sessionbus.h"
 #include "remote/remoteview.h"
+#include "session/sessionparts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -80,11 +81,14 @@ int main(int argc, char *argv[])
     QObject::connect(&viewer, &Viewer::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     platform.setDialogParent(&viewer);
     viewer.Form_Load();
+    // Made after the window's start-up, whose setup they keep; gone before the window.
+    SessionParts session(viewer, platform);
 
     // Off unless asked for: without --remote or the context menu no server is started and no socket
     // opened. At every start the two addresses go to standard output, for whoever started the
     // program to pass on; a port already taken costs the remote view, never the timer.
-    auto *remoteView = new RemoteView(viewer, platform, commandLine.remote.value_or(RemoteSettings()));
+    auto *remoteView =
+        new RemoteView(viewer, session, platform, commandLine.remote.value_or(RemoteSettings()));
     QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {
         const QByteArray lines =
             "remote view: " + view.toUtf8() + "\nremote control: " + control.toUtf8() + '\n';
@@ -119,7 +123,7 @@ int main(int argc, char *argv[])
     // refuses is said over the window; the program then runs without one.
     if (!commandLine.programme.isEmpty()) {
         QTimer::singleShot(0, &viewer,
-                           [&viewer, path = commandLine.programme] { viewer.openProgramme(path); });
+                           [&session, path = commandLine.programme] { session.programme().open(path); });
     }
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {

@@ -3,7 +3,6 @@
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
-#include "programme/programmesession.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -75,9 +74,6 @@ void Viewer::Form_Load()
                                .arg(kFirstCopyrightYear)
                                .arg(year, 4, 10, QLatin1Char('0')));
 
-    // What neither a talk nor a programme's defaults give is what the window holds now.
-    programme_->rememberStartUp(setupNow());
-
     // The window may go before the platform that reports to it.
     const QPointer<Viewer> self(this);
     platform_.watchSoundOutput([self](bool available) {
@@ -95,9 +91,9 @@ void Viewer::Form_Unload()
 
 void Viewer::Cmd_End_Click()
 {
-    // Changes to the programme not yet saved are asked about first, as when the window is closed;
-    // without any the program ends at once.
-    if (!programme_->settleUnsaved())
+    // What the other parts would lose is asked about first, as when the window is closed; with
+    // nothing to lose the program ends at once.
+    if (!mayEnd())
         return;
     setClockRunning(false);
     platform_.quit();

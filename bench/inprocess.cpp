@@ -7,7 +7,7 @@
 #include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/soundplayer.h"
-#include "programme/programmesession.h"
+#include "session/sessionparts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,19 +19,23 @@
 #include <QLineEdit>
 #include <QWindow>
 #include <benchmark/benchmark.h>
+#include <optional>
 
 namespace {
 
 struct Talk {
     FakePlatform platform;
     Viewer viewer{platform};
+    std::optional<SessionParts> session;
 
     Talk()
     {
         viewer.Form_Load();
+        session.emplace(viewer, platform);
         viewer.show();
         press("Cmd_SetTime");
     }
+    SessionParts &parts() { return *session; }
     void press(const char *name) { viewer.findChild<QAbstractButton *>(name)->click(); }
     void text(const char *name, const char *value) { viewer.findChild<QLineEdit *>(name)->setText(value); }
 };
@@ -166,19 +170,19 @@ void prepareTalk(benchmark::State &state)
                  R"(:00", "bells": [{"at": "2:00", "background": "黄", "text": "黒"}, "0:30", "0:00"]})";
     file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [)" + talks + "]}");
     file.close();
-    if (!talk.viewer.openProgramme(path)) {
+    if (!talk.parts().programme().open(path)) {
         state.SkipWithError("the programme was refused");
         return;
     }
     int number = 1;
     bool prepared = true;
     for (auto _ : state)
-        prepared = talk.viewer.programme().prepare(number = number % 200 + 1) && prepared;
-    if (!prepared || talk.viewer.talkNumber() != number)
+        prepared = talk.parts().programme().prepare(number = number % 200 + 1) && prepared;
+    if (!prepared || talk.parts().programme().talkNumber() != number)
         state.SkipWithError("a talk was not prepared");
     QCoreApplication::processEvents();
     QFile::remove(path);
-    QFile::remove(talk.viewer.programme().recordPath());
+    QFile::remove(talk.parts().programme().recordPath());
 }
 BENCHMARK(prepareTalk)->Unit(benchmark::kMillisecond);
 

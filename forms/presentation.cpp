@@ -34,15 +34,16 @@ void Viewer::Cmd_Slave_Click()
         // The run-control keys work from the projector window as from this one.
         slave_->installEventFilter(this);
     }
-    // Open or not, it takes the display's caption and colours as they are now.
-    slave_->follow(shown());
+    // Open or not, it takes the display's caption and colours as they are now, whether or not
+    // anything said they changed.
+    slave_->follow(feed_->compose());
     slave_->present(screen());
 }
 
 // The projector shows what the big display shows, taken from it at every change while it is shown
 // and when it is shown again, and nothing else.
-void Viewer::showOnProjector()
+void Viewer::showOnProjector(const Shown &shown)
 {
     if (slave_ && slave_->isVisible())
-        slave_->follow(shown());
+        slave_->follow(shown);
 }

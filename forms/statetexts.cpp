@@ -6,8 +6,6 @@
 #include "forms/colors.h"
 #include "forms/displaylabel.h"
 #include "forms/viewer.h"
-#include "messages/speakermessage.h"
-#include "programme/programmesession.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -115,8 +113,6 @@ Viewer::Shown Viewer::shown() const
     now.state = runState();
     if (const std::optional<qint16> seconds = displayedSeconds())
         now.remaining = *seconds;
-    now.message = message_->text();
-    programme_->describe(now);
     return now;
 }
 

@@ -6,10 +6,7 @@
 #include "forms/inventory.h"
 #include "forms/slave.h"
 #include "forms/spinbutton.h"
-#include "messages/speakermessage.h"
 #include "platform/platform.h"
-#include "programme/programmesession.h"
-#include "programme/programmewindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -82,11 +79,10 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     notice_ = sign(QStringLiteral("Notice"));
     layOutSigns();
 
+    feed_ = new ShownFeed(this);
+    feed_->addPart(this, [this](Shown &shown) { shown = this->shown(); });
+    connect(this, &Viewer::shownChanged, feed_, &ShownFeed::refresh);
     wireHandlers();
-    programme_ = std::make_unique<ProgrammeSession>(*this, platform_);
-    connect(programme_.get(), &ProgrammeSession::changed, this, &Viewer::shownChanged);
-    message_ = new SpeakerMessage(this);
-    connect(message_, &SpeakerMessage::changed, this, &Viewer::shownChanged);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &Viewer::showContextMenu);
     // Key preview and focus loss: the window sees the keys and focus changes of every control.
@@ -97,9 +93,6 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
 
 Viewer::~Viewer()
 {
-    // The session records a talk still running, and must not hear the controls go.
-    delete programmeWindow_.data();
-    programme_.reset();
     if (Timer_PresentTime->isActive())
         platform_.keepDisplayAwake(false);
     // The secondary window has no parent; it must not outlive the window that writes into it.
@@ -254,7 +247,7 @@ void Viewer::wireHandlers()
 
     mustConnect(connect(Timer_PresentTime, &QTimer::timeout, this, &Viewer::Timer_PresentTime_Timer),
                 "the clock");
-    mustConnect(connect(this, &Viewer::shownChanged, this, &Viewer::showOnProjector), "the projector");
+    mustConnect(connect(feed_, &ShownFeed::changed, this, &Viewer::showOnProjector), "the projector");
     mustConnect(connect(Timer_Alert, &QTimer::timeout, this, &Viewer::Timer_Alert_Timer), "the blink");
 }
 
@@ -307,16 +300,16 @@ bool Viewer::eventFilter(QObject *watched, QEvent *event)
     // The type first: the projector window may be half destroyed, and no longer a Slave, when its
     // last events pass by here.
     if (event->type() == QEvent::Show && slave_ && watched == slave_)
-        showOnProjector();
+        showOnProjector(feed_->compose());
     if (event->type() == QEvent::KeyPress && !previewingKey_ && watched->isWidgetType()) {
         // Key preview: the window sees every key before the control it is meant for.
         auto *key = static_cast<QKeyEvent *>(event);
         const int code = windowsKeyCode(*key);
-        if (const Action action = sessionActionForKey(code)) {
+        if (const std::function<void()> action = keyActionFor(code)) {
             // Used up like the run commands, and from the projector window too: a clicker's page
             // keys move through the programme wherever the focus is.
             if (!key->isAutoRepeat())
-                (this->*action)();
+                action();
             event->accept();
             return true;
         }
@@ -361,7 +354,6 @@ void Viewer::showContextMenu(const QPoint &at)
 {
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QStringLiteral("プログラム…"), this, &Viewer::showProgrammeWindow);
     emit contextMenuOpening(menu);
     // Not exec(): the menu must not hold the clock while it is open.
     menu->popup(mapToGlobal(at));
@@ -369,15 +361,43 @@ void Viewer::showContextMenu(const QPoint &at)
 
 void Viewer::closeEvent(QCloseEvent *event)
 {
-    // Closing the window ends the program: changes to the programme are asked about first.
-    if (!programme_->settleUnsaved()) {
+    // Closing the window ends the program: what the other parts would lose is asked about first.
+    if (!mayEnd()) {
         event->ignore();
         return;
     }
     Form_Unload();
-    // Every window goes with this one; none keeps the program running behind the chair's back.
-    if (programmeWindow_)
-        programmeWindow_->hide();
     event->accept();
+    // Every window goes with this one; none keeps the program running behind the chair's back.
     emit closed();
+}
+
+bool Viewer::mayEnd() const
+{
+    for (const std::function<bool()> &check : closeChecks_) {
+        if (!check())
+            return false;
+    }
+    return true;
+}
+
+void Viewer::addCloseCheck(std::function<bool()> mayEnd)
+{
+    closeChecks_.push_back(std::move(mayEnd));
+}
+
+void Viewer::addKeyAction(int keyCode, std::function<bool()> available, std::function<void()> act)
+{
+    keyActions_[keyCode] = {std::move(available), std::move(act)};
+}
+
+std::function<void()> Viewer::keyActionFor(int keyCode)
+{
+    // In set-up there is nothing to move, and the keypad's signs type into the boxes as they did.
+    if ((keyCode == 0x6B || keyCode == 0x6D) && runState() != RunState::Setup) // Num +, Num -
+        return [this, keyCode] { adjustRemaining(keyCode == 0x6B ? 60 : -60); };
+    const auto found = keyActions_.find(keyCode);
+    if (found == keyActions_.end() || !found->second.available())
+        return {};
+    return found->second.act;
 }

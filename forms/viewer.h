@@ -2,22 +2,21 @@
 
 #include "engine/runstate.h"
 #include "forms/shown.h"
+#include "forms/shownfeed.h"
+#include "forms/talkport.h"
 #include "forms/viewercontrols.h"
 #include "programme/programme.h"
-#include "programme/session.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
-#include <memory>
+#include <functional>
+#include <map>
 #include <optional>
 #include <utility>
 
 class Platform;
-class ProgrammeSession;
-class SpeakerMessage;
-class ProgrammeWindow;
 class QMenu;
 class Slave;
 class QComboBox;
@@ -29,7 +28,7 @@ class QTimer;
 // writes their texts, captions, colours and visibility directly. Handlers are slots under the
 // names of the control and event they belong to, so a press, a key or a test can run them alike.
 // Their bodies live beside the subsystem they belong to (app/, engine/, setup/, forms/).
-class Viewer : public QWidget, private ViewerControls {
+class Viewer : public QWidget, public TalkPort, private ViewerControls {
     Q_OBJECT
 public:
     explicit Viewer(Platform &platform, QWidget *parent = nullptr);
@@ -41,26 +40,33 @@ public:
     using RunState = ::RunState;
     using TalkShown = ::TalkShown;
     using Shown = ::Shown;
+    // The window's own part of what the screens show: the display's text and colours, the run
+    // state and the remaining time.
     Shown shown() const;
+    // What the screens show, the window's part with those of the other parts of the program.
+    ShownFeed &feed() const { return *feed_; }
 
     // The caption of every message box.
     static QString programTitle();
     // Ends the titles of both windows.
     static QString tagLine();
 
-    // The programme of talks, and the window that shows it (opened on demand).
-    ProgrammeSession &programme() const { return *programme_; }
-    SpeakerMessage &speakerMessage() const { return *message_; }
-    void showProgrammeWindow();
     // A sign in the bottom strip for something the operator must know about and that a part of the
     // program cannot mend by itself (`detail` as its tooltip); empty removes it. It shares the
     // place of the sound's own sign when both are up.
     void showNotice(const QString &text, const QString &detail = {});
-    // Puts a talk in the window as an operator would, through the controls and their handlers.
-    void prepareTalk(const PreparedTalk &talk);
-    // The window's setup as a talk: what it would count and ring now.
-    PreparedTalk setupNow() const;
-    Q_INVOKABLE int talkNumber() const;
+    // The talk port (see TalkPort).
+    RunState runState() const override;
+    PreparedTalk setupNow() const override;
+    void prepareTalk(const PreparedTalk &talk) override;
+
+    // A key (its Windows key code) that another part of the program acts on, from the projector
+    // window too, where a clicker may send it; used up only while `available` says so, and acted on
+    // once however long it is held.
+    void addKeyAction(int keyCode, std::function<bool()> available, std::function<void()> act);
+    // Asked before the program ends (the window closed, QORを終了): false keeps it running, as when
+    // the chair goes back from a question about unsaved changes.
+    void addCloseCheck(std::function<bool()> mayEnd);
 
     // Shared by the clock, run control and the setting commands; see the handlers for who
     // computes them when. Every reader computes them afresh before use.
@@ -71,8 +77,7 @@ public:
     qint16 ClockSeconds = 0;
 
 signals:
-    // What shown() returns has changed: the big display's text or colours, the run state, the
-    // programme's talk.
+    // What shown() returns has changed: the big display's text or colours, the run state.
     void shownChanged();
     // The context menu (right click) is about to open: others add what they offer.
     void contextMenuOpening(QMenu *menu);
@@ -137,15 +142,8 @@ public slots:
     void Check_Mask_Click();
     void Cmd_Slave_Click();
 
-    // Messages to the speaker and a minute more or less (messages/, engine/)
-    void setSpeakerMessage(const QString &text);
+    // A minute more or less (engine/)
     void adjustRemaining(int seconds);
-
-    // The programme of talks (programme/)
-    bool openProgramme(const QString &path);
-    bool saveProgramme(const QString &path);
-    void nextTalk();
-    void previousTalk();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -181,7 +179,7 @@ private:
     QString dataPath(const QString &folder, const QString &file) const;
     void setClockRunning(bool running);
     void showValidationMessage();
-    void showOnProjector();
+    void showOnProjector(const Shown &shown);
     void commitBell(int bell);
     void bellMinutesChanged(int bell);
     void bellSecondsChanged(int bell);
@@ -194,9 +192,6 @@ private:
     void showElapsedShare();
     void showCountAt(qint16 remaining);
     void applyPassedBellColours(qint16 remaining);
-    RunState runState() const;
-    void addMinute() { adjustRemaining(60); }
-    void takeMinute() { adjustRemaining(-60); }
     // The run button a shortcut key presses (its Windows key code), or nullptr.
     QPushButton *commandForKey(int keyCode) const;
 
@@ -204,19 +199,23 @@ private:
     void showSoundOutput(bool available);
     void layOutSigns();
     void showContextMenu(const QPoint &at);
-    // What a session key does (the programme window, the next or previous talk), or nullptr.
-    using Action = void (Viewer::*)();
-    Action sessionActionForKey(int keyCode) const;
+    bool mayEnd() const;
+    // The action that a key of another part runs now, or none.
+    std::function<void()> keyActionFor(int keyCode);
 
     Platform &platform_;
     QTimer *Timer_PresentTime;
     QTimer *Timer_Alert;
     QPointer<Slave> slave_;
-    std::unique_ptr<ProgrammeSession> programme_;
-    SpeakerMessage *message_;
+    ShownFeed *feed_;
+    struct KeyAction {
+        std::function<bool()> available;
+        std::function<void()> act;
+    };
+    std::map<int, KeyAction> keyActions_;
+    std::vector<std::function<bool()>> closeChecks_;
     // The second an adjustment jumped to, while the clock has not counted away from it.
     std::optional<qint16> quietSecond_;
-    QPointer<ProgrammeWindow> programmeWindow_;
     QLabel *soundWarning_ = nullptr;
     QLabel *notice_ = nullptr;
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.

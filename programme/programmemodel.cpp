@@ -58,9 +58,6 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (index.column()) {
-        case NumberColumn:
-            return QString::number(row + 1) +
-                   (missing.isEmpty() || role == Qt::EditRole ? QString() : kMissingMark);
         case TitleColumn:
             return talk.title;
         case SpeakerColumn:
@@ -71,7 +68,7 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
             return bellText(talk.bells[static_cast<std::size_t>(index.column() - Bell1Column)]);
         }
     case Qt::TextAlignmentRole:
-        if (index.column() == NumberColumn || index.column() >= TimeColumn)
+        if (index.column() >= TimeColumn)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     case Qt::BackgroundRole:
@@ -97,18 +94,33 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
 
 QVariant ProgrammeModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    // A talk's number is its row's header, not a column: it is the position, so it changes for every
+    // row after an insertion, which no cell of a row may do.
+    if (orientation == Qt::Vertical && section >= 0 && section < rowCount()) {
+        const bool missing = !missing_.at(section).isEmpty();
+        switch (role) {
+        case Qt::DisplayRole:
+            return QString::number(section + 1) + (missing ? kMissingMark : QString());
+        case Qt::ToolTipRole:
+            return missing ? data(index(section, TitleColumn), role) : QVariant();
+        case Qt::FontRole:
+            return data(index(section, TitleColumn), role);
+        default:
+            break;
+        }
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const std::array<QString, ColumnCount> headers{
-        QStringLiteral("番号"),  QStringLiteral("演題"),  QStringLiteral("発表者"), QStringLiteral("時間"),
-        QStringLiteral("予鈴1"), QStringLiteral("予鈴2"), QStringLiteral("予鈴3")};
+    static const std::array<QString, ColumnCount> headers{QStringLiteral("演題"),  QStringLiteral("発表者"),
+                                                          QStringLiteral("時間"),  QStringLiteral("予鈴1"),
+                                                          QStringLiteral("予鈴2"), QStringLiteral("予鈴3")};
     return headers[static_cast<std::size_t>(section)];
 }
 
 Qt::ItemFlags ProgrammeModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() != NumberColumn)
+    if (index.isValid())
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -117,7 +129,7 @@ void ProgrammeModel::renumberFrom(int row)
 {
     // The number column is the position: every row from here on shows another number.
     if (row < rowCount())
-        emit dataChanged(index(row, NumberColumn), index(rowCount() - 1, NumberColumn), {Qt::DisplayRole});
+        emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
 }
 
 bool ProgrammeModel::refuse(const QString &reason)
@@ -136,7 +148,7 @@ bool ProgrammeModel::edited()
 
 bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || index.column() == NumberColumn ||
+    if (role != Qt::EditRole ||
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return false;
     }
@@ -310,9 +322,11 @@ void ProgrammeModel::setCurrent(int number)
     const int before = current_;
     current_ = number;
     for (const int changed : {before, number}) {
-        if (changed > 0 && changed <= rowCount())
+        if (changed > 0 && changed <= rowCount()) {
             emit dataChanged(index(changed - 1, 0), index(changed - 1, ColumnCount - 1),
                              {Qt::BackgroundRole, Qt::FontRole});
+            emit headerDataChanged(Qt::Vertical, changed - 1, changed - 1);
+        }
     }
     emit currentTalkChanged(number);
 }
@@ -382,6 +396,8 @@ void ProgrammeModel::refreshSoundFiles()
 {
     for (qsizetype i = 0; i < programme_.talks.size(); ++i)
         missing_[i] = missingSoundFiles(programme_, static_cast<int>(i));
-    if (hasProgramme())
+    if (hasProgramme()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+    }
 }

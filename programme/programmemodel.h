@@ -12,7 +12,6 @@ class ProgrammeModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
-        NumberColumn,
         TitleColumn,
         SpeakerColumn,
         TimeColumn,

@@ -2,8 +2,8 @@
 
 #include "forms/viewer.h"
 #include "platform/platform.h"
-#include "programme/programmesession.h"
 #include "remote/remotewindow.h"
+#include "session/sessionparts.h"
 
 #include <QDateTime>
 #include <QMenu>
@@ -27,15 +27,16 @@ bool isAddress(const QString &text)
 
 } // namespace
 
-RemoteView::RemoteView(Viewer &viewer, Platform &platform, const RemoteSettings &options,
-                       const QString &serverPath)
-    : QObject(&viewer), viewer_(viewer), platform_(platform), options_(options), server_(serverPath)
+RemoteView::RemoteView(Viewer &viewer, SessionParts &session, Platform &platform,
+                       const RemoteSettings &options, const QString &serverPath)
+    : QObject(&session), viewer_(viewer), session_(session), platform_(platform), options_(options),
+      server_(serverPath)
 {
-    connect(&viewer_, &Viewer::shownChanged, this, &RemoteView::publishSoon);
+    connect(&viewer_.feed(), &ShownFeed::changed, this, &RemoteView::publishSoon);
     connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
     // No control page may go on driving a clock that nobody sees.
     connect(&viewer_, &Viewer::closed, this, &RemoteView::stop);
-    connect(&viewer_.programme(), &ProgrammeSession::messagesChanged, this, &RemoteView::publishSoon);
+    connect(&session_.programme(), &ProgrammeSession::messagesChanged, this, &RemoteView::publishSoon);
     // The control page shows the time of day: it changes every second, whatever the display does.
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &RemoteView::publishSoon);
@@ -126,7 +127,7 @@ void RemoteView::publishSoon()
 void RemoteView::publishNow()
 {
     publishPending_ = false;
-    RemoteState state{viewer_.shown(), viewer_.programme().savedMessages(),
+    RemoteState state{viewer_.feed().current(), session_.programme().savedMessages(),
                       platform_.now().toString(QStringLiteral("HH:mm:ss"))};
     // A state a viewer could not tell from the last one is not sent again.
     if (state == published_)
@@ -141,7 +142,7 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
     const Shown before = viewer_.shown();
     switch (command.kind) {
     case Kind::Message:
-        viewer_.setSpeakerMessage(command.text);
+        session_.message().set(command.text);
         return {};
     case Kind::Adjust: {
         // The window refuses as it refuses the keypad's keys; the reason is only put in words here.
@@ -157,7 +158,7 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
     case Kind::Previous:
     case Kind::Next: {
         // Refused as the page keys are, while the clock runs (with the note in the programme window).
-        ProgrammeSession &session = viewer_.programme();
+        ProgrammeSession &session = session_.programme();
         if (command.kind == Kind::Next ? session.next() : session.previous())
             return {};
         return {409, !session.model().hasProgramme()     ? "there is no programme"

@@ -11,6 +11,7 @@
 
 class Platform;
 class QMenu;
+class SessionParts;
 class Viewer;
 
 // The remote view wired to the main window: what the screens show goes to the server at every
@@ -22,7 +23,7 @@ class RemoteView : public QObject {
 public:
     // `options`: where to listen, from the command line (port 8760 on every interface when not
     // given); `serverPath`: the server's executable.
-    RemoteView(Viewer &viewer, Platform &platform, const RemoteSettings &options = {},
+    RemoteView(Viewer &viewer, SessionParts &session, Platform &platform, const RemoteSettings &options = {},
                const QString &serverPath = RemoteProcess::defaultServerPath());
     ~RemoteView() override;
 
@@ -51,6 +52,7 @@ private:
     void showAddresses();
 
     Viewer &viewer_;
+    SessionParts &session_;
     Platform &platform_;
     RemoteSettings options_;
     RemoteProcess server_;

@@ -125,7 +125,7 @@ int listeningSockets(qint64 pid)
     file.write(R"({"format": "podiumwatch-programme", "version": 1, "talks": [
                    {"title": "一", "speaker": "甲", "time": "1:00"}, {"title": "二", "time": "2:00"}]})");
     file.close();
-    return rig.viewer.openProgramme(file.fileName());
+    return rig.parts().programme().open(file.fileName());
 }
 
 } // namespace
@@ -187,7 +187,7 @@ void RemoteViewTest::everyChangeIsPushed()
     QFETCH(QString, change);
     QFETCH(QJsonObject, pushed);
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     Follower browser;
     QVERIFY(browser.follow(remote.server().viewUrl()));
@@ -225,7 +225,7 @@ void RemoteViewTest::controlPagePressesTheButtons()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(openTwoTalks(rig, folder));
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     Follower browser;
     QVERIFY(browser.follow(remote.server().viewUrl()));
@@ -252,17 +252,17 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QCOMPARE(state(), QStringLiteral("動作状態：進行中"));
     QCOMPARE(post("next"), 409);
     QCOMPARE(post("previous"), 409);
-    QCOMPARE(rig.viewer.talkNumber(), 1);
+    QCOMPARE(rig.parts().programme().talkNumber(), 1);
     QCOMPARE(post("pause"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：一時停止中"), kPatienceMs);
     QVERIFY(browser.holds({{"state", "paused"}}));
     QCOMPARE(post("next"), 204);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.talkNumber(), 2, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.parts().programme().talkNumber(), 2, kPatienceMs);
     QVERIFY(
         browser.sees({{"talk", QJsonObject{{"number", 2}, {"count", 2}, {"title", "二"}, {"speaker", ""}}},
                       {"next", QJsonValue::Null}}));
     QCOMPARE(post("previous"), 204);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.talkNumber(), 1, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.parts().programme().talkNumber(), 1, kPatienceMs);
     QCOMPARE(post("restart"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("動作状態：進行中"), kPatienceMs);
     QCOMPARE(post("reset"), 204);
@@ -273,7 +273,7 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QVERIFY(browser.holds({{"state", "setup"}}));
     QCOMPARE(post("adjust", {}, "60"), 409); // nothing to move in set-up
     QCOMPARE(post("message", "まとめに入ってください"), 204);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.shown().message, QStringLiteral("まとめに入ってください"),
+    QTRY_COMPARE_WITH_TIMEOUT(rig.viewer.feed().current().message, QStringLiteral("まとめに入ってください"),
                               kPatienceMs);
     QVERIFY(browser.sees({{"message", "まとめに入ってください"}, {"clock", "10:00:00"}}));
     QCOMPARE(post("start"), 204);
@@ -281,14 +281,14 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QCOMPARE(post("adjust", {}, "-60"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(rig.display(), QStringLiteral("0:00"), kPatienceMs);
     QCOMPARE(post("message"), 204);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.viewer.shown().message.isEmpty(), kPatienceMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.viewer.feed().current().message.isEmpty(), kPatienceMs);
     QVERIFY(browser.sees({{"message", QJsonValue::Null}}));
 }
 
 void RemoteViewTest::startedAndStoppedFromTheContextMenu()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     // Right click: a menu with one thing to do, that opens the window with the two addresses.
     auto menuAction = [&](const QString &text) -> QAction * {
         emit rig.viewer.customContextMenuRequested(QPoint(10, 10));
@@ -327,7 +327,8 @@ void RemoteViewTest::startedAndStoppedFromTheContextMenu()
 void RemoteViewTest::aMissingServerCostsOnlyTheRemoteView()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, QStringLiteral("/nonexistent/podiumwatch-remote"));
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback,
+                      QStringLiteral("/nonexistent/podiumwatch-remote"));
     QSignalSpy failed(&remote, &RemoteView::failed);
     QVERIFY(!startRemote(remote));
     QCOMPARE(failed.count(), 1);
@@ -364,7 +365,8 @@ void RemoteViewTest::offUnlessAskedFor()
     QVERIFY(QTest::qWaitFor(
         [&] {
             output += program.readAllStandardOutput();
-            return output.contains("first-paint");
+            // The server starts beside the first paint, and says where it listens when it does.
+            return output.contains("first-paint") && (!listens || output.contains("remote view: "));
         },
         kPatienceMs));
     QCOMPARE(listeningSockets(program.processId()) > 0, listens);
@@ -412,7 +414,7 @@ void RemoteViewTest::theWindowDecides()
     if (talk > 0) {
         QVERIFY(openTwoTalks(rig, folder));
         if (talk == 2)
-            rig.viewer.nextTalk();
+            rig.parts().programme().next();
     } else if (clock != "none") {
         rig.setTotal(clock == "limit" ? "546" : "5", clock == "limit" ? "07" : "00");
     }
@@ -422,22 +424,22 @@ void RemoteViewTest::theWindowDecides()
         rig.second();
     if (clock == "paused" || clock == "limit")
         rig.button("Cmd_Pause")->click();
-    QCOMPARE(rig.viewer.talkNumber(), talk);
+    QCOMPARE(rig.parts().programme().talkNumber(), talk);
     const QString displayed = rig.display();
 
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     const CommandVerdict verdict =
         remote.carryOut({RemoteCommand::Kind(command), QStringLiteral("時間です"), seconds});
     QCOMPARE(verdict.status, status);
     QCOMPARE(verdict.reason.isEmpty(), status == 204);
-    QCOMPARE(rig.viewer.talkNumber(), talkAfter);
+    QCOMPARE(rig.parts().programme().talkNumber(), talkAfter);
     QVERIFY(rig.platform.messages.empty()); // nothing opened on the operator's screen
     if (command == int(RemoteCommand::Kind::Adjust))
         QCOMPARE(rig.display() != displayed, status == 204);
     if (command == int(RemoteCommand::Kind::Start))
         QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), status == 204);
     if (command == int(RemoteCommand::Kind::Message))
-        QCOMPARE(rig.viewer.shown().message, QStringLiteral("時間です"));
+        QCOMPARE(rig.viewer.feed().current().message, QStringLiteral("時間です"));
 }
 
 void RemoteViewTest::aServerThatDiesIsReplaced_data()
@@ -454,7 +456,7 @@ void RemoteViewTest::aServerThatDiesIsReplaced()
 {
     QFETCH(int, signal);
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     const QString view = remote.server().viewUrl();
     rig.setTotal("5", "00");
@@ -493,7 +495,7 @@ void RemoteViewTest::aServerThatDiesIsReplaced()
 void RemoteViewTest::repeatedFailuresStopIt()
 {
     Rig rig;
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
     auto *notice = rig.viewer.findChild<QLabel *>(QStringLiteral("Notice"));
     QVERIFY(notice);
@@ -525,9 +527,9 @@ void RemoteViewTest::closingTheWindowEndsItAll()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(openTwoTalks(rig, folder));
-    RemoteView remote(rig.viewer, rig.platform, kLoopback, kServer);
+    RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     QVERIFY(startRemote(remote));
-    rig.viewer.showProgrammeWindow();
+    rig.parts().showProgrammeWindow();
     QWidget *programmeWindow = inSomeWindow<QWidget>(QStringLiteral("ProgrammeWindow"));
     QVERIFY(programmeWindow && programmeWindow->isVisible());
     QSignalSpy closed(&rig.viewer, &Viewer::closed);

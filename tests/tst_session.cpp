@@ -4,8 +4,8 @@
 
 #include "app/commandline.h"
 #include "forms/slave.h"
-#include "programme/programmesession.h"
 #include "rig.h"
+#include "session/programmesession.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -35,23 +35,18 @@ const QByteArray kThreeTalks = R"([{"title": "一", "speaker": "甲", "time": "1
 
 bool open(Rig &rig, const QString &path)
 {
-    bool opened = false;
-    QMetaObject::invokeMethod(&rig.viewer, "openProgramme", Qt::DirectConnection, Q_RETURN_ARG(bool, opened),
-                              Q_ARG(QString, path));
-    return opened;
+    return rig.parts().programme().open(path);
 }
 
 int talkNumber(Rig &rig)
 {
-    int number = -1;
-    QMetaObject::invokeMethod(&rig.viewer, "talkNumber", Qt::DirectConnection, Q_RETURN_ARG(int, number));
-    return number;
+    return rig.parts().programme().talkNumber();
 }
 
 // The record file's lines after the header.
 QStringList recordLines(Rig &rig)
 {
-    QFile file(rig.viewer.programme().recordPath());
+    QFile file(rig.parts().programme().recordPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
@@ -192,10 +187,10 @@ void SessionTest::aTalkDependsOnItselfAlone()
     const QString path = writeProgramme(folder, talks);
     Rig fresh, travelled;
     QVERIFY(open(fresh, path) && open(travelled, path));
-    fresh.viewer.nextTalk();
-    travelled.viewer.nextTalk();
-    travelled.viewer.previousTalk();
-    travelled.viewer.nextTalk();
+    fresh.parts().programme().next();
+    travelled.parts().programme().next();
+    travelled.parts().programme().previous();
+    travelled.parts().programme().next();
     QCOMPARE(talkNumber(travelled), 2);
     QCOMPARE(travelled.display(), fresh.display());
     for (int bell = 1; bell <= 3; ++bell)
@@ -239,7 +234,7 @@ void SessionTest::movingThroughTheSession()
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
     for (int i = 1; i < from; ++i)
-        rig.viewer.nextTalk();
+        rig.parts().programme().next();
     QCOMPARE(talkNumber(rig), from);
     if (state != "setup") {
         rig.start();
@@ -247,12 +242,15 @@ void SessionTest::movingThroughTheSession()
     }
     if (state == "paused")
         rig.button("Cmd_Pause")->click();
-    run(rig.viewer, move == "next" ? "nextTalk" : "previousTalk");
+    if (move == "next")
+        rig.parts().programme().next();
+    else
+        rig.parts().programme().previous();
     QCOMPARE(talkNumber(rig), to);
     QCOMPARE(rig.display(), display);
     const bool refused = state == "running";
     QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), refused);
-    QCOMPARE(rig.viewer.programme().note().isEmpty(), !refused);
+    QCOMPARE(rig.parts().programme().note().isEmpty(), !refused);
     // A paused talk left for another has its line in the record before the next one starts.
     if (state == "paused" && from != to) {
         const QStringList lines = recordLines(rig);
@@ -314,7 +312,8 @@ void SessionTest::recordOfEachRun()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    QCOMPARE(QFileInfo(rig.viewer.programme().recordPath()).fileName(), QStringLiteral("session.record.csv"));
+    QCOMPARE(QFileInfo(rig.parts().programme().recordPath()).fileName(),
+             QStringLiteral("session.record.csv"));
     rig.start(); // 10:00:00
     rig.seconds(30);
     rig.button("Cmd_Pause")->click();
@@ -334,7 +333,7 @@ void SessionTest::recordOfEachRun()
     rig.start();
     rig.seconds(4);
     rig.button("Cmd_Pause")->click();
-    rig.viewer.nextTalk();
+    rig.parts().programme().next();
     QCOMPARE(recordLines(rig).size(), 2);
     QCOMPARE(recordLines(rig).last(),
              "1,一,甲,0:01:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:00:04,1,0:00:00,0:00:00,次の発表,0");
@@ -363,7 +362,7 @@ void SessionTest::runEndedByTheExitIsRecorded()
     {
         Rig rig;
         QVERIFY(open(rig, path));
-        record = rig.viewer.programme().recordPath();
+        record = rig.parts().programme().recordPath();
         rig.start();
         rig.seconds(7);
     }
@@ -377,7 +376,7 @@ void SessionTest::refusedFileChangesNothing()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    rig.viewer.nextTalk();
+    rig.parts().programme().next();
     const QString display = rig.display();
     const QString bell = bellState(rig, 1);
     const QString bad = writeProgramme(folder, R"([{"title": "x", "time": "12:75"}])");
@@ -390,19 +389,19 @@ void SessionTest::refusedFileChangesNothing()
     QCOMPARE(talkNumber(rig), 2);
     QCOMPARE(rig.display(), display);
     QCOMPARE(bellState(rig, 1), bell);
-    QCOMPARE(rig.viewer.programme().model().rowCount(), 3);
+    QCOMPARE(rig.parts().programme().model().rowCount(), 3);
 }
 
 void SessionTest::theExampleProgramme()
 {
     Rig rig;
     QVERIFY(open(rig, QStringLiteral(PODIUMWATCH_SOURCE_DIR "/docs/example-programme.json")));
-    QCOMPARE(rig.viewer.programme().model().rowCount(), 6);
+    QCOMPARE(rig.parts().programme().model().rowCount(), 6);
     QCOMPARE(rig.display(), QStringLiteral("12:00"));
-    rig.viewer.nextTalk();
+    rig.parts().programme().next();
     QCOMPARE(rig.display(), QStringLiteral("25:00"));
     QCOMPARE(rig.label("Lbl_Bell1_Second")->text(), QStringLiteral("300"));
-    const Viewer::Shown shown = rig.viewer.shown();
+    const Shown &shown = rig.viewer.feed().current();
     QVERIFY(shown.talk && shown.next && shown.session);
     QCOMPARE(shown.talk->title, QStringLiteral("招待講演"));
     QCOMPARE(shown.next->speaker, QStringLiteral("鈴木 一郎"));
@@ -441,7 +440,7 @@ void SessionTest::programmeWindow()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    rig.viewer.showProgrammeWindow();
+    rig.parts().showProgrammeWindow();
     QWidget *window = inSomeWindow<QWidget>(QStringLiteral("ProgrammeWindow"));
     QVERIFY(window);
     auto *table = ctl<QTableView>(*window, "ProgrammeTable");
@@ -450,7 +449,7 @@ void SessionTest::programmeWindow()
     QCOMPARE(talkNumber(rig), 3);
     QCOMPARE(rig.display(), QStringLiteral("3:00"));
 
-    ProgrammeModel &model = rig.viewer.programme().model();
+    ProgrammeModel &model = rig.parts().programme().model();
     QVERIFY(!model.setData(model.index(0, ProgrammeModel::TimeColumn), QStringLiteral("1:75")));
     QVERIFY(ctl<QLabel>(*window, "Note")->text().contains(QStringLiteral("1:75")));
     ctl<QPushButton>(*window, "AddSetup")->click();
@@ -465,8 +464,8 @@ void SessionTest::programmeWindow()
     QVERIFY(window->close()); // saved under its own name
     QVERIFY(!model.isModified());
     Rig reopened;
-    QVERIFY(open(reopened, rig.viewer.programme().path()));
-    QCOMPARE(reopened.viewer.programme().model().rowCount(), 4);
+    QVERIFY(open(reopened, rig.parts().programme().path()));
+    QCOMPARE(reopened.parts().programme().model().rowCount(), 4);
     QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), kPatienceMs);
 }
 
@@ -477,7 +476,7 @@ void SessionTest::savedMessagesKeptWithTheProgramme()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    ProgrammeSession &session = rig.viewer.programme();
+    ProgrammeSession &session = rig.parts().programme();
     const QStringList usual = session.savedMessages();
     QCOMPARE(usual.size(), 4);
     QVERIFY(!session.saveMessage(usual.at(1))); // already there
@@ -487,13 +486,13 @@ void SessionTest::savedMessagesKeptWithTheProgramme()
     QVERIFY(session.save(session.path()));
     Rig reopened;
     QVERIFY(open(reopened, session.path()));
-    QCOMPARE(reopened.viewer.programme().savedMessages(), usual.mid(1));
+    QCOMPARE(reopened.parts().programme().savedMessages(), usual.mid(1));
 
     Rig another;
     QTemporaryDir otherFolder;
     QVERIFY(open(another, writeProgramme(otherFolder, kThreeTalks)));
-    QVERIFY(another.viewer.programme().saveMessage(QStringLiteral(" 延長します ")));
-    QCOMPARE(another.viewer.programme().savedMessages(), usual + QStringList{QStringLiteral("延長します")});
+    QVERIFY(another.parts().programme().saveMessage(QStringLiteral(" 延長します ")));
+    QCOMPARE(another.parts().programme().savedMessages(), usual + QStringList{QStringLiteral("延長します")});
 }
 
 void SessionTest::nothingTheChairDidIsLost_data()
@@ -510,7 +509,7 @@ void SessionTest::nothingTheChairDidIsLost()
     Rig rig;
     QTemporaryDir folder;
     rig.platform.documents = folder.filePath(QStringLiteral("documents"));
-    ProgrammeSession &session = rig.viewer.programme();
+    ProgrammeSession &session = rig.parts().programme();
     if (what.startsWith(QStringLiteral("QORを終了"))) {
         QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
         if (what.endsWith(QStringLiteral("with changes")))
@@ -565,7 +564,7 @@ void SessionTest::nothingTheChairDidIsLost()
         // The next run starts with the chair's own list.
         Rig next;
         next.platform.settings = rig.platform.settings;
-        QCOMPARE(next.viewer.programme().savedMessages(), session.savedMessages());
+        QCOMPARE(next.parts().programme().savedMessages(), session.savedMessages());
     }
 }
 
@@ -575,7 +574,7 @@ void SessionTest::enterInACellCommitsTheEdit()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    rig.viewer.showProgrammeWindow();
+    rig.parts().showProgrammeWindow();
     auto *table = inSomeWindow<QTableView>(QStringLiteral("ProgrammeTable"));
     QVERIFY(table);
     QVERIFY(QTest::qWaitForWindowActive(table->window()));
@@ -661,14 +660,15 @@ void SessionTest::thePlanToTheSecond()
         else if (kind == u'S')
             rig.start();
         else if (kind == u'n')
-            rig.viewer.nextTalk();
+            rig.parts().programme().next();
     }
-    const std::optional<SessionGlance> glance = rig.viewer.shown().session;
+    rig.viewer.feed().refresh(); // as the session's clock does every second
+    const std::optional<SessionGlance> glance = rig.viewer.feed().current().session;
     QVERIFY(glance);
     QCOMPARE(glance->projectedEnd.time().toString(QStringLiteral("HH:mm:ss")), projected);
     QCOMPARE(glance->behindSeconds.value_or(-1), behind);
     // The programme window says the same.
-    rig.viewer.showProgrammeWindow();
+    rig.parts().showProgrammeWindow();
     auto *shownThere = inSomeWindow<QLabel>(QStringLiteral("SessionGlance"));
     QVERIFY(shownThere);
     QVERIFY2(shownThere->text().contains(QStringLiteral("見込み終了 ") + projected.left(5)),
@@ -697,27 +697,27 @@ void SessionTest::theMessageBelongsToItsTalk()
     Rig rig;
     QTemporaryDir folder;
     QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
-    rig.viewer.nextTalk();
-    rig.viewer.setSpeakerMessage(QStringLiteral("あと3分でまとめてください"));
+    rig.parts().programme().next();
+    rig.parts().message().set(QStringLiteral("あと3分でまとめてください"));
     rig.button("Cmd_Slave")->click();
     if (action == "next")
-        rig.viewer.nextTalk();
+        rig.parts().programme().next();
     else if (action == "previous")
-        rig.viewer.previousTalk();
+        rig.parts().programme().previous();
     else if (action.startsWith(QStringLiteral("prepare")))
-        QVERIFY(rig.viewer.programme().prepare(action.back().digitValue()));
+        QVERIFY(rig.parts().programme().prepare(action.back().digitValue()));
     else if (action == "reset")
         rig.button("Cmd_Reset")->click();
     else if (action == "restart")
         rig.button("Cmd_Reset_Start")->click();
     else if (action == "escape") {
-        rig.viewer.showProgrammeWindow();
+        rig.parts().showProgrammeWindow();
         auto *line = inSomeWindow<QLineEdit>(QStringLiteral("MessageLine"));
         QVERIFY(line);
         QTest::keyClick(line, Qt::Key_Escape);
     }
     const QString expected = kept ? QStringLiteral("あと3分でまとめてください") : QString();
-    QCOMPARE(rig.viewer.shown().message, expected);
+    QCOMPARE(rig.viewer.feed().current().message, expected);
     QCOMPARE(rig.viewer.slave()->findChild<QLabel *>(QStringLiteral("Lbl_Message"))->isVisible(), kept);
 }
 

@@ -3,8 +3,8 @@
 
 #include "forms/slave.h"
 #include "messages/speakermessage.h"
-#include "programme/programmesession.h"
 #include "rig.h"
+#include "session/programmesession.h"
 
 #include <QTemporaryDir>
 
@@ -190,14 +190,14 @@ void SpeakerTest::recordKeepsTheNetAdjustment()
     file.write(
         R"({"format": "podiumwatch-programme", "version": 1, "talks": [{"title": "一", "time": "5:00"}]})");
     file.close();
-    QVERIFY(rig.viewer.openProgramme(file.fileName()));
+    QVERIFY(rig.parts().programme().open(file.fileName()));
     rig.start();
     rig.second();
     rig.viewer.adjustRemaining(60);
     rig.viewer.adjustRemaining(60);
     rig.viewer.adjustRemaining(-60);
     rig.button("Cmd_Reset")->click();
-    QFile record(rig.viewer.programme().recordPath());
+    QFile record(rig.parts().programme().recordPath());
     QVERIFY(record.open(QIODevice::ReadOnly));
     QVERIFY(record.readAll().endsWith(",リセット,60\r\n"));
     // At 546:00 a minute more moves the count by the 7 s left to 546:07: that is what is recorded.
@@ -220,11 +220,10 @@ void SpeakerTest::messageOnTheProjectorOnly()
     rig.button("Cmd_Slave")->click();
     auto *onProjector = ctl<QLabel>(*rig.viewer.slave(), QStringLiteral("Lbl_Message"));
     QVERIFY(onProjector->isHidden());
-    QVERIFY(QMetaObject::invokeMethod(&rig.viewer, "setSpeakerMessage",
-                                      Q_ARG(QString, QStringLiteral("あと5分です"))));
+    rig.parts().message().set(QStringLiteral("あと5分です"));
     QCOMPARE(onProjector->text(), QStringLiteral("あと5分です"));
     QVERIFY(!onProjector->isHidden());
-    QCOMPARE(rig.viewer.shown().message, QStringLiteral("あと5分です"));
+    QCOMPARE(rig.viewer.feed().current().message, QStringLiteral("あと5分です"));
     QCOMPARE(rig.display(), QStringLiteral("5:00"));
     for (QLabel *label : rig.viewer.findChildren<QLabel *>())
         QVERIFY2(!label->text().contains(QStringLiteral("あと5分")), qPrintable(label->objectName()));
@@ -233,9 +232,9 @@ void SpeakerTest::messageOnTheProjectorOnly()
     rig.start();
     rig.second();
     QCOMPARE(onProjector->palette().color(QPalette::WindowText), kBlack);
-    rig.viewer.setSpeakerMessage({});
+    rig.parts().message().set({});
     QVERIFY(onProjector->isHidden());
-    QVERIFY(rig.viewer.shown().message.isEmpty());
+    QVERIFY(rig.viewer.feed().current().message.isEmpty());
 }
 
 void SpeakerTest::messageTextMadeOneLine_data()

@@ -2,6 +2,7 @@
 
 #include "fakeplatform.h"
 #include "forms/viewer.h"
+#include "session/sessionparts.h"
 #include "support.h"
 
 #include <QAbstractButton>
@@ -10,14 +11,21 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
+#include <optional>
 
-// A main window after start-up, with the clock in the test's hand. The clock ticks twice in each
-// wall-clock second, as the real timer does.
+// A main window after start-up with the session's parts, as the program makes them, and the clock
+// in the test's hand. The clock ticks twice in each wall-clock second, as the real timer does.
 struct Rig {
     FakePlatform platform;
     Viewer viewer{platform};
+    std::optional<SessionParts> session; // made after start-up, gone before the window
 
-    Rig() { viewer.Form_Load(); }
+    Rig()
+    {
+        viewer.Form_Load();
+        session.emplace(viewer, platform);
+    }
+    SessionParts &parts() { return *session; }
 
     QLabel *label(const char *name) const { return ctl<QLabel>(viewer, name); }
     QLineEdit *box(const char *name) const { return ctl<QLineEdit>(viewer, name); }

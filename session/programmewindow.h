@@ -4,6 +4,7 @@
 
 class Platform;
 class ProgrammeSession;
+class SpeakerMessage;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -20,7 +21,7 @@ class Viewer;
 class ProgrammeWindow : public QWidget {
     Q_OBJECT
 public:
-    ProgrammeWindow(Viewer &viewer, Platform &platform);
+    ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, SpeakerMessage &message, Platform &platform);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -39,6 +40,7 @@ private:
     Viewer &viewer_;
     Platform &platform_;
     ProgrammeSession &session_;
+    SpeakerMessage &message_;
     QLabel *title_;
     QLabel *glance_;
     QLabel *record_;

@@ -1,9 +1,9 @@
-#include "programme/programmewindow.h"
+#include "session/programmewindow.h"
 
 #include "forms/viewer.h"
 #include "messages/speakermessage.h"
 #include "platform/platform.h"
-#include "programme/programmesession.h"
+#include "session/programmesession.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,8 +34,9 @@ QPushButton *button(const QString &text, const QString &name, QWidget *parent, Q
 
 } // namespace
 
-ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
-    : QWidget(nullptr), viewer_(viewer), platform_(platform), session_(viewer.programme())
+ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, SpeakerMessage &message,
+                                 Platform &platform)
+    : QWidget(nullptr), viewer_(viewer), platform_(platform), session_(session), message_(message)
 {
     setObjectName(QStringLiteral("ProgrammeWindow"));
     setWindowTitle(QStringLiteral("プログラム") + Viewer::tagLine());
@@ -67,7 +68,7 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(ProgrammeModel::TitleColumn, QHeaderView::Stretch);
     table_->installEventFilter(this);
     layout->addWidget(table_, 1);
@@ -140,8 +141,8 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
         {"MoveDown", [this] { moveSelected(1); }},
         {"Previous", [this] { session_.previous(); }},
         {"Next", [this] { session_.next(); }},
-        {"ShowMessage", [this] { viewer_.setSpeakerMessage(messageLine_->text()); }},
-        {"ClearMessage", [this] { viewer_.setSpeakerMessage({}); }},
+        {"ShowMessage", [this] { message_.set(messageLine_->text()); }},
+        {"ClearMessage", [this] { message_.set({}); }},
         {"SaveMessage", [this] { session_.saveMessage(messageLine_->text()); }},
         {"AddMinute", [this] { viewer_.adjustRemaining(60); }},
         {"TakeMinute", [this] { viewer_.adjustRemaining(-60); }},
@@ -152,9 +153,8 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
             [this] { session_.saveAsked(false); });
     connect(table_, &QAbstractItemView::doubleClicked, this, &ProgrammeWindow::prepareSelected);
-    connect(messageLine_, &QLineEdit::returnPressed, this,
-            [this] { viewer_.setSpeakerMessage(messageLine_->text()); });
-    connect(&viewer_.speakerMessage(), &SpeakerMessage::changed, this, &ProgrammeWindow::refresh);
+    connect(messageLine_, &QLineEdit::returnPressed, this, [this] { message_.set(messageLine_->text()); });
+    connect(&message_, &SpeakerMessage::changed, this, &ProgrammeWindow::refresh);
     connect(&session_, &ProgrammeSession::messagesChanged, this, &ProgrammeWindow::showSavedMessages);
     auto *ticking = new QTimer(this);
     connect(ticking, &QTimer::timeout, this, &ProgrammeWindow::showClock);
@@ -171,7 +171,7 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, Platform &platform)
     connect(&session_, &ProgrammeSession::changed, this, &ProgrammeWindow::refresh);
     connect(&session_.model(), &ProgrammeModel::modifiedChanged, this, &ProgrammeWindow::refresh);
     // The session's times move with the clock.
-    connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeWindow::refresh);
+    connect(&viewer_.feed(), &ShownFeed::changed, this, &ProgrammeWindow::refresh);
     refresh();
 }
 
@@ -195,7 +195,7 @@ void ProgrammeWindow::showSavedMessages()
         send->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(send, &QPushButton::clicked, this, [this, text = saved[i]] {
             messageLine_->setText(text);
-            viewer_.setSpeakerMessage(text);
+            message_.set(text);
         });
         connect(send, &QWidget::customContextMenuRequested, this, [this, send, i](const QPoint &at) {
             auto *menu = new QMenu(send);
@@ -225,13 +225,13 @@ void ProgrammeWindow::refresh()
     if (model.isModified())
         title += QStringLiteral(" *");
     title_->setText(title);
-    const QString message = viewer_.speakerMessage().text();
+    const QString message = message_.text();
     messageState_->setText(message.isEmpty() ? QStringLiteral("スピーカーへのメッセージ: なし")
                                              : QStringLiteral("表示中: 「%1」").arg(message));
     record_->setText(model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString());
 
     // The figures the remote pages show too, from the same state of the window.
-    const Viewer::Shown shown = viewer_.shown();
+    const Shown &shown = viewer_.feed().current();
     if (!shown.session) {
         glance_->clear();
         return;
@@ -282,7 +282,7 @@ bool ProgrammeWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == messageLine_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
         messageLine_->clear();
-        viewer_.setSpeakerMessage({});
+        message_.set({});
         return true;
     }
     // Enter on a talk prepares it. Enter in a cell's editor commits the edit, as in a spreadsheet:

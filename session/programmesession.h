@@ -1,6 +1,7 @@
 #pragma once
 
-#include "forms/viewer.h"
+#include "forms/shown.h"
+#include "forms/talkport.h"
 #include "programme/programmemodel.h"
 #include "programme/record.h"
 #include "programme/session.h"
@@ -10,23 +11,24 @@
 #include <optional>
 
 class Platform;
+class SpeakerMessage;
+class Viewer;
 
 // The session in the program: the programme of talks, which of them is in the main window, and
 // the record of each run of a talk, from a Start in set-up to whatever ends it. It prepares a talk
-// by way of the main window's own controls and follows the window's display to know when a talk
-// starts, pauses, runs over and ends. Without a programme it does nothing at all.
+// through the main window's talk port and learns from the window's signals when a talk starts,
+// pauses, runs over and ends. Without a programme it does nothing at all.
 class ProgrammeSession : public QObject {
     Q_OBJECT
 public:
-    ProgrammeSession(Viewer &viewer, Platform &platform);
+    // Made once the window has started up: what it holds then is what neither a talk nor the
+    // programme's defaults give.
+    ProgrammeSession(Viewer &viewer, SpeakerMessage &message, Platform &platform);
     // A talk still running when the program ends is recorded as ended by the exit.
     ~ProgrammeSession() override;
 
     ProgrammeModel &model() { return model_; }
     const ProgrammeModel &model() const { return model_; }
-
-    // The window as it was at start-up: what neither a talk nor the programme's defaults give.
-    void rememberStartUp(const PreparedTalk &startUp) { startUp_ = startUp; }
 
     // Reads a programme (JSON or CSV) and prepares its first talk. A refused file is said in a
     // message and changes nothing.
@@ -60,7 +62,7 @@ public:
     QString note() const { return note_; }
     // Adds to what the screens show the current and the next talk and the session at a glance,
     // given the current talk's remaining time as shown.
-    void describe(Viewer::Shown &shown) const;
+    void describe(Shown &shown) const;
 
 signals:
     void noteChanged(const QString &note);
@@ -87,12 +89,13 @@ private:
     void adoptUsualMessages();
     QStringList ownMessages() const;
     void setNote(const QString &note);
-    void follow();
+    void follow(const Shown &shown);
     void runChanged(RunState before, RunState now, bool restarting);
     void endRun(RunEnd end);
     bool move(int by, RunEnd end);
 
-    Viewer &viewer_;
+    TalkPort &window_;
+    SpeakerMessage &message_;
     Platform &platform_;
     ProgrammeModel model_;
     PreparedTalk startUp_;

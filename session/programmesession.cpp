@@ -1,5 +1,6 @@
-#include "programme/programmesession.h"
+#include "session/programmesession.h"
 
+#include "forms/viewer.h"
 #include "messages/speakermessage.h"
 #include "platform/platform.h"
 
@@ -7,12 +8,13 @@
 #include <QFileInfo>
 #include <cmath>
 
-ProgrammeSession::ProgrammeSession(Viewer &viewer, Platform &platform)
-    : viewer_(viewer), platform_(platform), record_(QString())
+ProgrammeSession::ProgrammeSession(Viewer &viewer, SpeakerMessage &message, Platform &platform)
+    : window_(viewer), message_(message), platform_(platform), startUp_(window_.setupNow()),
+      record_(QString())
 {
-    connect(&viewer_, &Viewer::runStateChanged, this, &ProgrammeSession::runChanged);
-    connect(&viewer_, &Viewer::shownChanged, this, &ProgrammeSession::follow);
-    connect(&viewer_, &Viewer::remainingAdjusted, this, [this](int seconds) {
+    connect(&viewer, &Viewer::runStateChanged, this, &ProgrammeSession::runChanged);
+    connect(&viewer.feed(), &ShownFeed::changed, this, &ProgrammeSession::follow);
+    connect(&viewer, &Viewer::remainingAdjusted, this, [this](int seconds) {
         if (run_)
             run_->adjustment += seconds;
     });
@@ -34,7 +36,7 @@ ProgrammeSession::~ProgrammeSession()
 
 bool ProgrammeSession::running() const
 {
-    return viewer_.shown().state == RunState::Running;
+    return window_.runState() == RunState::Running;
 }
 
 void ProgrammeSession::setNote(const QString &note)
@@ -138,8 +140,8 @@ bool ProgrammeSession::prepare(int number)
     model_.setCurrentTalk(number);
     // The next speaker must never read what was meant for the one before.
     if (another)
-        viewer_.setSpeakerMessage({});
-    viewer_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
+        message_.set({});
+    window_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
     return true;
 }
 
@@ -170,7 +172,7 @@ bool ProgrammeSession::addCurrentSetup()
 {
     const int row = model_.hasProgramme() ? model_.currentTalk() : 0;
     const int number = model_.rowCount() + 1;
-    ProgrammeTalk talk = talkFromSetup(viewer_.setupNow(), QStringLiteral("発表 %1").arg(number), QString());
+    ProgrammeTalk talk = talkFromSetup(window_.setupNow(), QStringLiteral("発表 %1").arg(number), QString());
     if (const Result<> checked = fieldcheck::talk(talk, fieldcheck::talkPlace(number)); !checked) {
         setNote(checked.error());
         return false;
@@ -247,7 +249,7 @@ bool ProgrammeSession::forgetMessage(int index)
     return model_.removeMessage(index);
 }
 
-void ProgrammeSession::describe(Viewer::Shown &shown) const
+void ProgrammeSession::describe(Shown &shown) const
 {
     const int current = model_.currentTalk();
     const QList<ProgrammeTalk> &talks = model_.programme().talks;
@@ -255,7 +257,7 @@ void ProgrammeSession::describe(Viewer::Shown &shown) const
         return;
     const auto named = [&talks](int number) {
         const ProgrammeTalk &talk = talks.at(number - 1);
-        return Viewer::TalkShown{number, static_cast<int>(talks.size()), talk.title, talk.speaker};
+        return TalkShown{number, static_cast<int>(talks.size()), talk.title, talk.speaker};
     };
     shown.talk = named(current);
     if (current < talks.size())
@@ -270,13 +272,13 @@ void ProgrammeSession::describe(Viewer::Shown &shown) const
     shown.session = sessionGlance(model_.programme(), progress);
 }
 
-void ProgrammeSession::follow()
+void ProgrammeSession::follow(const Shown &shown)
 {
-    // The most over-time a talk reached is what its display showed. Looked at every tick, so not
+    // The most over-time a talk reached is what its display showed. Looked at every second, so not
     // at all without a run of a talk.
     if (!run_)
         return;
-    const std::optional<int> remaining = viewer_.shown().remaining;
+    const std::optional<int> remaining = shown.remaining;
     if (remaining && *remaining < 0)
         run_->mostOver = std::max(run_->mostOver, -*remaining);
 }
