@@ -15,6 +15,9 @@
 struct TalkShown {
     int number = 0, count = 0; // 1-based, of how many
     QString title, speaker;
+    // Initialised, so that a talk given only up to its speaker ({number, count, title, speaker})
+    // leaves it empty without a missing-initializer warning.
+    QString affiliation{};
     friend bool operator==(const TalkShown &, const TalkShown &) = default;
 };
 

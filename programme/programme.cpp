@@ -257,6 +257,14 @@ Result<> speaker(const QString &text, const QString &place)
     return {};
 }
 
+Result<> affiliation(const QString &text, const QString &place)
+{
+    const int count = characterCount(text);
+    if (count > kLongestSpeaker)
+        return Result<>::failure(tooLong(place, QStringLiteral("所属"), count, kLongestSpeaker));
+    return {};
+}
+
 Result<> colour(const QString &name, const QString &place, const QString &field)
 {
     QStringList names;
@@ -285,6 +293,7 @@ Result<> message(const QString &text, int number)
 Result<> talk(const ProgrammeTalk &talk, const QString &place)
 {
     std::vector<Result<>> checks{title(talk.title, place), speaker(talk.speaker, place),
+                                 affiliation(talk.affiliation, place),
                                  valueless(talkTime(minutesSeconds(talk.seconds), place))};
     const auto colours = [&](const auto &entry, const PartLabels &labels) {
         if (entry.background)

@@ -16,8 +16,8 @@
 // window is set to.
 
 inline constexpr int kMostTalks = 200;
-inline constexpr int kLongestTitle = 200; // characters, of a talk's title and of the programme's
-inline constexpr int kLongestSpeaker = 100;
+inline constexpr int kLongestTitle = 200;   // characters, of a talk's title and of the programme's
+inline constexpr int kLongestSpeaker = 100; // characters, of a speaker's name and of the affiliation
 inline constexpr int kMostMessages = 20;
 inline constexpr int kBells = 3;
 
@@ -54,6 +54,7 @@ using Bells = std::array<BellEntry, kBells>;
 struct ProgrammeTalk {
     QString title;
     QString speaker;
+    QString affiliation; // the speaker's (所属)
     int seconds = 0;
     Bells bells; // all three not given: the defaults' bells
     AlertEntry alert;
@@ -132,6 +133,7 @@ Result<int> talkTime(QStringView text, const QString &place);
 Result<int> bellTime(QStringView text, const QString &place, int bell);
 Result<> title(const QString &text, const QString &place);
 Result<> speaker(const QString &text, const QString &place);
+Result<> affiliation(const QString &text, const QString &place);
 Result<> colour(const QString &name, const QString &place, const QString &field);
 Result<> message(const QString &text, int number);
 // Every field of a talk made elsewhere (the window's set-up) against the same limits; the first

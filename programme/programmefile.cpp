@@ -255,15 +255,20 @@ private:
 
     bool readTalk(const QJsonObject &object, const QString &place, ProgrammeTalk &talk)
     {
-        std::optional<QString> title, speaker;
+        std::optional<QString> title, speaker, affiliation;
         if (!string(object, u"title", place, QStringLiteral("演題"), title) ||
-            !string(object, u"speaker", place, QStringLiteral("発表者"), speaker)) {
+            !string(object, u"speaker", place, QStringLiteral("発表者"), speaker) ||
+            !string(object, u"affiliation", place, QStringLiteral("所属"), affiliation)) {
             return false;
         }
         talk.title = title.value_or(QString());
         talk.speaker = speaker.value_or(QString());
-        if (!check(fieldcheck::title(talk.title, place)) || !check(fieldcheck::speaker(talk.speaker, place)))
+        talk.affiliation = affiliation.value_or(QString());
+        if (!check(fieldcheck::title(talk.title, place)) ||
+            !check(fieldcheck::speaker(talk.speaker, place)) ||
+            !check(fieldcheck::affiliation(talk.affiliation, place))) {
             return false;
+        }
         std::optional<int> seconds;
         if (!time(object, u"time", place, QStringLiteral("時間"), 1, kLongestCount, seconds))
             return false;
@@ -272,7 +277,7 @@ private:
         talk.seconds = *seconds;
         if (!bells(object, place, talk.bells) || !alert(object, place, talk.alert))
             return false;
-        talk.unknown = unknownFields(object, {"title", "speaker", "time", "bells", "alert"});
+        talk.unknown = unknownFields(object, {"title", "speaker", "affiliation", "time", "bells", "alert"});
         return true;
     }
 
@@ -368,10 +373,11 @@ private:
 };
 
 // The CSV columns, each named in English or in Japanese.
-enum Column { Title, Speaker, Time, Bell1, Bell2, Bell3, ColumnCount };
+enum Column { Title, Speaker, Affiliation, Time, Bell1, Bell2, Bell3, ColumnCount };
 constexpr std::array<std::pair<const char *, const char16_t *>, ColumnCount> kColumnNames{{
     {"title", u"演題"},
     {"speaker", u"発表者"},
+    {"affiliation", u"所属"},
     {"time", u"時間"},
     {"bell1", u"予鈴1"},
     {"bell2", u"予鈴2"},
@@ -572,9 +578,12 @@ Result<Programme> readProgrammeCsv(const QByteArray &bytes, const QString &folde
         ProgrammeTalk talk;
         talk.title = cell(Title);
         talk.speaker = cell(Speaker);
+        talk.affiliation = cell(Affiliation);
         if (const Result<> checked = fieldcheck::title(talk.title, place); !checked)
             return refused(checked.error());
         if (const Result<> checked = fieldcheck::speaker(talk.speaker, place); !checked)
+            return refused(checked.error());
+        if (const Result<> checked = fieldcheck::affiliation(talk.affiliation, place); !checked)
             return refused(checked.error());
         const QString time = cell(Time);
         if (time.trimmed().isEmpty())
@@ -646,9 +655,12 @@ QByteArray programmeJson(const Programme &programme)
     QByteArrayList talks;
     for (const ProgrammeTalk &talk : programme.talks) {
         JsonObjectText object;
-        object.add(u"title", talk.title)
-            .add(u"speaker", talk.speaker)
-            .add(u"time", minutesSeconds(talk.seconds));
+        object.add(u"title", talk.title).add(u"speaker", talk.speaker);
+        // Left out when empty, as most talks of a session are: a file written by the version before
+        // it stays as it was when saved again.
+        if (!talk.affiliation.isEmpty())
+            object.add(u"affiliation", talk.affiliation);
+        object.add(u"time", minutesSeconds(talk.seconds));
         addBellsAndAlert(object, talk.bells, talk.alert);
         object.addUnknown(talk.unknown);
         talks << object.line();

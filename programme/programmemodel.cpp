@@ -62,6 +62,8 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
             return talk.title;
         case SpeakerColumn:
             return talk.speaker;
+        case AffiliationColumn:
+            return talk.affiliation;
         case TimeColumn:
             return minutesSeconds(talk.seconds);
         default:
@@ -111,9 +113,9 @@ QVariant ProgrammeModel::headerData(int section, Qt::Orientation orientation, in
     }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const std::array<QString, ColumnCount> headers{QStringLiteral("演題"),  QStringLiteral("発表者"),
-                                                          QStringLiteral("時間"),  QStringLiteral("予鈴1"),
-                                                          QStringLiteral("予鈴2"), QStringLiteral("予鈴3")};
+    static const std::array<QString, ColumnCount> headers{
+        QStringLiteral("演題"),  QStringLiteral("発表者"), QStringLiteral("所属"), QStringLiteral("時間"),
+        QStringLiteral("予鈴1"), QStringLiteral("予鈴2"),  QStringLiteral("予鈴3")};
     return headers[static_cast<std::size_t>(section)];
 }
 
@@ -171,6 +173,11 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
         if (const Result<> checked = fieldcheck::speaker(text, place); !checked)
             return refuse(checked.error());
         talk.speaker = text;
+        break;
+    case AffiliationColumn:
+        if (const Result<> checked = fieldcheck::affiliation(text, place); !checked)
+            return refuse(checked.error());
+        talk.affiliation = text;
         break;
     case TimeColumn: {
         const Result<int> seconds = fieldcheck::talkTime(text, place);

@@ -14,6 +14,7 @@ public:
     enum Column {
         TitleColumn,
         SpeakerColumn,
+        AffiliationColumn,
         TimeColumn,
         Bell1Column,
         Bell2Column,
@@ -31,7 +32,7 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    // Text of 演題, 発表者, 時間 ("M:SS" or "M") or a bell ("M:SS"; "—", "-" or empty for off).
+    // Text of 演題, 発表者, 所属, 時間 ("M:SS" or "M") or a bell ("M:SS"; "—", "-" or empty for off).
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     // The last talk is never removed: a programme has one talk at least (clear() ends it).
     bool removeRows(int row, int count, const QModelIndex &parent = {}) override;

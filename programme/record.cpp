@@ -90,8 +90,8 @@ namespace {
 QString recordHeader()
 {
     return csvRecord({QStringLiteral("番号"), QStringLiteral("演題"), QStringLiteral("発表者"),
-                      QStringLiteral("予定時間"), QStringLiteral("開始"), QStringLiteral("終了"),
-                      QStringLiteral("発表時間"), QStringLiteral("一時停止回数"),
+                      QStringLiteral("所属"), QStringLiteral("予定時間"), QStringLiteral("開始"),
+                      QStringLiteral("終了"), QStringLiteral("発表時間"), QStringLiteral("一時停止回数"),
                       QStringLiteral("一時停止時間"), QStringLiteral("超過"), QStringLiteral("終了の仕方"),
                       QStringLiteral("調整（秒）")});
 }
@@ -125,9 +125,9 @@ QString recordLine(const TalkRun &run)
 {
     // The adjustment is signed, which a duration cannot be: a number of seconds, as Excel reads one.
     return csvRecord({QString::number(run.number), asText(run.title), asText(run.speaker),
-                      duration(run.plannedSeconds), moment(run.started), moment(run.ended),
-                      duration(run.runningSeconds), QString::number(run.pauses), duration(run.pausedSeconds),
-                      duration(run.mostOverSeconds), endWords(run.end),
+                      asText(run.affiliation), duration(run.plannedSeconds), moment(run.started),
+                      moment(run.ended), duration(run.runningSeconds), QString::number(run.pauses),
+                      duration(run.pausedSeconds), duration(run.mostOverSeconds), endWords(run.end),
                       QString::number(run.adjustmentSeconds)});
 }
 

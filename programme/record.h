@@ -16,6 +16,7 @@ struct TalkRun {
     int number = 0; // 1-based
     QString title;
     QString speaker;
+    QString affiliation;
     int plannedSeconds = 0;
     QDateTime started; // local time
     QDateTime ended;

@@ -20,7 +20,9 @@ QJsonValue talkJson(const std::optional<TalkShown> &talk, bool numbered)
 {
     if (!talk)
         return QJsonValue::Null;
-    QJsonObject fields{{QStringLiteral("title"), talk->title}, {QStringLiteral("speaker"), talk->speaker}};
+    QJsonObject fields{{QStringLiteral("title"), talk->title},
+                       {QStringLiteral("speaker"), talk->speaker},
+                       {QStringLiteral("affiliation"), talk->affiliation}};
     if (numbered) {
         fields.insert(QStringLiteral("number"), talk->number);
         fields.insert(QStringLiteral("count"), talk->count);

@@ -68,7 +68,7 @@ QString describe(const PreparedTalk &talk)
     return parts.join(QStringLiteral("; "));
 }
 
-// "title|speaker|12:00|2:00,off,-": a bell on at its time, off, or not given.
+// "title|speaker（affiliation）|12:00|2:00,off,-": a bell on at its time, off, or not given.
 QString describe(const ProgrammeTalk &talk)
 {
     QStringList bells;
@@ -77,7 +77,10 @@ QString describe(const ProgrammeTalk &talk)
                   : bell.state == BellEntry::State::Off ? QStringLiteral("off")
                                                         : QStringLiteral("-"));
     }
-    return QStringList{talk.title, talk.speaker, minutesSeconds(talk.seconds), bells.join(u',')}.join(u'|');
+    const QString speaker = talk.affiliation.isEmpty()
+                                ? talk.speaker
+                                : QStringLiteral("%1（%2）").arg(talk.speaker, talk.affiliation);
+    return QStringList{talk.title, speaker, minutesSeconds(talk.seconds), bells.join(u',')}.join(u'|');
 }
 
 QString writeFile(const QString &path, const QByteArray &bytes)
@@ -222,6 +225,8 @@ void ProgrammeFileTest::refusals_data()
     talk("time past 16 bits", R"({"time": "546:08"})",
          "の「時間」\"546:08\" は 0:01〜546:07 の範囲にありません。");
     talk("title not text", R"({"time": "1:00", "title": 5})", "の「演題」は文字列で書いてください。");
+    talk("affiliation not text", R"({"time": "1:00", "affiliation": ["東京大学"]})",
+         "の「所属」は文字列で書いてください。");
     talk("bell past 16 bits", R"({"time": "1:00", "bells": [null, "546:08"]})",
          "の「予鈴2」\"546:08\" は 0:00〜546:07 の範囲にありません。");
     talk("bell of another kind", R"({"time": "1:00", "bells": [true]})",
@@ -259,6 +264,8 @@ void ProgrammeFileTest::refusals_data()
     csv("time unreadable, line counted", "time,title\r\n10:00,\"a\r\nb\"\r\n12:75,c\r\n",
         "2番目の発表（4行目）の「時間」\"12:75\" "
         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
+    csv("affiliation too long", "所属,time\n" + QString(101, u'属').toUtf8() + ",1:00\n",
+        "1番目の発表（2行目）の「所属」は 100 文字までです（101 文字あります）。");
     csv("bell unreadable", "time,予鈴2\n10:00,x\n",
         "1番目の発表（2行目）の「予鈴2」\"x\" "
         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
@@ -278,7 +285,8 @@ void ProgrammeFileTest::csv_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("talks");
     QTest::newRow("English, LF, bell columns missing: not given")
-        << QByteArray("title,speaker,time\nOpening,Chair,5\n") << QStringList{"Opening|Chair|5:00|-,-,-"};
+        << QByteArray("title,speaker,Affiliation,time\nOpening,Chair,Podium Inc.,5\n")
+        << QStringList{"Opening|Chair（Podium Inc.）|5:00|-,-,-"};
     QTest::newRow("Japanese, any order, CRLF, blank rows and other columns, empty bell off")
         << QByteArray("\xEF\xBB\xBF"
                       "予鈴1,会場,時間,演題,予鈴3\r\n\r\n2:00,A,12:00,深層学習,\r\n,,,,\r\n3:00,B,15:00,"
@@ -309,15 +317,17 @@ void ProgrammeFileTest::csv()
 
 void ProgrammeFileTest::shiftJis()
 {
-    // As Excel in Japan saves it: CP932, with its circled digits and full-width tilde.
-    const QString text = QStringLiteral("演題,発表者,時間\r\n①画像～音声の統合,髙橋 ～,12:00\r\n");
+    // As Excel in Japan saves it: CP932, with its circled digits, full-width tilde and ㈱.
+    const QString text =
+        QStringLiteral("演題,発表者,所属,時間\r\n①画像～音声の統合,髙橋 ～,㈱ポディウム,12:00\r\n");
     QStringEncoder encoder("Shift_JIS");
     const QByteArray bytes = encoder.encode(text);
     QVERIFY(!encoder.hasError());
     QVERIFY(bytes.contains("\x87\x40")); // ① where only CP932 has it
     const Result<Programme> read = readProgrammeCsv(bytes, kFolder);
     QVERIFY2(read.ok(), qPrintable(read.error()));
-    QCOMPARE(describe(read->talks.value(0)), QStringLiteral("①画像～音声の統合|髙橋 ～|12:00|-,-,-"));
+    QCOMPARE(describe(read->talks.value(0)),
+             QStringLiteral("①画像～音声の統合|髙橋 ～（㈱ポディウム）|12:00|-,-,-"));
 }
 
 void ProgrammeFileTest::exampleFile()
@@ -348,7 +358,8 @@ void ProgrammeFileTest::roundTrip()
     // Fields of a later version at every level.
     text.replace(R"("version": 1,)", R"("version": 1, "venue": {"room": "A3"},)");
     text.replace(R"("defaults": {)", R"("defaults": {"changeover": "0:30", )");
-    text.replace(R"("speaker": "佐藤 花子",)", R"("speaker": "佐藤 花子", "invited": true,)");
+    text.replace(R"("speaker": "佐藤 花子",)",
+                 R"("speaker": "佐藤 花子", "invited": true, "affiliation": "東京大学",)");
     text.replace(R"("at": "5:00",)", R"("at": "5:00", "volume": 0.5,)");
     text.replace(R"("word": false, "bell")", R"("word": false, "blink": [1, 2], "bell")");
     const Result<Programme> first = readProgrammeJson(text, kFolder);
@@ -367,9 +378,11 @@ void ProgrammeFileTest::roundTrip()
         QVERIFY2(next > at, key);
         at = next;
     }
-    QVERIFY(saved.indexOf(
-                R"("title": "招待講演", "speaker": "佐藤 花子", "time": "25:00", "bells": [{ "at": "5:00")") >
-            0);
+    QVERIFY(
+        saved.indexOf(R"("title": "招待講演", "speaker": "佐藤 花子", "affiliation": "東京大学", "time": )"
+                      R"("25:00", "bells": [{ "at": "5:00")") > 0);
+    // Only the talk that has one: the others are saved without the field.
+    QCOMPARE(saved.count(R"("affiliation")"), 1);
 
     // A spreadsheet saved as JSON prepares every talk the same.
     const Result<Programme> csv =
@@ -418,6 +431,9 @@ void ProgrammeFileTest::limits()
     QVERIFY(talkWith("speaker", QString(100, u'者')).ok());
     QCOMPARE(talkWith("speaker", QStringLiteral("𠮷").repeated(101)).error(),
              QStringLiteral("1番目の発表の「発表者」は 100 文字までです（101 文字あります）。"));
+    QVERIFY(talkWith("affiliation", QStringLiteral("𠮷").repeated(100)).ok());
+    QCOMPARE(talkWith("affiliation", QString(101, u'属')).error(),
+             QStringLiteral("1番目の発表の「所属」は 100 文字までです（101 文字あります）。"));
 
     const auto messages = [](int count, int length) {
         QStringList list(count, QString(length, u'あ'));

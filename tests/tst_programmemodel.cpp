@@ -82,6 +82,8 @@ void ProgrammeModelTest::badCellRefused_data()
                                     << "2番目の発表の「演題」は 200 文字までです（201 文字あります）。";
     QTest::newRow("speaker too long") << int{ProgrammeModel::SpeakerColumn} << QString(101, u'者')
                                       << "2番目の発表の「発表者」は 100 文字までです（101 文字あります）。";
+    QTest::newRow("affiliation too long") << int{ProgrammeModel::AffiliationColumn} << QString(101, u'属')
+                                          << "2番目の発表の「所属」は 100 文字までです（101 文字あります）。";
     QTest::newRow("bell past 16 bits")
         << int{ProgrammeModel::Bell3Column} << "546:08"
         << "2番目の発表の「予鈴3」\"546:08\" は 0:00〜546:07 の範囲にありません。";
@@ -117,16 +119,19 @@ void ProgrammeModelTest::cellsEdited()
     };
     QVERIFY(set(1, ProgrammeModel::TimeColumn, "16"));
     QVERIFY(set(1, ProgrammeModel::TitleColumn, "B, revised"));
+    QVERIFY(set(2, ProgrammeModel::AffiliationColumn, "東京大学"));
     QVERIFY(set(2, ProgrammeModel::Bell3Column, "—"));
     QVERIFY(set(2, ProgrammeModel::Bell2Column, "0:45"));
     // A cell handed back unchanged changes nothing, a blank one included.
     QVERIFY(set(1, ProgrammeModel::Bell2Column, "—"));
     QVERIFY(set(0, ProgrammeModel::Bell1Column, ""));
-    QCOMPARE(cells(model),
-             QStringList({"1|A|a|12:00|||", "2|B, revised|b|16:00|3:00|—|—", "3 ⚠|C|c|10:00|—|0:45|—"}));
+    QCOMPARE(cells(model), QStringList({"1|A|a||12:00|||", "2|B, revised|b||16:00|3:00|—|—",
+                                        "3 ⚠|C|c|東京大学|10:00|—|0:45|—"}));
+    QCOMPARE(model.headerData(ProgrammeModel::AffiliationColumn, Qt::Horizontal).toString(),
+             QStringLiteral("所属"));
     // A talk that took its bells from the defaults keeps them when one of them is edited.
     QVERIFY(set(0, ProgrammeModel::Bell3Column, "0:30"));
-    QCOMPARE(cells(model).value(0), QStringLiteral("1|A|a|12:00|2:00|0:00|0:30"));
+    QCOMPARE(cells(model).value(0), QStringLiteral("1|A|a||12:00|2:00|0:00|0:30"));
     const PreparedTalk prepared = prepareTalk(model.programme(), 0, PreparedTalk{});
     QVERIFY(prepared.bells[0].on && prepared.bells[1].on && prepared.bells[2].on);
     QCOMPARE(prepared.bells[0].at, 120);
@@ -183,6 +188,12 @@ void ProgrammeModelTest::moveRemoveInsert()
     QVERIFY(!model.insertTalk(0, talkFromSetup(setup, {}, {})));
     QCOMPARE(model.errorString(),
              QStringLiteral("1番目の発表の「時間」\"0:00\" は 0:01〜546:07 の範囲にありません。"));
+    ProgrammeTalk affiliated = talkFromSetup(setup, {}, {});
+    affiliated.seconds = 60;
+    affiliated.affiliation = QString(101, u'属');
+    QVERIFY(!model.insertTalk(0, affiliated));
+    QCOMPARE(model.errorString(),
+             QStringLiteral("1番目の発表の「所属」は 100 文字までです（101 文字あります）。"));
     QCOMPARE(model.rowCount(), 2);
 
     // As many as a file may hold, and not one more: a programme saved with 201 would not open.

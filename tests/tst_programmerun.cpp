@@ -50,6 +50,7 @@ TalkRun run()
     talk.number = 3;
     talk.title = QStringLiteral("深層学習による欠陥検出");
     talk.speaker = QStringLiteral("山田 太郎");
+    talk.affiliation = QStringLiteral("東京大学");
     talk.plannedSeconds = 720;
     talk.started = at("13:31:05");
     talk.ended = at("13:44:10");
@@ -208,30 +209,33 @@ void ProgrammeRunTest::recordLine_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("next talk, a minute added")
         << run()
-        << "3,深層学習による欠陥検出,山田 太郎,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+        << "3,深層学習による欠陥検出,山田 太郎,東京大学,0:12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     TalkRun quoted = run();
     quoted.title = QStringLiteral("A, \"B\"\nC");
     quoted.speaker = QStringLiteral("山田\n太郎");
+    quoted.affiliation.clear();
     quoted.end = RunEnd::Reset;
     quoted.adjustmentSeconds = -120;
     quoted.mostOverSeconds = 0;
     QTest::newRow("quoted cells, reset, two minutes taken")
         << quoted
-        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",0:12:00,2026-12-07 13:31:05,2026-12-07 "
+        << "3,\"A, \"\"B\"\"\nC\",\"山田\n太郎\",,0:12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,0:12:50,1,0:00:15,0:00:00,リセット,-120\r\n";
     TalkRun formula = run();
     formula.title = QStringLiteral("=HYPERLINK(\"http://x\")");
     formula.speaker = QStringLiteral("@admin");
+    formula.affiliation = QStringLiteral("=東京大学");
     QTest::newRow("a title a spreadsheet would run as a formula")
         << formula
-        << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+        << "3,\"'=HYPERLINK(\"\"http://x\"\")\",'@admin,'=東京大学,0:12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     formula.title = QStringLiteral("-2+3");
     formula.speaker = QStringLiteral("+81 3 1234");
+    formula.affiliation = QStringLiteral("-");
     QTest::newRow("a sign first is a formula too")
         << formula
-        << "3,'-2+3,'+81 3 1234,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+        << "3,'-2+3,'+81 3 1234,'-,0:12:00,2026-12-07 13:31:05,2026-12-07 "
            "13:44:10,0:12:50,1,0:00:15,0:00:50,次の発表,60\r\n";
     TalkRun plain = run();
     plain.pauses = 0;
@@ -244,8 +248,9 @@ void ProgrammeRunTest::recordLine_data()
         plain.end = end;
         QTest::addRow("%s, no adjustment", words)
             << plain
-            << QStringLiteral("3,深層学習による欠陥検出,山田 太郎,0:12:00,2026-12-07 13:31:05,2026-12-07 "
-                              "13:44:10,1:02:05,0,0:00:00,0:00:50,%1,0\r\n")
+            << QStringLiteral(
+                   "3,深層学習による欠陥検出,山田 太郎,東京大学,0:12:00,2026-12-07 13:31:05,2026-12-07 "
+                   "13:44:10,1:02:05,0,0:00:00,0:00:50,%1,0\r\n")
                    .arg(QString::fromUtf8(words));
     }
 }
@@ -265,8 +270,9 @@ void ProgrammeRunTest::recordOnDiskAtOnce()
     const QByteArray header = "\xEF\xBB\xBF" + recordHeader().toUtf8();
     QCOMPARE(
         header,
-        QByteArray("\xEF\xBB\xBF番号,演題,発表者,予定時間,開始,終了,発表時間,一時停止回数,一時停止時間,超過,"
-                   "終了の仕方,調整（秒）\r\n"));
+        QByteArray(
+            "\xEF\xBB\xBF番号,演題,発表者,所属,予定時間,開始,終了,発表時間,一時停止回数,一時停止時間,超過,"
+            "終了の仕方,調整（秒）\r\n"));
     const QByteArray first = ::recordLine(run()).toUtf8();
     QVERIFY(writer.append(run()));
     // Read by another handle at once: nothing waits in a buffer of the writer's.

@@ -288,7 +288,8 @@ void RemoteTest::json()
 
     s.shown.state = RunState::Paused;
     s.shown.remaining.reset();
-    s.shown.talk = TalkShown{2, 6, QStringLiteral("招待講演"), QStringLiteral("佐藤 花子")};
+    s.shown.talk =
+        TalkShown{2, 6, QStringLiteral("招待講演"), QStringLiteral("佐藤 花子"), QStringLiteral("東京大学")};
     s.shown.next = TalkShown{3, 6, QStringLiteral("評価"), QString()};
     const QDateTime end(QDate(2026, 12, 8), QTime(15, 14, 59));
     s.shown.session = SessionGlance{std::nullopt, end, std::nullopt};
@@ -302,9 +303,13 @@ void RemoteTest::json()
     QCOMPARE(o.value("clock").toString(), QStringLiteral("14:03:27"));
     QVERIFY(o.contains("remaining"));
     QVERIFY(o.value("remaining").isNull());
-    QCOMPARE(o.value("talk").toObject(),
-             (QJsonObject{{"number", 2}, {"count", 6}, {"title", "招待講演"}, {"speaker", "佐藤 花子"}}));
-    QCOMPARE(o.value("next").toObject(), (QJsonObject{{"title", "評価"}, {"speaker", ""}}));
+    QCOMPARE(o.value("talk").toObject(), (QJsonObject{{"number", 2},
+                                                      {"count", 6},
+                                                      {"title", "招待講演"},
+                                                      {"speaker", "佐藤 花子"},
+                                                      {"affiliation", "東京大学"}}));
+    QCOMPARE(o.value("next").toObject(),
+             (QJsonObject{{"title", "評価"}, {"speaker", ""}, {"affiliation", ""}}));
     QCOMPARE(o.value("session").toObject(),
              (QJsonObject{
                  {"plannedEnd", QJsonValue()}, {"projectedEnd", "15:14"}, {"behindSeconds", QJsonValue()}}));

@@ -229,9 +229,10 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QVERIFY(startRemote(remote));
     Follower browser;
     QVERIFY(browser.follow(remote.server().viewUrl()));
-    QVERIFY(
-        browser.sees({{"talk", QJsonObject{{"number", 1}, {"count", 2}, {"title", "一"}, {"speaker", "甲"}}},
-                      {"next", QJsonObject{{"title", "二"}, {"speaker", ""}}}}));
+    QVERIFY(browser.sees(
+        {{"talk",
+          QJsonObject{{"number", 1}, {"count", 2}, {"title", "一"}, {"speaker", "甲"}, {"affiliation", ""}}},
+         {"next", QJsonObject{{"title", "二"}, {"speaker", ""}, {"affiliation", ""}}}}));
     QNetworkAccessManager network;
     auto post = [&](const QString &command, const QByteArray &body = {}, const QString &by = {}) {
         QUrl url(remote.server().controlUrl());
@@ -258,9 +259,10 @@ void RemoteViewTest::controlPagePressesTheButtons()
     QVERIFY(browser.holds({{"state", "paused"}}));
     QCOMPARE(post("next"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(rig.parts().programme().talkNumber(), 2, kPatienceMs);
-    QVERIFY(
-        browser.sees({{"talk", QJsonObject{{"number", 2}, {"count", 2}, {"title", "二"}, {"speaker", ""}}},
-                      {"next", QJsonValue::Null}}));
+    QVERIFY(browser.sees(
+        {{"talk",
+          QJsonObject{{"number", 2}, {"count", 2}, {"title", "二"}, {"speaker", ""}, {"affiliation", ""}}},
+         {"next", QJsonValue::Null}}));
     QCOMPARE(post("previous"), 204);
     QTRY_COMPARE_WITH_TIMEOUT(rig.parts().programme().talkNumber(), 1, kPatienceMs);
     QCOMPARE(post("restart"), 204);
