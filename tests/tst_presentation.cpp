@@ -6,9 +6,12 @@
 #include "forms/slave.h"
 #include "rig.h"
 
+#include <QGlyphRun>
 #include <QPointer>
 #include <QProgressBar>
+#include <QRawFont>
 #include <QScreen>
+#include <QTextLayout>
 
 namespace {
 
@@ -82,6 +85,8 @@ private slots:
     void projectorShowsWhatTheDisplayShows();
     void messageUnderTheTime_data();
     void messageUnderTheTime();
+    void messageBreaksBetweenPhrases_data();
+    void messageBreaksBetweenPhrases();
     void messageBlinksThreeTimesThenStays();
     void closingTheMainWindowClosesSlave();
     void slaveFullScreenByKeyAndDoubleClick();
@@ -506,6 +511,65 @@ void PresentationTest::messageUnderTheTime()
     QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest);
     const QRect whole = inkBounds(slave.grab().toImage().convertToFormat(QImage::Format_RGB32), kBlack.rgb());
     QVERIFY(std::max(qreal(whole.width()) / window.width(), qreal(whole.height()) / window.height()) >= 0.8);
+}
+
+void PresentationTest::messageBreaksBetweenPhrases_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("split");
+    QTest::newRow("after a particle, not inside まとめ")
+        << QStringLiteral("あと3分でまとめてください") << QStringList{"あと3分で", "まとめてください"};
+    // The full stop's longer line at 10 characters against the particle's 8: 1.25 times, still taken.
+    QTest::newRow("full stop at the allowance") << QStringLiteral("時間です。質疑に移ってください")
+                                                << QStringList{"時間です。", "質疑に移ってください"};
+    // 9.5 against 7.5: past it, the particle wins.
+    QTest::newRow("full stop past the allowance") << QStringLiteral("時間です。Q&Aに移ってください")
+                                                  << QStringList{"時間です。Q&Aに", "移ってください"};
+    QTest::newRow("Latin word whole")
+        << QStringLiteral("Zoomの音声が聞こえません") << QStringList{"Zoomの音声が", "聞こえません"};
+    // Qt would part "１３時３|０分" (the most balanced) and "１３時３０|分再開" (as balanced as "１３時").
+    QTest::newRow("full-width number with its counter")
+        << QStringLiteral("１３時３０分再開") << QStringList{"１３時", "３０分再開"};
+    // "13時30 / 分再開" would be the most balanced; "13時 / 30分再開" is as balanced as this.
+    QTest::newRow("time of day") << QStringLiteral("13時30分再開") << QStringList{"13時30分", "再開"};
+    QTest::newRow("after a reason") << QStringLiteral("時間になりましたのでまとめてください")
+                                    << QStringList{"時間になりましたので", "まとめてください"};
+    QTest::newRow("honorific prefix with its word") << QStringLiteral("本日はご協力ありがとうございました")
+                                                    << QStringList{"本日は", "ご協力ありがとうございました"};
+    // No break keeps a word whole: Qt's most balanced one.
+    QTest::newRow("nothing but a word")
+        << QStringLiteral("ＰＯＷＥＲＰＯＩＮＴ") << QStringList{"ＰＯＷＥＲ", "ＰＯＩＮＴ"};
+    QTest::newRow("80 characters, at the comma nearest the middle")
+        << QStringLiteral(
+               "会場の皆様へ、次の発表は十五時から第二会場で始まります。質疑応答は十分間、"
+               "マイクをお使いください。時間になりましたら司会が合図しますので皆様ご協力をお願いします")
+        << QStringList{
+               "会場の皆様へ、次の発表は十五時から第二会場で始まります。質疑応答は十分間、",
+               "マイクをお使いください。時間になりましたら司会が合図しますので皆様ご協力をお願いします"};
+}
+
+// A band too narrow for one line: the message parts where a reader expects it to, and every
+// character of it, digits and Latin letters too, comes from one face at one weight.
+void PresentationTest::messageBreaksBetweenPhrases()
+{
+    QFETCH(QString, message);
+    QFETCH(QStringList, split);
+    Slave slave;
+    auto *label = ctl<MessageLabel>(slave, QStringLiteral("Lbl_Message"));
+    label->setText(message);
+    label->fillBand(QRect(0, 0, 400, 200));
+    QCOMPARE(label->lines(), split);
+
+    QTextLayout layout(message, label->face());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    QVERIFY(!runs.isEmpty());
+    for (const QGlyphRun &run : runs) {
+        QCOMPARE(run.rawFont().familyName(), runs.first().rawFont().familyName());
+        QCOMPARE(run.rawFont().weight(), runs.first().rawFont().weight());
+    }
 }
 
 void PresentationTest::messageBlinksThreeTimesThenStays()
