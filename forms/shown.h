@@ -40,6 +40,9 @@ struct Shown {
     RunState state = RunState::Setup;
     std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
     QString message;              // to the speaker, under the time on the audience's screens; empty: none
+    // What the band under the time shows: the message while there is one, else between talks the
+    // talk about to start; empty: no band.
+    QString band;
     std::optional<TalkShown> talk, next;  // of the programme; none without one, no next at the last talk
     std::optional<SessionGlance> session; // the session at a glance; none without a programme
     friend bool operator==(const Shown &, const Shown &) = default;

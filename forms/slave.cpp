@@ -73,6 +73,10 @@ Slave::Slave() : QWidget(nullptr)
     message_->setObjectName(QStringLiteral("Lbl_Message"));
     message_->setFont(time_->font());
     message_->hide();
+    overTime_ = new QLabel(QStringLiteral("超過"), this);
+    overTime_->setObjectName(QStringLiteral("OverTimeSign"));
+    overTime_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    overTime_->hide();
     blink_ = new QTimer(this);
     blink_->setObjectName(QStringLiteral("MessageBlink"));
     blink_->setInterval(kMessageBlinkMs);
@@ -109,13 +113,20 @@ void Slave::follow(const Viewer::Shown &shown)
     setBackColor(this, shown.background);
     setForeColor(time_, shown.foreground);
     writeText(time_, shown.text);
+    setForeColor(overTime_, shown.foreground);
+    const bool over = shown.state != RunState::Setup && shown.remaining && *shown.remaining < 0;
+    if (over == overTime_->isHidden()) {
+        overTime_->setVisible(over);
+        layOut();
+    }
     setForeColor(message_, shown.foreground);
-    if (shown.message == message_->text() && message_->isHidden() == shown.message.isEmpty())
+    if (shown.band == message_->text() && message_->isHidden() == shown.band.isEmpty())
         return;
-    message_->setText(shown.message);
-    message_->setVisible(!shown.message.isEmpty());
+    message_->setText(shown.band);
+    message_->setVisible(!shown.band.isEmpty());
     message_->setInkShown(true);
-    // A speaker glances up now and then: a new message draws the eye before it settles.
+    // A speaker glances up now and then: a new message draws the eye before it settles. The talk
+    // about to start is no news to them.
     blinksLeft_ = shown.message.isEmpty() ? 0 : kMessageBlinks;
     if (blinksLeft_ > 0)
         blink_->start();
@@ -133,6 +144,11 @@ void Slave::blink()
 
 void Slave::layOut()
 {
+    // In a corner the digits never reach, as large as it stays out of their way.
+    QFont sign = time_->font();
+    sign.setPixelSize(std::max(12, height() / 16));
+    overTime_->setFont(sign);
+    overTime_->setGeometry(height() / 40, height() / 40, width() / 4, height() / 10);
     if (message_->isHidden()) {
         time_->fillArea(rect());
         return;

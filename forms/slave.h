@@ -20,9 +20,10 @@ public:
     Slave();
 
     QLabel *timeLabel() const;
-    // Shows what the main window's big display shows, and under it the message to the speaker:
-    // the time keeps the upper 70 % of the window, the message takes the rest. A new message
-    // blinks three times, then stays.
+    // Shows what the main window's big display shows, and under it the band (the message to the
+    // speaker, or the talk about to start): the time keeps the upper 70 % of the window, the band
+    // takes the rest. A new message blinks three times, then stays. In over-time a sign says so,
+    // for those who cannot tell the colours apart.
     void follow(const Viewer::Shown &shown);
 
     // Shows the window. Opening, it goes full screen on a screen other than the operator's, or,
@@ -51,6 +52,7 @@ private:
 
     DisplayLabel *time_;
     MessageLabel *message_;
+    QLabel *overTime_;
     QTimer *blink_;
     int blinksLeft_ = 0;
 };

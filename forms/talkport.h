@@ -13,6 +13,9 @@ public:
     virtual PreparedTalk setupNow() const = 0;
     // Puts a talk in the window as an operator would, through the controls and their handlers.
     virtual void prepareTalk(const PreparedTalk &talk) = 0;
+    // A line of its own under the progress bar, where the chair looks: the talk in the window and
+    // what went wrong with the last thing asked (`warning`). Empty takes the line away.
+    virtual void showSessionLine(const QString &line, bool warning) = 0;
 
 protected:
     ~TalkPort() = default;

@@ -78,6 +78,19 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
         QStringLiteral("サウンド出力が見つかりません。見つかり次第、自動で復帰します。"));
     notice_ = sign(QStringLiteral("Notice"));
     layOutSigns();
+    // Not a designed control either: the gap between the progress bar and the total's frame,
+    // empty until another part of the program has something to say there.
+    sessionLine_ = new QLabel(this);
+    sessionLine_->setObjectName(QStringLiteral("SessionLine"));
+    sessionLine_->setGeometry(twipsToPixels(120), twipsToPixels(5052), twipsToPixels(14292),
+                              twipsToPixels(228));
+    sessionLine_->setAutoFillBackground(true);
+    sessionLine_->setTextFormat(Qt::PlainText);
+    sessionLine_->setIndent(4);
+    QFont small = sessionLine_->font();
+    small.setPixelSize(std::max(10, sessionLine_->height() - 4));
+    sessionLine_->setFont(small);
+    sessionLine_->hide();
 
     feed_ = new ShownFeed(this);
     feed_->addPart(this, [this](Shown &shown) { shown = this->shown(); });
@@ -149,6 +162,15 @@ void Viewer::showNotice(const QString &text, const QString &detail)
     notice_->setToolTip(detail);
     notice_->setVisible(!text.isEmpty());
     layOutSigns();
+}
+
+void Viewer::showSessionLine(const QString &line, bool warning)
+{
+    sessionLine_->setText(line);
+    sessionLine_->setToolTip(line); // a long title is cut at the window's edge
+    setBackColor(sessionLine_, warning ? QColor(160, 0, 0) : QColor(255, 255, 225));
+    setForeColor(sessionLine_, warning ? QColor(255, 255, 0) : QColor(0, 0, 0));
+    sessionLine_->setVisible(!line.isEmpty());
 }
 
 void Viewer::layOutSigns()

@@ -59,6 +59,7 @@ public:
     RunState runState() const override;
     PreparedTalk setupNow() const override;
     void prepareTalk(const PreparedTalk &talk) override;
+    void showSessionLine(const QString &line, bool warning) override;
 
     // A key (its Windows key code) that another part of the program acts on, from the projector
     // window too, where a clicker may send it; used up only while `available` says so, and acted on
@@ -218,6 +219,7 @@ private:
     std::optional<qint16> quietSecond_;
     QLabel *soundWarning_ = nullptr;
     QLabel *notice_ = nullptr;
+    QLabel *sessionLine_ = nullptr;
     // The boxes whose focus-loss handlers run when the focus leaves them for another control.
     std::array<std::pair<QLineEdit *, void (Viewer::*)()>, 2> lostFocus_{};
     bool previewingKey_ = false;

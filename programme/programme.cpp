@@ -334,3 +334,8 @@ PartLabels alertParts()
 }
 
 } // namespace fieldcheck
+
+QString speakerWithAffiliation(const QString &speaker, const QString &affiliation)
+{
+    return affiliation.isEmpty() ? speaker : speaker + QStringLiteral("（%1）").arg(affiliation);
+}

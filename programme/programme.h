@@ -119,6 +119,9 @@ QString minutesSeconds(int seconds);
 // text. Blanks around are allowed.
 std::optional<int> parseMinutesSeconds(QStringView text);
 
+// "発表者（所属）", either alone, or empty.
+QString speakerWithAffiliation(const QString &speaker, const QString &affiliation);
+
 // Characters as a reader counts them: a character outside the Basic Multilingual Plane is one.
 int characterCount(QStringView text);
 

@@ -56,6 +56,7 @@ QByteArray stateJson(const RemoteState &state, qint64 at)
         {QStringLiteral("talk"), talkJson(shown.talk, true)},
         {QStringLiteral("next"), talkJson(shown.next, false)},
         {QStringLiteral("message"), orNull(shown.message)},
+        {QStringLiteral("band"), orNull(shown.band)},
         {QStringLiteral("messages"), QJsonArray::fromStringList(state.messages)},
         {QStringLiteral("clock"), state.clock},
     };

@@ -9,9 +9,13 @@
 #include <cmath>
 
 ProgrammeSession::ProgrammeSession(Viewer &viewer, SpeakerMessage &message, Platform &platform)
-    : window_(viewer), message_(message), platform_(platform), startUp_(window_.setupNow()),
-      record_(QString())
+    : window_(viewer), message_(message), platform_(platform), startUp_(window_.setupNow())
 {
+    connect(&records_, &RecordQueue::written, this, [this] { setRecordProblem({}); });
+    connect(&records_, &RecordQueue::failed, this, [this](const QString &, const QString &reason) {
+        setRecordProblem(QStringLiteral("記録を書き込めませんでした: ") + reason);
+    });
+    connect(this, &ProgrammeSession::changed, this, &ProgrammeSession::showLine);
     connect(&viewer, &Viewer::runStateChanged, this, &ProgrammeSession::runChanged);
     connect(&viewer.feed(), &ShownFeed::changed, this, &ProgrammeSession::follow);
     connect(&viewer, &Viewer::remainingAdjusted, this, [this](int seconds) {
@@ -45,6 +49,34 @@ void ProgrammeSession::setNote(const QString &note)
         return;
     note_ = note;
     emit noteChanged(note_);
+    showLine();
+}
+
+void ProgrammeSession::setRecordProblem(const QString &problem)
+{
+    if (problem == recordProblem_)
+        return;
+    recordProblem_ = problem;
+    emit recordProblemChanged(recordProblem_);
+    showLine();
+}
+
+void ProgrammeSession::showLine()
+{
+    const int current = model_.currentTalk();
+    if (!model_.hasProgramme() || current < 1) {
+        window_.showSessionLine({}, false);
+        return;
+    }
+    const ProgrammeTalk &talk = model_.programme().talks.at(current - 1);
+    QStringList parts{QStringLiteral("%1/%2").arg(current).arg(model_.rowCount()), talk.title};
+    if (const QString who = speakerWithAffiliation(talk.speaker, talk.affiliation); !who.isEmpty())
+        parts << who;
+    // What went wrong comes first, where the window's edge does not cut it off.
+    const QString problem = !note_.isEmpty() ? note_ : recordProblem_;
+    if (!problem.isEmpty())
+        parts.prepend(problem);
+    window_.showSessionLine(parts.join(QStringLiteral("　")), !problem.isEmpty());
 }
 
 bool ProgrammeSession::open(const QString &path)
@@ -58,7 +90,7 @@ bool ProgrammeSession::open(const QString &path)
     path_ = path;
     // One session keeps one record: where it goes is settled here, and saving under another name
     // later does not split it.
-    record_ = RecordWriter(recordPathFor(path, platform_.documentsFolder()));
+    recordPath_ = recordPathFor(path, platform_.documentsFolder());
     recordSettled_ = true;
     firstStart_.reset();
     anchorSettled_ = false;
@@ -82,14 +114,15 @@ bool ProgrammeSession::save(const QString &path)
     path_ = path;
     // A programme made here has its record beside it from its first saving on.
     if (!std::exchange(recordSettled_, true))
-        record_ = RecordWriter(recordPathFor(path, platform_.documentsFolder()));
+        recordPath_ = recordPathFor(path, platform_.documentsFolder());
+    setNote({});
     return true;
 }
 
 QString ProgrammeSession::recordPath() const
 {
     // A programme made here and never saved has its record where the documents go.
-    return recordSettled_ ? record_.path() : recordPathFor({}, platform_.documentsFolder());
+    return recordSettled_ ? recordPath_ : recordPathFor({}, platform_.documentsFolder());
 }
 
 bool ProgrammeSession::saveAsked(bool choosing)
@@ -148,9 +181,16 @@ bool ProgrammeSession::prepare(int number)
 bool ProgrammeSession::move(int by, RunEnd end)
 {
     const int number = model_.currentTalk() + by;
-    if (!model_.hasProgramme() || number < 1 || number > model_.rowCount())
-        return false; // after the last talk, next does nothing; before the first, previous neither
-    if (running())    // refused by prepare(), which says so
+    if (!model_.hasProgramme())
+        return false;
+    // After the last talk, next does nothing; before the first, previous neither: said, as the
+    // chair pressed it expecting a move.
+    if (number < 1 || number > model_.rowCount()) {
+        setNote(number < 1 ? QStringLiteral("最初の発表です。前の発表はありません。")
+                           : QStringLiteral("最後の発表です。次の発表はありません。"));
+        return false;
+    }
+    if (running()) // refused by prepare(), which says so
         return prepare(number);
     // The run of the talk being left ends here, as a move, before preparing the next one resets.
     if (run_)
@@ -223,6 +263,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
             return false;
         }
         platform_.setSetting(kSavedMessagesKey, own + QStringList{line});
+        setNote({});
         emit messagesChanged();
         return true;
     }
@@ -231,6 +272,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
         setNote(model_.errorString());
         return false;
     }
+    setNote({});
     return true;
 }
 
@@ -257,7 +299,7 @@ void ProgrammeSession::describe(Shown &shown) const
         return;
     const auto named = [&talks](int number) {
         const ProgrammeTalk &talk = talks.at(number - 1);
-        return TalkShown{number, static_cast<int>(talks.size()), talk.title, talk.speaker};
+        return TalkShown{number, static_cast<int>(talks.size()), talk.title, talk.speaker, talk.affiliation};
     };
     shown.talk = named(current);
     if (current < talks.size())
@@ -300,6 +342,7 @@ void ProgrammeSession::runChanged(RunState before, RunState now, bool restarting
         run_->number = model_.currentTalk();
         run_->title = talk.title;
         run_->speaker = talk.speaker;
+        run_->affiliation = talk.affiliation;
         run_->plannedSeconds = talk.seconds;
         run_->started = platform_.now();
         run_->startedMs = nowMs;
@@ -327,6 +370,7 @@ void ProgrammeSession::endRun(RunEnd end)
     line.number = run.number;
     line.title = run.title;
     line.speaker = run.speaker;
+    line.affiliation = run.affiliation;
     line.plannedSeconds = run.plannedSeconds;
     line.started = run.started;
     // Whole seconds from the steady clock, the end written as the start plus them: the start, the
@@ -342,9 +386,6 @@ void ProgrammeSession::endRun(RunEnd end)
     line.mostOverSeconds = run.mostOver;
     line.end = end;
     line.adjustmentSeconds = run.adjustment;
-    // Kept as long as it writes to the same file: it holds the lines a full disk refused.
-    if (record_.path() != recordPath())
-        record_ = RecordWriter(recordPath());
-    if (!record_.append(line))
-        setNote(QStringLiteral("記録を書き込めませんでした: ") + record_.errorString());
+    // Written away from this thread; how it went comes back as a signal.
+    records_.append(recordPath(), line);
 }

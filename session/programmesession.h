@@ -4,6 +4,7 @@
 #include "forms/talkport.h"
 #include "programme/programmemodel.h"
 #include "programme/record.h"
+#include "programme/recordqueue.h"
 #include "programme/session.h"
 
 #include <QDateTime>
@@ -58,14 +59,18 @@ public:
     bool saveMessage(const QString &text);
     bool forgetMessage(int index);
 
-    // What the operator should know about the last thing refused; empty when nothing was.
+    // What the operator should know about the last thing refused; empty when nothing was, and
+    // again once a later action succeeds.
     QString note() const { return note_; }
+    // Why the record's last write failed, until a later write succeeds; empty while it writes.
+    QString recordProblem() const { return recordProblem_; }
     // Adds to what the screens show the current and the next talk and the session at a glance,
     // given the current talk's remaining time as shown.
     void describe(Shown &shown) const;
 
 signals:
     void noteChanged(const QString &note);
+    void recordProblemChanged(const QString &problem);
     // The saved messages to the speaker changed, the programme's or the program's own.
     void messagesChanged();
     // The programme or its current talk changed: the screens that show them follow.
@@ -74,7 +79,7 @@ signals:
 private:
     struct Run {
         int number = 0;
-        QString title, speaker;
+        QString title, speaker, affiliation;
         int plannedSeconds = 0;
         QDateTime started;
         qint64 startedMs = 0;
@@ -89,6 +94,9 @@ private:
     void adoptUsualMessages();
     QStringList ownMessages() const;
     void setNote(const QString &note);
+    void setRecordProblem(const QString &problem);
+    // The main window's line: the talk in it, and what went wrong.
+    void showLine();
     void follow(const Shown &shown);
     void runChanged(RunState before, RunState now, bool restarting);
     void endRun(RunEnd end);
@@ -100,9 +108,11 @@ private:
     ProgrammeModel model_;
     PreparedTalk startUp_;
     QString path_;
-    RecordWriter record_;
+    RecordQueue records_;
+    QString recordPath_;         // once settled
     bool recordSettled_ = false; // opened or saved: the record stays where it is
     QString note_;
+    QString recordProblem_;
     std::optional<Run> run_;
     std::optional<QDateTime> firstStart_;
     bool anchorSettled_ = false; // the session has moved on from the talk that set its start

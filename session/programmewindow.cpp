@@ -162,7 +162,10 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
     showClock();
     showSavedMessages();
 
+    // What was refused before the window opened is said in it too.
+    note_->setText(session_.note());
     connect(&session_, &ProgrammeSession::noteChanged, note_, &QLabel::setText);
+    connect(&session_, &ProgrammeSession::recordProblemChanged, this, &ProgrammeWindow::refresh);
     connect(&session_.model(), &ProgrammeModel::editRefused, this, [this](const QString &reason) {
         note_->setText(reason);
         const QRect cell = table_->visualRect(table_->currentIndex());
@@ -228,7 +231,15 @@ void ProgrammeWindow::refresh()
     const QString message = message_.text();
     messageState_->setText(message.isEmpty() ? QStringLiteral("スピーカーへのメッセージ: なし")
                                              : QStringLiteral("表示中: 「%1」").arg(message));
-    record_->setText(model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString());
+    QString record = model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString();
+    if (!session_.recordProblem().isEmpty())
+        record += QStringLiteral("\n") + session_.recordProblem();
+    record_->setText(record);
+    QPalette recordColours = record_->palette();
+    recordColours.setColor(QPalette::WindowText, session_.recordProblem().isEmpty()
+                                                     ? palette().color(QPalette::WindowText)
+                                                     : QColor(176, 0, 0));
+    record_->setPalette(recordColours);
 
     // The figures the remote pages show too, from the same state of the window.
     const Shown &shown = viewer_.feed().current();

@@ -11,6 +11,16 @@ SessionParts::SessionParts(Viewer &viewer, Platform &platform)
     ShownFeed &feed = viewer.feed();
     feed.addPart(this, [this](Shown &shown) { programme_.describe(shown); });
     feed.addPart(this, [this](Shown &shown) { shown.message = message_.text(); });
+    // Between talks the audience and the next speaker see who is next; a message has the band first.
+    feed.addPart(this, [](Shown &shown) {
+        if (!shown.message.isEmpty())
+            shown.band = shown.message;
+        else if (shown.state == RunState::Setup && shown.talk)
+            shown.band = QStringList{QStringLiteral("次の発表"), shown.talk->title,
+                                     speakerWithAffiliation(shown.talk->speaker, shown.talk->affiliation)}
+                             .join(u'　')
+                             .trimmed();
+    });
     connect(&programme_, &ProgrammeSession::changed, &feed, &ShownFeed::refresh);
     connect(&message_, &SpeakerMessage::changed, &feed, &ShownFeed::refresh);
     feed.refresh();

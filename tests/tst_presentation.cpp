@@ -478,6 +478,7 @@ void PresentationTest::messageUnderTheTime()
     shown.background = kBlack;
     shown.foreground = kGreen;
     shown.message = message;
+    shown.band = message;
     slave.follow(shown);
     auto *label = ctl<QLabel>(slave, QStringLiteral("Lbl_Message"));
     QVERIFY(label->isVisible());
@@ -506,6 +507,7 @@ void PresentationTest::messageUnderTheTime()
 
     // Cleared, the time has the whole window again.
     shown.message.clear();
+    shown.band.clear();
     slave.follow(shown);
     QVERIFY(label->isHidden());
     QCoreApplication::sendPostedEvents(&slave, QEvent::LayoutRequest);
@@ -578,6 +580,7 @@ void PresentationTest::messageBlinksThreeTimesThenStays()
     Viewer::Shown shown;
     shown.text = QStringLiteral("1:00");
     shown.message = QStringLiteral("まとめに入ってください");
+    shown.band = shown.message;
     slave.follow(shown);
     auto *blink = ctl<QTimer>(slave, QStringLiteral("MessageBlink"));
     QVERIFY(blink->isActive());

@@ -8,6 +8,7 @@
 #include "session/programmesession.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,15 +44,23 @@ int talkNumber(Rig &rig)
     return rig.parts().programme().talkNumber();
 }
 
-// The record file's lines after the header.
-QStringList recordLines(Rig &rig)
+// The record file's lines after the header, once there are `count` of them (the record is written
+// on a thread of its own).
+QStringList recordLines(Rig &rig, int count)
 {
-    QFile file(rig.parts().programme().recordPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    if (!lines.isEmpty())
-        lines.removeFirst();
+    const auto read = [&rig] {
+        QFile file(rig.parts().programme().recordPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringList();
+        QStringList lines =
+            QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        if (!lines.isEmpty())
+            lines.removeFirst();
+        return lines;
+    };
+    QStringList lines;
+    if (!QTest::qWaitFor([&] { return (lines = read()).size() >= count; }, kPatienceMs))
+        qWarning("the record has %lld lines, not %d", static_cast<long long>(lines.size()), count);
     return lines;
 }
 
@@ -96,6 +105,7 @@ private slots:
     void keysMoveThroughTheSession();
     void recordOfEachRun();
     void runEndedByTheExitIsRecorded();
+    void aFailedRecordIsSaidUntilItWrites();
     void refusedFileChangesNothing();
     void theExampleProgramme();
     void commandLine_data();
@@ -250,10 +260,12 @@ void SessionTest::movingThroughTheSession()
     QCOMPARE(rig.display(), display);
     const bool refused = state == "running";
     QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), refused);
-    QCOMPARE(rig.parts().programme().note().isEmpty(), !refused);
+    // A move refused, or one with nowhere to go, is said where the chair looks.
+    QCOMPARE(rig.parts().programme().note().isEmpty(), !refused && from != to);
+    QCOMPARE(rig.label("SessionLine")->text().startsWith(rig.parts().programme().note()), true);
     // A paused talk left for another has its line in the record before the next one starts.
     if (state == "paused" && from != to) {
-        const QStringList lines = recordLines(rig);
+        const QStringList lines = recordLines(rig, 1);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.first().endsWith(move == "next" ? ",次の発表,0" : ",前の発表,0"),
                  qPrintable(lines.first()));
@@ -326,32 +338,32 @@ void SessionTest::recordOfEachRun()
     rig.seconds(2); // 0:07 over
     rig.button("Cmd_Reset")->click();
     QCOMPARE(
-        recordLines(rig),
+        recordLines(rig, 1),
         QStringList{
-            "1,一,甲,0:01:00,2026-12-07 10:00:00,2026-12-07 10:01:20,0:01:07,2,0:00:13,0:00:07,リセット,0"});
+            "1,一,甲,,0:01:00,2026-12-07 10:00:00,2026-12-07 10:01:20,0:01:07,2,0:00:13,0:00:07,リセット,0"});
     // Started again after the reset, then left for the next talk while paused.
     rig.start();
     rig.seconds(4);
     rig.button("Cmd_Pause")->click();
     rig.parts().programme().next();
-    QCOMPARE(recordLines(rig).size(), 2);
-    QCOMPARE(recordLines(rig).last(),
-             "1,一,甲,0:01:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:00:04,1,0:00:00,0:00:00,次の発表,0");
+    QCOMPARE(recordLines(rig, 2).size(), 2);
+    QCOMPARE(recordLines(rig, 2).last(),
+             "1,一,甲,,0:01:00,2026-12-07 10:01:20,2026-12-07 10:01:24,0:00:04,1,0:00:00,0:00:00,次の発表,0");
     // ReStart ends a run as a ReStart, and begins the next.
     rig.start();
     rig.second();
     rig.button("Cmd_Reset_Start")->click();
     QCOMPARE(
-        recordLines(rig).last(),
-        "2,二,乙,0:02:00,2026-12-07 10:01:24,2026-12-07 10:01:25,0:00:01,0,0:00:00,0:00:00,再スタート,0");
+        recordLines(rig, 3).last(),
+        "2,二,乙,,0:02:00,2026-12-07 10:01:24,2026-12-07 10:01:25,0:00:01,0,0:00:00,0:00:00,再スタート,0");
     // Somebody sets the computer's clock during a talk: the start, the end and the running time
     // still add up, counted on the steady clock.
     rig.seconds(10);
     rig.platform.setWallClockBy(3600);
     rig.seconds(5);
     rig.button("Cmd_Reset")->click();
-    QCOMPARE(recordLines(rig).last(),
-             "2,二,乙,0:02:00,2026-12-07 10:01:25,2026-12-07 10:01:40,0:00:15,0,0:00:00,0:00:00,リセット,0");
+    QCOMPARE(recordLines(rig, 4).last(),
+             "2,二,乙,,0:02:00,2026-12-07 10:01:25,2026-12-07 10:01:40,0:00:15,0,0:00:00,0:00:00,リセット,0");
 }
 
 void SessionTest::runEndedByTheExitIsRecorded()
@@ -369,6 +381,36 @@ void SessionTest::runEndedByTheExitIsRecorded()
     QFile file(record);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().endsWith(",0:00:07,0,0:00:00,0:00:00,終了,0\r\n"));
+}
+
+// A record that cannot be written is said in the main window's line and in the programme window,
+// opened before or after, until a later run is written.
+void SessionTest::aFailedRecordIsSaidUntilItWrites()
+{
+    Rig rig;
+    QTemporaryDir folder;
+    QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
+    const QString record = rig.parts().programme().recordPath();
+    QVERIFY(QDir().mkdir(record)); // not a file: refused
+    rig.start();
+    rig.seconds(2);
+    rig.button("Cmd_Reset")->click();
+    QLabel *line = rig.label("SessionLine");
+    QTRY_VERIFY_WITH_TIMEOUT(line->text().startsWith(QStringLiteral("記録を書き込めませんでした")),
+                             kPatienceMs);
+    QVERIFY(!line->isHidden());
+    rig.parts().showProgrammeWindow();
+    auto *shownThere = inSomeWindow<QLabel>(QStringLiteral("RecordPath"));
+    QVERIFY(shownThere);
+    QVERIFY2(shownThere->text().contains(QStringLiteral("記録を書き込めませんでした")),
+             qPrintable(shownThere->text()));
+    QVERIFY(QDir().rmdir(record));
+    rig.start();
+    rig.seconds(2);
+    rig.button("Cmd_Reset")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(line->text(), QStringLiteral("1/3　一　甲"), kPatienceMs);
+    QVERIFY(!shownThere->text().contains(QStringLiteral("記録を書き込めませんでした")));
+    QCOMPARE(recordLines(rig, 2).size(), 2); // the refused run's line too, kept for the next write
 }
 
 void SessionTest::refusedFileChangesNothing()
@@ -546,7 +588,7 @@ void SessionTest::nothingTheChairDidIsLost()
         rig.seconds(3);
         rig.button("Cmd_Reset")->click();
         QCOMPARE(session.recordPath(), folder.filePath(QStringLiteral("documents/podiumwatch.record.csv")));
-        QCOMPARE(recordLines(rig).size(), 1);
+        QCOMPARE(recordLines(rig, 1).size(), 1);
         QVERIFY(session.note().isEmpty());
         // Saved at last, it keeps its record beside it from then on.
         QVERIFY(session.save(folder.filePath(QStringLiteral("made.json"))));
@@ -718,7 +760,13 @@ void SessionTest::theMessageBelongsToItsTalk()
     }
     const QString expected = kept ? QStringLiteral("あと3分でまとめてください") : QString();
     QCOMPARE(rig.viewer.feed().current().message, expected);
-    QCOMPARE(rig.viewer.slave()->findChild<QLabel *>(QStringLiteral("Lbl_Message"))->isVisible(), kept);
+    // Without it, the band under the time goes to the talk about to start: who is next.
+    const ProgrammeModel &model = rig.parts().programme().model();
+    const ProgrammeTalk &talk = model.programme().talks.at(model.currentTalk() - 1);
+    auto *band = rig.viewer.slave()->findChild<QLabel *>(QStringLiteral("Lbl_Message"));
+    QVERIFY(band->isVisible());
+    QCOMPARE(band->text(),
+             kept ? expected : QStringLiteral("次の発表　%1　%2").arg(talk.title, talk.speaker));
 }
 
 QTEST_MAIN(SessionTest)
