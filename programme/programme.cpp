@@ -75,6 +75,22 @@ QString quoted(QStringView text)
     return text.size() <= kShown ? text.toString() : text.left(kShown).toString() + QStringLiteral("…");
 }
 
+QString outOfRange(const QString &place, const QString &field, QStringView text, const QString &least,
+                   const QString &most)
+{
+    return QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")
+        .arg(place, field, quoted(text), least, most);
+}
+
+// A text field of at most `most` characters.
+Result<> notLongerThan(const QString &text, const QString &place, const QString &field, int most)
+{
+    const int count = characterCount(text);
+    if (count > most)
+        return Result<>::failure(fieldcheck::tooLong(place, field, count, most));
+    return {};
+}
+
 // Whether a time passed, without the seconds it read.
 Result<> valueless(const Result<int> &checked)
 {
@@ -142,6 +158,11 @@ QString minutesSeconds(int seconds)
         .arg(seconds < 0 ? QStringLiteral("-") : QString())
         .arg(whole / 60)
         .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString hoursMinutes(int minutes)
+{
+    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 std::optional<int> parseMinutesSeconds(QStringView raw)
@@ -223,11 +244,9 @@ Result<int> time(QStringView text, const QString &place, const QString &field, i
         return Result<int>::failure(
             unreadable(place, field, text) +
             QStringLiteral("「12:30」「12」「12分30秒」「0:12:30」のように書いてください。"));
-    if (*value < least || *value > most) {
+    if (*value < least || *value > most)
         return Result<int>::failure(
-            QStringLiteral("%1の「%2」\"%3\" は %4〜%5 の範囲にありません。")
-                .arg(place, field, quoted(text), minutesSeconds(least), minutesSeconds(most)));
-    }
+            outOfRange(place, field, text, minutesSeconds(least), minutesSeconds(most)));
     return *value;
 }
 
@@ -243,26 +262,17 @@ Result<int> bellTime(QStringView text, const QString &place, int bell)
 
 Result<> title(const QString &text, const QString &place)
 {
-    const int count = characterCount(text);
-    if (count > kLongestTitle)
-        return Result<>::failure(tooLong(place, QStringLiteral("演題"), count, kLongestTitle));
-    return {};
+    return notLongerThan(text, place, QStringLiteral("演題"), kLongestTitle);
 }
 
 Result<> speaker(const QString &text, const QString &place)
 {
-    const int count = characterCount(text);
-    if (count > kLongestSpeaker)
-        return Result<>::failure(tooLong(place, QStringLiteral("発表者"), count, kLongestSpeaker));
-    return {};
+    return notLongerThan(text, place, QStringLiteral("発表者"), kLongestSpeaker);
 }
 
 Result<> affiliation(const QString &text, const QString &place)
 {
-    const int count = characterCount(text);
-    if (count > kLongestSpeaker)
-        return Result<>::failure(tooLong(place, QStringLiteral("所属"), count, kLongestSpeaker));
-    return {};
+    return notLongerThan(text, place, QStringLiteral("所属"), kLongestSpeaker);
 }
 
 Result<> colour(const QString &name, const QString &place, const QString &field)
@@ -288,6 +298,51 @@ Result<> message(const QString &text, int number)
                 .arg(QString::number(number), QString::number(kLongestMessage), QString::number(count)));
     }
     return {};
+}
+
+QString programmePlace(int line)
+{
+    return line > 0 ? QStringLiteral("プログラム（%1行目）").arg(line) : QStringLiteral("プログラム");
+}
+
+Result<> programmeTitle(const QString &text, const QString &place)
+{
+    return notLongerThan(text, place, QStringLiteral("表題"), kLongestTitle);
+}
+
+Result<std::optional<int>> plannedStart(QStringView text, const QString &place)
+{
+    using Start = Result<std::optional<int>>;
+    const QString field = QStringLiteral("開始予定");
+    // Full-width digits and colon as the plain ones, as for a talk's time.
+    const QString normal = text.toString().normalized(QString::NormalizationForm_KC).trimmed();
+    if (normal.isEmpty())
+        return std::optional<int>();
+    const qsizetype colon = std::max<qsizetype>(normal.indexOf(u':'), 0); // refused below when none
+    const QStringView hours = QStringView(normal).left(colon);
+    const QStringView minutes = QStringView(normal).mid(colon + 1);
+    const auto digits = [](QStringView part) {
+        return std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    // A time of day, not a duration: "13" or "13分" would be read as a talk's time is, and wrongly.
+    if (colon < 1 || colon > 2 || minutes.size() != 2 || !digits(hours) || !digits(minutes) ||
+        minutes.toInt() > 59) {
+        return Start::failure(unreadable(place, field, text) +
+                              QStringLiteral("「9:30」「13:00」のように書いてください。"));
+    }
+    if (hours.toInt() > 23)
+        return Start::failure(outOfRange(place, field, text, hoursMinutes(0), hoursMinutes(24 * 60 - 1)));
+    return std::optional<int>(hours.toInt() * 60 + minutes.toInt());
+}
+
+Result<std::optional<int>> changeover(QStringView text, const QString &place)
+{
+    if (text.trimmed().isEmpty())
+        return std::optional<int>();
+    const Result<int> seconds = time(text, place, QStringLiteral("発表間の切り替え"), 0, kLongestCount);
+    if (!seconds)
+        return Result<std::optional<int>>::failure(seconds.error());
+    return std::optional<int>(*seconds);
 }
 
 Result<> talk(const ProgrammeTalk &talk, const QString &place)

@@ -114,6 +114,8 @@ ProgrammeTalk talkFromSetup(const PreparedTalk &setup, const QString &title, con
 
 // "M:SS" (minutes without leading zeros, a minus sign before a negative time).
 QString minutesSeconds(int seconds);
+// A time of day in minutes after midnight as "H:MM" (13:00, 9:05).
+QString hoursMinutes(int minutes);
 // "M:SS" or "M" (seconds two digits 00 to 59), "H:MM:SS" as a spreadsheet writes a duration, or
 // "12分30秒", "15分", "45秒"; full-width digits and colons as the plain ones. nullopt for any other
 // text. Blanks around are allowed.
@@ -139,6 +141,16 @@ Result<> speaker(const QString &text, const QString &place);
 Result<> affiliation(const QString &text, const QString &place);
 Result<> colour(const QString &name, const QString &place, const QString &field);
 Result<> message(const QString &text, int number);
+
+// The programme's own fields, as a CSV's session line and the programme window give them: text, a
+// blank one leaving the field out. "プログラム", or with the line of a CSV file "プログラム（1行目）".
+QString programmePlace(int line = 0);
+Result<> programmeTitle(const QString &text, const QString &place);
+// "H:MM" or "HH:MM", 0:00 to 23:59, in minutes after midnight.
+Result<std::optional<int>> plannedStart(QStringView text, const QString &place);
+// Seconds, typed as a talk's time is.
+Result<std::optional<int>> changeover(QStringView text, const QString &place);
+
 // Every field of a talk made elsewhere (the window's set-up) against the same limits; the first
 // refusal in the order of the table's columns.
 Result<> talk(const ProgrammeTalk &talk, const QString &place);

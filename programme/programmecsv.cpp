@@ -27,16 +27,96 @@ constexpr std::array<std::pair<const char *, const char16_t *>, ColumnCount> kCo
     {"bell3", u"予鈴3"},
 }};
 
-std::optional<int> columnOf(const QString &heading)
+// The keys of the optional line before the header, which gives the session's own fields in pairs
+// ("セッション,午後の部,開始,13:00,転換,2:00"). None is a column's name, so a file without that line
+// reads as it always did.
+enum SessionKey { SessionTitle, SessionStart, SessionChangeover, SessionKeyCount };
+constexpr std::array<std::pair<const char *, const char16_t *>, SessionKeyCount> kSessionKeys{{
+    {"session", u"セッション"},
+    {"start", u"開始"},
+    {"changeover", u"転換"},
+}};
+
+template <std::size_t N>
+std::optional<int> nameOf(const std::array<std::pair<const char *, const char16_t *>, N> &names,
+                          const QString &cell)
 {
-    const QString name = heading.trimmed();
-    for (int column = 0; column < ColumnCount; ++column) {
-        const auto &[english, japanese] = kColumnNames[static_cast<std::size_t>(column)];
+    const QString name = cell.trimmed();
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto &[english, japanese] = names[i];
         if (name.compare(QLatin1StringView(english), Qt::CaseInsensitive) == 0 ||
             name == QStringView(japanese))
-            return column;
+            return static_cast<int>(i);
     }
     return std::nullopt;
+}
+
+std::optional<int> columnOf(const QString &heading)
+{
+    return nameOf(kColumnNames, heading);
+}
+
+bool isSessionLine(const CsvRecord &record)
+{
+    return nameOf(kSessionKeys, record.cells.value(0)).has_value();
+}
+
+// The session line's fields into `programme`, under the checks the programme window applies; a key
+// with an empty value is as if it were not there.
+Result<> readSessionLine(const CsvRecord &record, Programme &programme)
+{
+    const QString place = fieldcheck::programmePlace(record.line);
+    std::array<qsizetype, SessionKeyCount> given;
+    given.fill(-1);
+    for (qsizetype i = 0; i < record.cells.size(); i += 2) {
+        const QString &keyCell = record.cells.at(i);
+        const QString value = record.cells.value(i + 1);
+        const std::optional<int> key = nameOf(kSessionKeys, keyCell);
+        if (!key && (!keyCell.trimmed().isEmpty() || !value.trimmed().isEmpty())) {
+            QStringList keys;
+            for (const auto &[english, japanese] : kSessionKeys)
+                keys << QStringLiteral("%1／%2").arg(QLatin1StringView(english), QStringView(japanese));
+            constexpr qsizetype kShown = 24; // a whole damaged line helps nobody
+            const QString shown = keyCell.size() > kShown ? keyCell.left(kShown) + u'…' : keyCell;
+            return Result<>::failure(
+                QStringLiteral(
+                    "%1の %2 列目 \"%3\" はセッション行の項目ではありません（書けるのは %4 です）。")
+                    .arg(place, QString::number(i + 1), shown, keys.join(QStringLiteral("、"))));
+        }
+        if (!key || value.trimmed().isEmpty())
+            continue;
+        qsizetype &at = given[static_cast<std::size_t>(*key)];
+        if (at >= 0) {
+            return Result<>::failure(
+                QStringLiteral("%1に「%2」が二つあります（%3 列目と %4 列目）。")
+                    .arg(place, QStringView(kSessionKeys[static_cast<std::size_t>(*key)].second))
+                    .arg(at + 1)
+                    .arg(i + 1));
+        }
+        at = i;
+        switch (*key) {
+        case SessionTitle:
+            if (const Result<> checked = fieldcheck::programmeTitle(value, place); !checked)
+                return checked;
+            programme.title = value;
+            break;
+        case SessionStart: {
+            const Result<std::optional<int>> start = fieldcheck::plannedStart(value, place);
+            if (!start)
+                return Result<>::failure(start.error());
+            programme.start = *start;
+            break;
+        }
+        default: {
+            const Result<std::optional<int>> changeover = fieldcheck::changeover(value, place);
+            if (!changeover)
+                return Result<>::failure(changeover.error());
+            programme.changeover = *changeover;
+            break;
+        }
+        }
+    }
+    return {};
 }
 
 // UTF-8 when the bytes are UTF-8 (with or without BOM), else Shift_JIS as Windows has it (CP932,
@@ -65,15 +145,24 @@ Result<Programme> readProgrammeCsv(const QByteArray &bytes, const QString &folde
     const std::optional<QString> text = decodeSpreadsheet(bytes);
     if (!text)
         return refused(QStringLiteral("文字コードを読めません（UTF-8 か Shift_JIS で保存してください）。"));
-    // The header and the talks allowed are kept; beyond them the records are only counted.
-    const CsvText csv = parseCsv(*text, kMostTalks + 1);
+    // The session line, the header and the talks allowed are kept; beyond them the records are only
+    // counted.
+    const CsvText csv = parseCsv(*text, kMostTalks + 2);
     if (csv.unclosedQuoteLine > 0)
         return refused(
             QStringLiteral("%1行目で始まる引用符（\"）が閉じていません。").arg(csv.unclosedQuoteLine));
 
+    Programme programme;
+    programme.folder = folder;
+    const qsizetype header = !csv.records.isEmpty() && isSessionLine(csv.records.first()) ? 1 : 0;
+    if (header > 0) {
+        if (const Result<> read = readSessionLine(csv.records.first(), programme); !read)
+            return refused(read.error());
+    }
+
     std::array<qsizetype, ColumnCount> columns;
     columns.fill(-1);
-    const QStringList headings = csv.records.isEmpty() ? QStringList() : csv.records.first().cells;
+    const QStringList headings = csv.records.value(header).cells;
     for (qsizetype i = 0; i < headings.size(); ++i) {
         const std::optional<int> column = columnOf(headings.at(i));
         if (!column)
@@ -90,15 +179,13 @@ Result<Programme> readProgrammeCsv(const QByteArray &bytes, const QString &folde
     if (columns[Time] < 0)
         return refused(
             QStringLiteral("JSON でも、見出し行に「時間」（time）の列がある CSV でもありません。"));
-    const qsizetype count = csv.count - 1;
+    const qsizetype count = csv.count - header - 1;
     if (count == 0)
         return refused(noTalks());
     if (count > kMostTalks)
         return refused(tooMany(QStringLiteral("発表"), static_cast<int>(count), kMostTalks));
-    const QList<CsvRecord> talks = csv.records.mid(1);
+    const QList<CsvRecord> talks = csv.records.mid(header + 1);
 
-    Programme programme;
-    programme.folder = folder;
     for (qsizetype i = 0; i < talks.size(); ++i) {
         const CsvRecord &record = talks.at(i);
         const QString place = fieldcheck::talkPlace(static_cast<int>(i) + 1, record.line);

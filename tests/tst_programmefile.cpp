@@ -83,6 +83,15 @@ QString describe(const ProgrammeTalk &talk)
     return QStringList{talk.title, speaker, minutesSeconds(talk.seconds), bells.join(u',')}.join(u'|');
 }
 
+// "title|13:00|2:00" of the programme itself, "-" for a field not given.
+QString describeSession(const Programme &programme)
+{
+    return QStringList{programme.title,
+                       programme.start ? hoursMinutes(*programme.start) : QStringLiteral("-"),
+                       programme.changeover ? minutesSeconds(*programme.changeover) : QStringLiteral("-")}
+        .join(u'|');
+}
+
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -103,6 +112,7 @@ private slots:
     void refusals();
     void csv_data();
     void csv();
+    void shiftJis_data();
     void shiftJis();
     void exampleFile();
     void roundTrip();
@@ -269,6 +279,19 @@ void ProgrammeFileTest::refusals_data()
     csv("bell unreadable", "time,予鈴2\n10:00,x\n",
         "1番目の発表（2行目）の「予鈴2」\"x\" "
         "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
+    csv("session start past 23:59", "セッション,午後の部,開始,24:00\n時間\n1:00\n",
+        "プログラム（1行目）の「開始予定」\"24:00\" は 0:00〜23:59 の範囲にありません。");
+    csv("session start a duration, line counted", "\r\nstart,13\r\ntime\r\n1:00\r\n",
+        "プログラム（2行目）の「開始予定」\"13\" を読めません。「9:30」「13:00」のように書いてください。");
+    csv("session changeover past 16 bits", "転換,546:08\ntime\n1:00\n",
+        "プログラム（1行目）の「発表間の切り替え」\"546:08\" は 0:00〜546:07 の範囲にありません。");
+    csv("session title too long", "session," + QString(201, u'題').toUtf8() + "\ntime\n1:00\n",
+        "プログラム（1行目）の「表題」は 200 文字までです（201 文字あります）。");
+    csv("session key unknown", "セッション,A,会場,B\ntime\n1:00\n",
+        "プログラム（1行目）の 3 列目 \"会場\" はセッション行の項目ではありません"
+        "（書けるのは session／セッション、start／開始、changeover／転換 です）。");
+    csv("session key twice", "start,9:00,開始,10:00\ntime\n1:00\n",
+        "プログラム（1行目）に「開始」が二つあります（1 列目と 3 列目）。");
 }
 
 void ProgrammeFileTest::refusals()
@@ -284,42 +307,67 @@ void ProgrammeFileTest::csv_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("talks");
+    QTest::addColumn<QString>("session");
     QTest::newRow("English, LF, bell columns missing: not given")
         << QByteArray("title,speaker,Affiliation,time\nOpening,Chair,Podium Inc.,5\n")
-        << QStringList{"Opening|Chair（Podium Inc.）|5:00|-,-,-"};
+        << QStringList{"Opening|Chair（Podium Inc.）|5:00|-,-,-"} << "|-|-";
+    // Before the header, in pairs: an empty value or an empty pair (a spreadsheet's padding) is as
+    // if absent.
+    QTest::newRow("session line: English keys in any case and order, an empty value as if absent")
+        << QByteArray("Start,23:59,changeover,,SESSION ,Morning,転換,0:30\ntime\n5\n")
+        << QStringList{"||5:00|-,-,-"} << "Morning|23:59|0:30";
+    QTest::newRow("session line in Japanese, typed as an office does")
+        << QByteArray(
+               "\xEF\xBB\xBF"
+               "セッション,午後の部,,,開始,０９：０５,転換,1分30秒,,\r\n演題,時間,,,,\r\n一,12:00,,,,\r\n")
+        << QStringList{"一||12:00|-,-,-"} << "午後の部|9:05|1:30";
     QTest::newRow("Japanese, any order, CRLF, blank rows and other columns, empty bell off")
         << QByteArray("\xEF\xBB\xBF"
                       "予鈴1,会場,時間,演題,予鈴3\r\n\r\n2:00,A,12:00,深層学習,\r\n,,,,\r\n3:00,B,15:00,"
                       "招待講演,0:30\r\n\r\n")
-        << QStringList{"深層学習||12:00|2:00,-,off", "招待講演||15:00|3:00,-,0:30"};
+        << QStringList{"深層学習||12:00|2:00,-,off", "招待講演||15:00|3:00,-,0:30"} << "|-|-";
     // As an office types them: full-width, with 分 and 秒, or a spreadsheet's duration.
     QTest::newRow("times typed in Japanese")
         << QByteArray("演題,時間,予鈴1,予鈴2\n一,１５,３：００,\n二,12分30秒,2分,45秒\n三,0:12:30,0:01:00,\n")
-        << QStringList{"一||15:00|3:00,off,-", "二||12:30|2:00,0:45,-", "三||12:30|1:00,off,-"};
+        << QStringList{"一||15:00|3:00,off,-", "二||12:30|2:00,0:45,-", "三||12:30|1:00,off,-"} << "|-|-";
     QTest::newRow("quoted commas, quotes and line breaks; headings with blanks and capitals")
         << QByteArray(
                " Title ,SPEAKER,Time,bell2\n\"Cats, \"\"dogs\"\"\nand more\",\"Sato, H.\",\"10:00\",\"\"\n"
                "plain \"quote\",x,1:00,0:45")
-        << QStringList{"Cats, \"dogs\"\nand more|Sato, H.|10:00|-,off,-", "plain \"quote\"|x|1:00|-,0:45,-"};
+        << QStringList{"Cats, \"dogs\"\nand more|Sato, H.|10:00|-,off,-", "plain \"quote\"|x|1:00|-,0:45,-"}
+        << "|-|-";
 }
 
 void ProgrammeFileTest::csv()
 {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, talks);
+    QFETCH(QString, session);
     const Result<Programme> read = readProgrammeCsv(file, kFolder);
     QVERIFY2(read.ok(), qPrintable(read.error()));
     QStringList described;
     for (const ProgrammeTalk &talk : read->talks)
         described << describe(talk);
     QCOMPARE(described, talks);
+    QCOMPARE(describeSession(*read), session);
+}
+
+void ProgrammeFileTest::shiftJis_data()
+{
+    QTest::addColumn<QString>("sessionLine");
+    QTest::addColumn<QString>("session");
+    QTest::newRow("talks alone") << QString() << "|-|-";
+    QTest::newRow("with the session line") << "セッション,第①部～画像,開始,13:00,転換,2:00\r\n"
+                                           << "第①部～画像|13:00|2:00";
 }
 
 void ProgrammeFileTest::shiftJis()
 {
+    QFETCH(QString, sessionLine);
+    QFETCH(QString, session);
     // As Excel in Japan saves it: CP932, with its circled digits, full-width tilde and ㈱.
-    const QString text =
-        QStringLiteral("演題,発表者,所属,時間\r\n①画像～音声の統合,髙橋 ～,㈱ポディウム,12:00\r\n");
+    const QString text = sessionLine + QStringLiteral("演題,発表者,所属,時間\r\n") +
+                         QStringLiteral("①画像～音声の統合,髙橋 ～,㈱ポディウム,12:00\r\n");
     QStringEncoder encoder("Shift_JIS");
     const QByteArray bytes = encoder.encode(text);
     QVERIFY(!encoder.hasError());
@@ -328,6 +376,7 @@ void ProgrammeFileTest::shiftJis()
     QVERIFY2(read.ok(), qPrintable(read.error()));
     QCOMPARE(describe(read->talks.value(0)),
              QStringLiteral("①画像～音声の統合|髙橋 ～（㈱ポディウム）|12:00|-,-,-"));
+    QCOMPARE(describeSession(*read), session);
 }
 
 void ProgrammeFileTest::exampleFile()
@@ -416,6 +465,12 @@ void ProgrammeFileTest::limits()
     QCOMPARE(most->talks.last().seconds, 120);
     QCOMPARE(readProgrammeCsv(csv + "1:00\n", kFolder).error(),
              QStringLiteral("発表は 200 件までです（201 件あります）。"));
+    // A session line is no talk, and takes no talk's place; its title is as long as the JSON's.
+    const Result<Programme> withSession =
+        readProgrammeCsv("セッション," + QStringLiteral("𠮷").repeated(200).toUtf8() + "\n" + csv, kFolder);
+    QVERIFY2(withSession.ok(), qPrintable(withSession.error()));
+    QCOMPARE(withSession->talks.size(), 200);
+    QCOMPARE(withSession->talks.last().seconds, 120);
 
     // Characters as a reader counts them: 𠮷 is one, though two in UTF-16.
     const auto talkWith = [](const char *field, const QString &text) {
