@@ -285,6 +285,7 @@ void ProgrammeModel::setProgramme(const Programme &programme)
     setModified(false);
     emit currentTalkChanged(current_);
     emit messagesChanged();
+    emit sessionChanged();
 }
 
 void ProgrammeModel::clear()
@@ -397,6 +398,49 @@ bool ProgrammeModel::removeMessage(int index)
     programme_.messages.removeAt(index);
     emit messagesChanged();
     return edited();
+}
+
+bool ProgrammeModel::setTitle(const QString &title)
+{
+    if (title == programme_.title)
+        return true;
+    if (const Result<> checked = fieldcheck::programmeTitle(title, fieldcheck::programmePlace()); !checked)
+        return refuse(checked.error());
+    programme_.title = title;
+    emit sessionChanged();
+    return edited();
+}
+
+bool ProgrammeModel::setPlan(std::optional<int> &field, const Result<std::optional<int>> &checked)
+{
+    if (!checked)
+        return refuse(checked.error());
+    // "13:00" typed again over "13:00" is no edit, nor is "2分" over "2:00".
+    if (*checked == field)
+        return true;
+    field = *checked;
+    emit sessionChanged();
+    return edited();
+}
+
+bool ProgrammeModel::setPlannedStart(const QString &text)
+{
+    return setPlan(programme_.start, fieldcheck::plannedStart(text, fieldcheck::programmePlace()));
+}
+
+bool ProgrammeModel::setChangeover(const QString &text)
+{
+    return setPlan(programme_.changeover, fieldcheck::changeover(text, fieldcheck::programmePlace()));
+}
+
+QString ProgrammeModel::plannedStartText() const
+{
+    return programme_.start ? hoursMinutes(*programme_.start) : QString();
+}
+
+QString ProgrammeModel::changeoverText() const
+{
+    return programme_.changeover ? minutesSeconds(*programme_.changeover) : QString();
 }
 
 void ProgrammeModel::refreshSoundFiles()

@@ -65,6 +65,14 @@ public:
     bool isModified() const { return modified_; }
     void setModified(bool modified);
 
+    // The programme's title, planned start and changeover, edited in the window: the same checks as
+    // the file; a refused value changes nothing and leaves its reason in errorString().
+    bool setTitle(const QString &title);
+    bool setPlannedStart(const QString &text); // "13:00" (full-width too); empty: no planned start
+    bool setChangeover(const QString &text); // "2:00", "1分30秒", … as a talk's time is typed; empty: none
+    QString plannedStartText() const;        // "13:00", or empty
+    QString changeoverText() const;          // "M:SS", or empty
+
     const QStringList &messages() const { return programme_.messages; }
     bool addMessage(const QString &text);
     bool replaceMessage(int index, const QString &text);
@@ -82,6 +90,7 @@ signals:
     // The current talk's number, or the talk under that number, changed.
     void currentTalkChanged(int number);
     void messagesChanged();
+    void sessionChanged(); // title, start or changeover changed
     void editRefused(const QString &reason);
 
 private:
@@ -90,6 +99,7 @@ private:
     bool edited();
     void setCurrent(int number);
     QString bellText(const BellEntry &bell) const;
+    bool setPlan(std::optional<int> &field, const Result<std::optional<int>> &checked);
 
     Programme programme_;
     QList<QStringList> missing_; // per talk

@@ -1,5 +1,6 @@
 // The programme table: a refused cell changes nothing, talks move, go and come with the current
-// talk following them, the modified flag, the current talk's highlight and the missing-sound mark.
+// talk following them, the modified flag, the current talk's highlight and the missing-sound mark;
+// the programme's own title, planned start and changeover under the file's checks.
 
 #include "programme/programmefile.h"
 #include "programme/programmemodel.h"
@@ -23,6 +24,9 @@ Programme threeTalks()
                              QStringLiteral("/nowhere"))
         .value();
 }
+
+// The programme's own fields, as the window edits them.
+enum PlanField { PlanTitle, PlanStart, PlanChangeover };
 
 // Every cell's text, row by row, for a before-and-after comparison.
 QStringList cells(const ProgrammeModel &model)
@@ -51,6 +55,8 @@ private slots:
     void modifiedFlag();
     void currentTalkAndMissingSounds();
     void messages();
+    void sessionEdited_data();
+    void sessionEdited();
 
 private:
     std::unique_ptr<ProgrammeModel> model_;
@@ -297,6 +303,76 @@ void ProgrammeModelTest::messages()
     QCOMPARE(model.messages().first(), QStringLiteral("時間です"));
     QCOMPARE(changed.count(), 22);
     QVERIFY(model.isModified());
+}
+
+void ProgrammeModelTest::sessionEdited_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<QString>("shown"); // the field read back, or the refusal
+    QTest::newRow("start at 23:59") << int{PlanStart} << "23:59" << true << true << "23:59";
+    QTest::newRow("start full-width") << int{PlanStart} << "０９：０５" << true << true << "9:05";
+    QTest::newRow("start at 24:00 refused")
+        << int{PlanStart} << "24:00" << false << false
+        << "プログラムの「開始予定」\"24:00\" は 0:00〜23:59 の範囲にありません。";
+    QTest::newRow("start minutes past 59 refused")
+        << int{PlanStart} << "9:60" << false << false
+        << "プログラムの「開始予定」\"9:60\" を読めません。「9:30」「13:00」のように書いてください。";
+    // Not 9:05: "9:5" is as likely 9:50 cut short.
+    QTest::newRow("start with one digit of minutes refused")
+        << int{PlanStart} << "9:5" << false << false
+        << "プログラムの「開始予定」\"9:5\" を読めません。「9:30」「13:00」のように書いてください。";
+    QTest::newRow("start the same, typed otherwise")
+        << int{PlanStart} << " １０:00" << true << false << "10:00";
+    QTest::newRow("start emptied") << int{PlanStart} << "" << true << true << "";
+    QTest::newRow("changeover typed in Japanese")
+        << int{PlanChangeover} << "1分30秒" << true << true << "1:30";
+    QTest::newRow("changeover the same, typed otherwise")
+        << int{PlanChangeover} << "1分" << true << false << "1:00";
+    QTest::newRow("changeover past 16 bits refused")
+        << int{PlanChangeover} << "546:08" << false << false
+        << "プログラムの「発表間の切り替え」\"546:08\" は 0:00〜546:07 の範囲にありません。";
+    QTest::newRow("changeover emptied") << int{PlanChangeover} << " " << true << true << "";
+    QTest::newRow("title at its longest")
+        << int{PlanTitle} << QString(200, u'題') << true << true << QString(200, u'題');
+    QTest::newRow("title too long refused")
+        << int{PlanTitle} << QString(201, u'題') << false << false
+        << "プログラムの「表題」は 200 文字までです（201 文字あります）。";
+    QTest::newRow("title unchanged") << int{PlanTitle} << "午後の部" << true << false << "午後の部";
+}
+
+void ProgrammeModelTest::sessionEdited()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    QFETCH(bool, modified);
+    QFETCH(QString, shown);
+    ProgrammeModel &model = *model_;
+    Programme programme = threeTalks();
+    programme.title = QStringLiteral("午後の部");
+    programme.start = 10 * 60;
+    programme.changeover = 60;
+    model.setProgramme(programme);
+    QSignalSpy session(&model, &ProgrammeModel::sessionChanged);
+    QSignalSpy refused(&model, &ProgrammeModel::editRefused);
+    // By PlanField.
+    bool (ProgrammeModel::*const setters[])(const QString &) = {
+        &ProgrammeModel::setTitle, &ProgrammeModel::setPlannedStart, &ProgrammeModel::setChangeover};
+    const auto readBack = [&] {
+        return field == PlanTitle   ? model.programme().title
+               : field == PlanStart ? model.plannedStartText()
+                                    : model.changeoverText();
+    };
+    QCOMPARE((model.*setters[field])(text), accepted);
+    QCOMPARE(accepted ? readBack() : model.errorString(), shown);
+    QCOMPARE(refused.count(), accepted ? 0 : 1);
+    QCOMPARE(model.isModified(), modified);
+    QCOMPARE(session.count(), modified ? 1 : 0);
+    if (!modified)
+        QCOMPARE(model.programme(), programme);
 }
 
 QTEST_MAIN(ProgrammeModelTest)
