@@ -52,6 +52,13 @@ public:
         Q_UNUSED(key);
         Q_UNUSED(value);
     }
+    // Opens a file in the desktop's own program for it (a record in the spreadsheet); false when
+    // the desktop could not.
+    virtual bool openInDesktop(const QString &path)
+    {
+        Q_UNUSED(path);
+        return false;
+    }
     // Asks what becomes of unsaved changes: save them, drop them, or go back (nothing happens).
     enum class Unsaved { Save, Discard, Cancel };
     virtual Unsaved askAboutUnsaved(const QString &text, const QString &caption)

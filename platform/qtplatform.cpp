@@ -4,6 +4,7 @@
 #include "platform/soundplayer.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 #ifdef Q_OS_LINUX
 #include <time.h>
 #endif
@@ -155,6 +157,11 @@ QString QtPlatform::documentsFolder() const
     // Made when missing by whoever writes there first.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
+bool QtPlatform::openInDesktop(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 std::optional<QStringList> QtPlatform::setting(const QString &key) const

@@ -33,6 +33,7 @@ public:
     std::optional<QString> chooseWavFile(const QString &startPath) override;
     QString programFolder() const override;
     QString documentsFolder() const override;
+    bool openInDesktop(const QString &path) override;
     std::optional<QStringList> setting(const QString &key) const override;
     void setSetting(const QString &key, const QStringList &value) override;
     void quit() override;

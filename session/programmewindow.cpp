@@ -58,6 +58,40 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
     clock_->setFont(bold);
     heading->addWidget(clock_);
     layout->addLayout(heading);
+    // The plan the session is kept against: set here as in the file, under the same checks.
+    auto *plan = new QHBoxLayout;
+    const auto box = [this, plan](const QString &label, const QString &name, int characters) {
+        plan->addWidget(new QLabel(label, this));
+        auto *made = new QLineEdit(this);
+        made->setObjectName(name);
+        if (characters > 0)
+            made->setMaximumWidth(made->fontMetrics().horizontalAdvance(QString(characters, u'0')) + 16);
+        plan->addWidget(made, characters > 0 ? 0 : 1);
+        return made;
+    };
+    titleBox_ = box(QStringLiteral("題名:"), QStringLiteral("PlanTitle"), 0);
+    titleBox_->setMaxLength(kLongestTitle);
+    startBox_ = box(QStringLiteral("開始予定:"), QStringLiteral("PlanStart"), 6);
+    startBox_->setPlaceholderText(QStringLiteral("13:00"));
+    startBox_->setToolTip(QStringLiteral("空欄なら、1番目の発表が実際に始まった時刻から数えます"));
+    changeoverBox_ = box(QStringLiteral("転換:"), QStringLiteral("PlanChangeover"), 6);
+    changeoverBox_->setPlaceholderText(QStringLiteral("2:00"));
+    changeoverBox_->setToolTip(QStringLiteral("発表と発表の間の時間"));
+    layout->addLayout(plan);
+    const std::pair<QLineEdit *, bool (ProgrammeModel::*)(const QString &)> plans[] = {
+        {titleBox_, &ProgrammeModel::setTitle},
+        {startBox_, &ProgrammeModel::setPlannedStart},
+        {changeoverBox_, &ProgrammeModel::setChangeover}};
+    for (const auto &[edited, setter] : plans) {
+        connect(edited, &QLineEdit::editingFinished, this, [this, edited, setter] {
+            ProgrammeModel &model = session_.model();
+            if (!model.hasProgramme())
+                return;
+            if (!(model.*setter)(edited->text()))
+                note_->setText(model.errorString());
+            showPlan();
+        });
+    }
     glance_ = new QLabel(this);
     glance_->setObjectName(QStringLiteral("SessionGlance"));
     layout->addWidget(glance_);
@@ -125,10 +159,20 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
     warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
     note_->setPalette(warning);
     layout->addWidget(note_);
+    auto *recordRow = new QHBoxLayout;
     record_ = new QLabel(this);
     record_->setObjectName(QStringLiteral("RecordPath"));
     record_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(record_);
+    recordRow->addWidget(record_, 1);
+    button(QStringLiteral("記録を開く"), QStringLiteral("OpenRecord"), this, recordRow)
+        ->setToolTip(QStringLiteral("記録（CSV）を表計算ソフトで開きます"));
+    layout->addLayout(recordRow);
+    // Long texts (an 80-character message, a deep record path) wrap where they are, and never
+    // widen the window for good.
+    for (QLabel *label : {glance_, messageState_, note_, record_}) {
+        label->setWordWrap(true);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
 
     const std::pair<const char *, std::function<void()>> actions[] = {
         {"Open", [this] { openFile(); }},
@@ -146,6 +190,7 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
         {"SaveMessage", [this] { session_.saveMessage(messageLine_->text()); }},
         {"AddMinute", [this] { viewer_.adjustRemaining(60); }},
         {"TakeMinute", [this] { viewer_.adjustRemaining(-60); }},
+        {"OpenRecord", [this] { openRecord(); }},
     };
     for (const auto &[name, action] : actions)
         connect(findChild<QPushButton *>(QString::fromLatin1(name)), &QPushButton::clicked, this, action);
@@ -172,6 +217,9 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
         QToolTip::showText(table_->viewport()->mapToGlobal(cell.bottomLeft()), reason, table_);
     });
     connect(&session_, &ProgrammeSession::changed, this, &ProgrammeWindow::refresh);
+    connect(&session_.model(), &ProgrammeModel::sessionChanged, this, &ProgrammeWindow::showPlan);
+    connect(&session_.model(), &QAbstractItemModel::modelReset, this, &ProgrammeWindow::showPlan);
+    showPlan();
     connect(&session_.model(), &ProgrammeModel::modifiedChanged, this, &ProgrammeWindow::refresh);
     // The session's times move with the clock.
     connect(&viewer_.feed(), &ShownFeed::changed, this, &ProgrammeWindow::refresh);
@@ -192,7 +240,9 @@ void ProgrammeWindow::showSavedMessages()
     }
     const QStringList saved = session_.savedMessages();
     for (qsizetype i = 0; i < saved.size(); ++i) {
-        auto *send = new QPushButton(saved[i], this);
+        // A long one shows its start: the row of them must not widen the window.
+        auto *send = new QPushButton(saved[i].size() > 16 ? saved[i].left(15) + u'…' : saved[i], this);
+        send->setToolTip(saved[i]);
         send->setObjectName(QStringLiteral("SavedMessage_%1").arg(i));
         send->setAutoDefault(false);
         send->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -255,6 +305,25 @@ void ProgrammeWindow::refresh()
     if (shown.session->behindSeconds)
         glance += QStringLiteral("　%1").arg(scheduleInWords(*shown.session->behindSeconds));
     glance_->setText(glance);
+}
+
+void ProgrammeWindow::showPlan()
+{
+    const ProgrammeModel &model = session_.model();
+    titleBox_->setText(model.programme().title);
+    startBox_->setText(model.plannedStartText());
+    changeoverBox_->setText(model.changeoverText());
+    for (QLineEdit *edited : {titleBox_, startBox_, changeoverBox_})
+        edited->setEnabled(model.hasProgramme());
+}
+
+void ProgrammeWindow::openRecord()
+{
+    const QString path = session_.recordPath();
+    if (!session_.model().hasProgramme() || !QFileInfo::exists(path))
+        note_->setText(QStringLiteral("記録はまだありません。発表を1回計測すると作られます。"));
+    else if (!platform_.openInDesktop(path))
+        note_->setText(QStringLiteral("記録「%1」を開けませんでした。").arg(path));
 }
 
 void ProgrammeWindow::openFile()

@@ -35,6 +35,9 @@ private:
     void refresh();
     void showSavedMessages();
     void showClock();
+    // The session's title, planned start and changeover in their boxes, as the programme has them.
+    void showPlan();
+    void openRecord();
     int selectedRow() const;
 
     Viewer &viewer_;
@@ -46,6 +49,9 @@ private:
     QLabel *record_;
     QLabel *note_;
     QLabel *clock_;
+    QLineEdit *titleBox_;
+    QLineEdit *startBox_;
+    QLineEdit *changeoverBox_;
     QLabel *messageState_;
     QLineEdit *messageLine_;
     QHBoxLayout *savedMessages_;

@@ -74,6 +74,8 @@ class PresentationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void overTimeSignWithoutColour_data();
+    void overTimeSignWithoutColour();
     void maskingWhileBlack();
     void unmaskingBeforeAnyApplyShowsEveryFrame();
     void resetWhileMaskedStaysMasked();
@@ -664,6 +666,33 @@ void PresentationTest::slaveLandsOnARemainingScreen()
     QCOMPARE(Slave::placementAfterScreenLoss(QRect(1800, 100, 400, 300), {laptop}, available), std::nullopt);
     // The other screen is the one that went: nothing to do.
     QCOMPARE(Slave::placementAfterScreenLoss(projector, {laptop, projector}, available), std::nullopt);
+}
+
+void PresentationTest::overTimeSignWithoutColour_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("remaining");
+    QTest::addColumn<bool>("sign");
+    QTest::newRow("running over") << int(RunState::Running) << -1 << true;
+    QTest::newRow("running at zero") << int(RunState::Running) << 0 << false;
+    QTest::newRow("paused over") << int(RunState::Paused) << -30 << true;
+    QTest::newRow("reset after over-time") << int(RunState::Setup) << -30 << false;
+}
+
+// Over-time is said by a sign as well as by the colours, for those who cannot tell them apart.
+void PresentationTest::overTimeSignWithoutColour()
+{
+    QFETCH(int, state);
+    QFETCH(int, remaining);
+    QFETCH(bool, sign);
+    Slave slave;
+    slave.show();
+    Viewer::Shown shown;
+    shown.text = QStringLiteral("0:30");
+    shown.state = static_cast<RunState>(state);
+    shown.remaining = remaining;
+    slave.follow(shown);
+    QCOMPARE(ctl<QLabel>(slave, QStringLiteral("OverTimeSign"))->isVisible(), sign);
 }
 
 QTEST_MAIN(PresentationTest)

@@ -499,6 +499,32 @@ void SessionTest::programmeWindow()
     QCOMPARE(model.programme().talks.at(3).seconds, 180);
     QVERIFY(model.isModified());
 
+    // The plan is set here under the file's checks; a refused value goes back to what it was.
+    auto *start = ctl<QLineEdit>(*window, "PlanStart");
+    start->setText(QStringLiteral("１３:００"));
+    emit start->editingFinished();
+    QCOMPARE(model.programme().start, std::optional<int>(13 * 60));
+    start->setText(QStringLiteral("25:00"));
+    emit start->editingFinished();
+    QCOMPARE(start->text(), QStringLiteral("13:00"));
+    QVERIFY(!ctl<QLabel>(*window, "Note")->text().isEmpty());
+    // A long message, shown or kept, does not widen the window.
+    const int widest = window->minimumSizeHint().width();
+    const QString longest(kLongestMessage, u'あ');
+    rig.parts().message().set(longest);
+    QVERIFY(rig.parts().programme().saveMessage(longest));
+    QVERIFY2(window->minimumSizeHint().width() <= widest, qPrintable(QString::number(widest)));
+    // The record opens in the desktop's spreadsheet once there is one.
+    auto *openRecord = ctl<QPushButton>(*window, "OpenRecord");
+    openRecord->click();
+    QVERIFY(rig.platform.openedInDesktop.isEmpty());
+    rig.start();
+    rig.second();
+    rig.button("Cmd_Reset")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(rig.parts().programme().recordPath()), kPatienceMs);
+    openRecord->click();
+    QCOMPARE(rig.platform.openedInDesktop, QStringList{rig.parts().programme().recordPath()});
+
     const QPointer<QWidget> guard(window);
     QVERIFY(!window->close()); // the chair goes back
     QCOMPARE(rig.platform.unsavedAsked, 1);

@@ -48,6 +48,13 @@ public:
     }
     std::function<void(bool)> soundWatcher;
 
+    QStringList openedInDesktop;
+    bool openInDesktop(const QString &path) override
+    {
+        openedInDesktop << path;
+        return true;
+    }
+
     QString documents; // empty: nowhere known
     QString documentsFolder() const override { return documents; }
     QMap<QString, QStringList> settings;
