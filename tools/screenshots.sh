@@ -105,6 +105,18 @@ programme=$(wait_window 'プログラム -')
 [ -n "$programme" ] || { echo "the programme window never appeared" >&2; exit 1; }
 sleep 1
 import -window "$programme" "$out/programme.png"
+# The main window says which talk it holds, in a line of its own; between talks the second display
+# names the talk about to start under its time.
+xdotool windowraise "$window"
+xdotool windowfocus --sync "$window"
+sleep 0.5
+window_shot programme-main
+click "${slave[@]}"
+sleep 0.5
+xdotool mousemove 200 200 click --repeat 2 --delay 60 1
+sleep 1.5
+shot slave-between
+convert "$out/slave-between.png" -resize 50% "$out/slave-between.png"
 
 # A message to the speaker on the second display, full screen, sent as a chair's phone sends it:
 # through the remote control address.
