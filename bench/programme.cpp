@@ -158,9 +158,10 @@ BENCHMARK(openJsonManyValues)->Unit(benchmark::kMillisecond);
 
 void openIntoTable(benchmark::State &state)
 {
-    ProgrammeModel model;
+    ProgrammeDocument document;
+    const ProgrammeModel model(document);
     for (auto _ : state) {
-        if (const Result<> opened = model.open(files().json); !opened) {
+        if (const Result<> opened = document.open(files().json); !opened) {
             state.SkipWithError(qPrintable(opened.error()));
             return;
         }

@@ -1,7 +1,5 @@
 #include "programme/programmemodel.h"
 
-#include "programme/programmefile.h"
-
 #include <QBrush>
 #include <QFont>
 
@@ -20,13 +18,31 @@ bool isOffText(const QString &text)
 
 } // namespace
 
-ProgrammeModel::ProgrammeModel(QObject *parent) : QAbstractTableModel(parent)
+ProgrammeModel::ProgrammeModel(ProgrammeDocument &document, QObject *parent)
+    : QAbstractTableModel(parent), document_(document)
 {
+    connect(&document_, &ProgrammeDocument::programmeAboutToBeReplaced, this,
+            &ProgrammeModel::beginResetModel);
+    connect(&document_, &ProgrammeDocument::programmeReplaced, this, [this] {
+        takeProgramme();
+        endResetModel();
+        errorString_.clear();
+        emit currentTalkChanged(current_);
+    });
+    takeProgramme();
+}
+
+void ProgrammeModel::takeProgramme()
+{
+    missing_.clear();
+    for (qsizetype i = 0; i < programme().talks.size(); ++i)
+        missing_ << missingSoundFiles(programme(), static_cast<int>(i));
+    current_ = hasProgramme() ? 1 : 0;
 }
 
 int ProgrammeModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(programme_.talks.size());
+    return parent.isValid() ? 0 : static_cast<int>(programme().talks.size());
 }
 
 int ProgrammeModel::columnCount(const QModelIndex &parent) const
@@ -52,7 +68,7 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const int row = index.row();
-    const ProgrammeTalk &talk = programme_.talks.at(row);
+    const ProgrammeTalk &talk = programme().talks.at(row);
     const QStringList &missing = missing_.at(row);
     switch (role) {
     case Qt::DisplayRole:
@@ -144,7 +160,6 @@ bool ProgrammeModel::refuse(const QString &reason)
 bool ProgrammeModel::edited()
 {
     errorString_.clear();
-    setModified(true);
     return true;
 }
 
@@ -159,7 +174,7 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
     if (text == data(index, Qt::EditRole).toString())
         return true;
     const int row = index.row();
-    ProgrammeTalk talk = programme_.talks.at(row);
+    ProgrammeTalk talk = programme().talks.at(row);
     const QString place = fieldcheck::talkPlace(row + 1);
     QModelIndex first = index;
     QModelIndex last = index;
@@ -194,7 +209,7 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
             std::all_of(talk.bells.cbegin(), talk.bells.cend(),
                         [](const BellEntry &b) { return b.state == BellEntry::State::NotGiven; });
         if (allFromDefaults) {
-            talk.bells = programme_.defaultBells;
+            talk.bells = programme().defaultBells;
             first = index.siblingAtColumn(Bell1Column);
             last = index.siblingAtColumn(Bell3Column);
         }
@@ -212,7 +227,7 @@ bool ProgrammeModel::setData(const QModelIndex &index, const QVariant &value, in
         break;
     }
     }
-    programme_.talks[row] = talk;
+    document_.replaceTalk(row, talk);
     emit dataChanged(first, last);
     return edited();
 }
@@ -225,8 +240,8 @@ bool ProgrammeModel::removeRows(int row, int count, const QModelIndex &parent)
     if (count == rows)
         return refuse(QStringLiteral("発表プログラムには発表が 1 件は要ります。"));
     beginRemoveRows({}, row, row + count - 1);
-    programme_.talks.remove(row, count);
     missing_.remove(row, count);
+    document_.removeTalks(row, count);
     endRemoveRows();
     renumberFrom(row);
     // A removed current talk hands over to the talk that takes its place.
@@ -262,59 +277,14 @@ bool ProgrammeModel::moveRows(const QModelIndex &sourceParent, int sourceRow, in
     for (int i = 0; i < count; ++i) {
         const int from = down ? sourceRow : sourceRow + i;
         const int to = down ? destinationChild - 1 : destinationChild + i;
-        programme_.talks.move(from, to);
         missing_.move(from, to);
+        document_.moveTalk(from, to);
     }
     endMoveRows();
     renumberFrom(std::min(sourceRow, destinationChild));
     if (current_ > 0)
         setCurrent(moved(current_ - 1) + 1);
     return edited();
-}
-
-void ProgrammeModel::setProgramme(const Programme &programme)
-{
-    beginResetModel();
-    programme_ = programme;
-    missing_.clear();
-    for (qsizetype i = 0; i < programme_.talks.size(); ++i)
-        missing_ << missingSoundFiles(programme_, static_cast<int>(i));
-    current_ = programme_.talks.isEmpty() ? 0 : 1;
-    endResetModel();
-    errorString_.clear();
-    setModified(false);
-    emit currentTalkChanged(current_);
-    emit messagesChanged();
-    emit sessionChanged();
-}
-
-void ProgrammeModel::clear()
-{
-    setProgramme(Programme{});
-}
-
-Result<> ProgrammeModel::open(const QString &path)
-{
-    const Result<Programme> read = readProgrammeFile(path);
-    if (!read) {
-        errorString_ = read.error();
-        return Result<>::failure(read.error());
-    }
-    setProgramme(*read);
-    return {};
-}
-
-Result<> ProgrammeModel::save(const QString &path)
-{
-    const Result<> saved = saveProgrammeFile(programme_, path);
-    if (!saved) {
-        errorString_ = saved.error();
-        return saved;
-    }
-    // What is shown stays the same: only relative file names may have become absolute.
-    programme_ = programmeSavedAt(programme_, path);
-    setModified(false);
-    return {};
 }
 
 bool ProgrammeModel::setCurrentTalk(int number)
@@ -348,8 +318,8 @@ bool ProgrammeModel::insertTalk(int row, const ProgrammeTalk &talk)
     if (const Result<> checked = fieldcheck::talk(talk, fieldcheck::talkPlace(row + 1)); !checked)
         return refuse(checked.error());
     beginInsertRows({}, row, row);
-    programme_.talks.insert(row, talk);
-    missing_.insert(row, missingSoundFiles(programme_, row));
+    document_.insertTalk(row, talk);
+    missing_.insert(row, missingSoundFiles(programme(), row));
     endInsertRows();
     renumberFrom(row + 1);
     // The first talk of a new programme is the one in the window.
@@ -360,93 +330,10 @@ bool ProgrammeModel::insertTalk(int row, const ProgrammeTalk &talk)
     return edited();
 }
 
-void ProgrammeModel::setModified(bool modified)
-{
-    if (modified_ == modified)
-        return;
-    modified_ = modified;
-    emit modifiedChanged(modified);
-}
-
-bool ProgrammeModel::addMessage(const QString &text)
-{
-    const qsizetype count = programme_.messages.size();
-    if (count >= kMostMessages)
-        return refuse(QStringLiteral("メッセージは %1 件までです。").arg(kMostMessages));
-    if (const Result<> checked = fieldcheck::message(text, static_cast<int>(count) + 1); !checked)
-        return refuse(checked.error());
-    programme_.messages << text;
-    emit messagesChanged();
-    return edited();
-}
-
-bool ProgrammeModel::replaceMessage(int index, const QString &text)
-{
-    if (index < 0 || index >= programme_.messages.size())
-        return false;
-    if (const Result<> checked = fieldcheck::message(text, index + 1); !checked)
-        return refuse(checked.error());
-    programme_.messages[index] = text;
-    emit messagesChanged();
-    return edited();
-}
-
-bool ProgrammeModel::removeMessage(int index)
-{
-    if (index < 0 || index >= programme_.messages.size())
-        return false;
-    programme_.messages.removeAt(index);
-    emit messagesChanged();
-    return edited();
-}
-
-bool ProgrammeModel::setTitle(const QString &title)
-{
-    if (title == programme_.title)
-        return true;
-    if (const Result<> checked = fieldcheck::programmeTitle(title, fieldcheck::programmePlace()); !checked)
-        return refuse(checked.error());
-    programme_.title = title;
-    emit sessionChanged();
-    return edited();
-}
-
-bool ProgrammeModel::setPlan(std::optional<int> &field, const Result<std::optional<int>> &checked)
-{
-    if (!checked)
-        return refuse(checked.error());
-    // "13:00" typed again over "13:00" is no edit, nor is "2分" over "2:00".
-    if (*checked == field)
-        return true;
-    field = *checked;
-    emit sessionChanged();
-    return edited();
-}
-
-bool ProgrammeModel::setPlannedStart(const QString &text)
-{
-    return setPlan(programme_.start, fieldcheck::plannedStart(text, fieldcheck::programmePlace()));
-}
-
-bool ProgrammeModel::setChangeover(const QString &text)
-{
-    return setPlan(programme_.changeover, fieldcheck::changeover(text, fieldcheck::programmePlace()));
-}
-
-QString ProgrammeModel::plannedStartText() const
-{
-    return programme_.start ? hoursMinutes(*programme_.start) : QString();
-}
-
-QString ProgrammeModel::changeoverText() const
-{
-    return programme_.changeover ? minutesSeconds(*programme_.changeover) : QString();
-}
-
 void ProgrammeModel::refreshSoundFiles()
 {
-    for (qsizetype i = 0; i < programme_.talks.size(); ++i)
-        missing_[i] = missingSoundFiles(programme_, static_cast<int>(i));
+    for (qsizetype i = 0; i < programme().talks.size(); ++i)
+        missing_[i] = missingSoundFiles(programme(), static_cast<int>(i));
     if (hasProgramme()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
         emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);

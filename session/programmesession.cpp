@@ -9,7 +9,8 @@
 #include <cmath>
 
 ProgrammeSession::ProgrammeSession(Viewer &viewer, SpeakerMessage &message, Platform &platform)
-    : window_(viewer), message_(message), platform_(platform), startUp_(window_.setupNow())
+    : window_(viewer), message_(message), platform_(platform), document_(platform.documentsFolder()),
+      model_(document_), startUp_(window_.setupNow())
 {
     connect(&records_, &RecordQueue::written, this, [this] { setRecordProblem({}); });
     connect(&records_, &RecordQueue::failed, this, [this](const QString &, const QString &reason) {
@@ -22,7 +23,7 @@ ProgrammeSession::ProgrammeSession(Viewer &viewer, SpeakerMessage &message, Plat
         if (run_)
             run_->adjustment += seconds;
     });
-    connect(&model_, &ProgrammeModel::messagesChanged, this, &ProgrammeSession::messagesChanged);
+    connect(&document_, &ProgrammeDocument::messagesChanged, this, &ProgrammeSession::messagesChanged);
     connect(&model_, &ProgrammeModel::currentTalkChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::dataChanged, this, &ProgrammeSession::changed);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &ProgrammeSession::changed);
@@ -68,7 +69,7 @@ void ProgrammeSession::showLine()
         window_.showSessionLine({}, false);
         return;
     }
-    const ProgrammeTalk &talk = model_.programme().talks.at(current - 1);
+    const ProgrammeTalk &talk = document_.programme().talks.at(current - 1);
     QStringList parts{QStringLiteral("%1/%2").arg(current).arg(model_.rowCount()), talk.title};
     if (const QString who = speakerWithAffiliation(talk.speaker, talk.affiliation); !who.isEmpty())
         parts << who;
@@ -81,17 +82,12 @@ void ProgrammeSession::showLine()
 
 bool ProgrammeSession::open(const QString &path)
 {
-    if (const Result<> opened = model_.open(path); !opened) {
+    if (const Result<> opened = document_.open(path); !opened) {
         platform_.showMessage(QStringLiteral("「%1」を開けません。\r\n").arg(QFileInfo(path).fileName()) +
                                   opened.error(),
                               Viewer::programTitle());
         return false;
     }
-    path_ = path;
-    // One session keeps one record: where it goes is settled here, and saving under another name
-    // later does not split it.
-    recordPath_ = recordPathFor(path, platform_.documentsFolder());
-    recordSettled_ = true;
     firstStart_.reset();
     anchorSettled_ = false;
     setNote({});
@@ -107,27 +103,17 @@ bool ProgrammeSession::open(const QString &path)
 
 bool ProgrammeSession::save(const QString &path)
 {
-    if (const Result<> saved = model_.save(path); !saved) {
+    if (const Result<> saved = document_.save(path); !saved) {
         platform_.showMessage(saved.error(), Viewer::programTitle());
         return false;
     }
-    path_ = path;
-    // A programme made here has its record beside it from its first saving on.
-    if (!std::exchange(recordSettled_, true))
-        recordPath_ = recordPathFor(path, platform_.documentsFolder());
     setNote({});
     return true;
 }
 
-QString ProgrammeSession::recordPath() const
-{
-    // A programme made here and never saved has its record where the documents go.
-    return recordSettled_ ? recordPath_ : recordPathFor({}, platform_.documentsFolder());
-}
-
 bool ProgrammeSession::saveAsked(bool choosing)
 {
-    QString path = path_;
+    QString path = document_.path();
     if (choosing || path.isEmpty() ||
         QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0) {
         // A spreadsheet's file is never written over: its name is offered as JSON.
@@ -144,7 +130,7 @@ bool ProgrammeSession::saveAsked(bool choosing)
 
 bool ProgrammeSession::settleUnsaved()
 {
-    if (!model_.isModified())
+    if (!document_.isModified())
         return true;
     switch (platform_.askAboutUnsaved(QStringLiteral("プログラムの変更が保存されていません。保存しますか？"),
                                       Viewer::programTitle())) {
@@ -174,7 +160,7 @@ bool ProgrammeSession::prepare(int number)
     // The next speaker must never read what was meant for the one before.
     if (another)
         message_.set({});
-    window_.prepareTalk(prepareTalk(model_.programme(), number - 1, startUp_));
+    window_.prepareTalk(prepareTalk(document_.programme(), number - 1, startUp_));
     return true;
 }
 
@@ -238,15 +224,15 @@ QStringList ProgrammeSession::ownMessages() const
 
 QStringList ProgrammeSession::savedMessages() const
 {
-    return model_.messages().isEmpty() ? ownMessages() : model_.messages();
+    return document_.messages().isEmpty() ? ownMessages() : document_.messages();
 }
 
 void ProgrammeSession::adoptUsualMessages()
 {
     // The usual ones become the programme's own, so that a change is made to the list shown.
-    if (model_.messages().isEmpty()) {
+    if (document_.messages().isEmpty()) {
         for (const QString &usual : ownMessages())
-            model_.addMessage(usual);
+            document_.addMessage(usual);
     }
 }
 
@@ -256,7 +242,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
     if (line.isEmpty() || savedMessages().contains(line))
         return false;
     // Without a programme they are the program's own, and nothing is left to save.
-    if (!model_.hasProgramme()) {
+    if (!document_.hasProgramme()) {
         const QStringList own = ownMessages();
         if (own.size() >= kMostMessages) {
             setNote(QStringLiteral("よく使うメッセージは %1 件までです。").arg(kMostMessages));
@@ -268,8 +254,8 @@ bool ProgrammeSession::saveMessage(const QString &text)
         return true;
     }
     adoptUsualMessages();
-    if (!model_.addMessage(line)) {
-        setNote(model_.errorString());
+    if (!document_.addMessage(line)) {
+        setNote(document_.errorString());
         return false;
     }
     setNote({});
@@ -278,7 +264,7 @@ bool ProgrammeSession::saveMessage(const QString &text)
 
 bool ProgrammeSession::forgetMessage(int index)
 {
-    if (!model_.hasProgramme()) {
+    if (!document_.hasProgramme()) {
         QStringList own = ownMessages();
         if (index < 0 || index >= own.size())
             return false;
@@ -288,13 +274,13 @@ bool ProgrammeSession::forgetMessage(int index)
         return true;
     }
     adoptUsualMessages();
-    return model_.removeMessage(index);
+    return document_.removeMessage(index);
 }
 
 void ProgrammeSession::describe(Shown &shown) const
 {
     const int current = model_.currentTalk();
-    const QList<ProgrammeTalk> &talks = model_.programme().talks;
+    const QList<ProgrammeTalk> &talks = document_.programme().talks;
     if (current < 1 || current > talks.size())
         return;
     const auto named = [&talks](int number) {
@@ -311,7 +297,7 @@ void ProgrammeSession::describe(Shown &shown) const
     // The current talk counts with what is left of it once it has started, its whole time before.
     if (run_ && run_->number == current)
         progress.remainingSeconds = shown.remaining;
-    shown.session = sessionGlance(model_.programme(), progress);
+    shown.session = sessionGlance(document_.programme(), progress);
 }
 
 void ProgrammeSession::follow(const Shown &shown)
@@ -337,7 +323,7 @@ void ProgrammeSession::runChanged(RunState before, RunState now, bool restarting
     }
     if (before == RunState::Setup) {
         // A start in set-up begins a run of the current talk.
-        const ProgrammeTalk &talk = model_.programme().talks.at(model_.currentTalk() - 1);
+        const ProgrammeTalk &talk = document_.programme().talks.at(model_.currentTalk() - 1);
         run_.emplace();
         run_->number = model_.currentTalk();
         run_->title = talk.title;

@@ -2,6 +2,7 @@
 
 #include "forms/shown.h"
 #include "forms/talkport.h"
+#include "programme/programmedocument.h"
 #include "programme/programmemodel.h"
 #include "programme/record.h"
 #include "programme/recordqueue.h"
@@ -28,6 +29,8 @@ public:
     // A talk still running when the program ends is recorded as ended by the exit.
     ~ProgrammeSession() override;
 
+    ProgrammeDocument &document() { return document_; }
+    const ProgrammeDocument &document() const { return document_; }
     ProgrammeModel &model() { return model_; }
     const ProgrammeModel &model() const { return model_; }
 
@@ -41,8 +44,8 @@ public:
     bool saveAsked(bool choosing);
     // Asks about unsaved changes; false when the chair chose to go back (or saving failed).
     bool settleUnsaved();
-    QString path() const { return path_; }
-    QString recordPath() const;
+    QString path() const { return document_.path(); }
+    QString recordPath() const { return document_.recordPath(); }
 
     // Puts talk `number` (1-based) in the window. Refused while the clock runs, so that no key or
     // button ends a running talk; the note says so.
@@ -105,12 +108,10 @@ private:
     TalkPort &window_;
     SpeakerMessage &message_;
     Platform &platform_;
+    ProgrammeDocument document_;
     ProgrammeModel model_;
     PreparedTalk startUp_;
-    QString path_;
     RecordQueue records_;
-    QString recordPath_;         // once settled
-    bool recordSettled_ = false; // opened or saved: the record stays where it is
     QString note_;
     QString recordProblem_;
     std::optional<Run> run_;

@@ -78,17 +78,17 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
     changeoverBox_->setPlaceholderText(QStringLiteral("2:00"));
     changeoverBox_->setToolTip(QStringLiteral("発表と発表の間の時間"));
     layout->addLayout(plan);
-    const std::pair<QLineEdit *, bool (ProgrammeModel::*)(const QString &)> plans[] = {
-        {titleBox_, &ProgrammeModel::setTitle},
-        {startBox_, &ProgrammeModel::setPlannedStart},
-        {changeoverBox_, &ProgrammeModel::setChangeover}};
+    const std::pair<QLineEdit *, bool (ProgrammeDocument::*)(const QString &)> plans[] = {
+        {titleBox_, &ProgrammeDocument::setTitle},
+        {startBox_, &ProgrammeDocument::setPlannedStart},
+        {changeoverBox_, &ProgrammeDocument::setChangeover}};
     for (const auto &[edited, setter] : plans) {
         connect(edited, &QLineEdit::editingFinished, this, [this, edited, setter] {
-            ProgrammeModel &model = session_.model();
-            if (!model.hasProgramme())
+            ProgrammeDocument &document = session_.document();
+            if (!document.hasProgramme())
                 return;
-            if (!(model.*setter)(edited->text()))
-                note_->setText(model.errorString());
+            if (!(document.*setter)(edited->text()))
+                note_->setText(document.errorString());
             showPlan();
         });
     }
@@ -217,10 +217,10 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
         QToolTip::showText(table_->viewport()->mapToGlobal(cell.bottomLeft()), reason, table_);
     });
     connect(&session_, &ProgrammeSession::changed, this, &ProgrammeWindow::refresh);
-    connect(&session_.model(), &ProgrammeModel::sessionChanged, this, &ProgrammeWindow::showPlan);
-    connect(&session_.model(), &QAbstractItemModel::modelReset, this, &ProgrammeWindow::showPlan);
+    // A programme taken whole brings its own plan, and says so.
+    connect(&session_.document(), &ProgrammeDocument::sessionChanged, this, &ProgrammeWindow::showPlan);
     showPlan();
-    connect(&session_.model(), &ProgrammeModel::modifiedChanged, this, &ProgrammeWindow::refresh);
+    connect(&session_.document(), &ProgrammeDocument::modifiedChanged, this, &ProgrammeWindow::refresh);
     // The session's times move with the clock.
     connect(&viewer_.feed(), &ShownFeed::changed, this, &ProgrammeWindow::refresh);
     refresh();
@@ -270,18 +270,19 @@ int ProgrammeWindow::selectedRow() const
 
 void ProgrammeWindow::refresh()
 {
-    const ProgrammeModel &model = session_.model();
+    const ProgrammeDocument &document = session_.document();
     const QString name = session_.path().isEmpty() ? QString() : QFileInfo(session_.path()).fileName();
-    QString title = model.hasProgramme() ? model.programme().title : QStringLiteral("プログラムがありません");
+    QString title =
+        document.hasProgramme() ? document.programme().title : QStringLiteral("プログラムがありません");
     if (!name.isEmpty())
         title += QStringLiteral("（%1）").arg(name);
-    if (model.isModified())
+    if (document.isModified())
         title += QStringLiteral(" *");
     title_->setText(title);
     const QString message = message_.text();
     messageState_->setText(message.isEmpty() ? QStringLiteral("スピーカーへのメッセージ: なし")
                                              : QStringLiteral("表示中: 「%1」").arg(message));
-    QString record = model.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString();
+    QString record = document.hasProgramme() ? QStringLiteral("記録: ") + session_.recordPath() : QString();
     if (!session_.recordProblem().isEmpty())
         record += QStringLiteral("\n") + session_.recordProblem();
     record_->setText(record);
@@ -309,18 +310,18 @@ void ProgrammeWindow::refresh()
 
 void ProgrammeWindow::showPlan()
 {
-    const ProgrammeModel &model = session_.model();
-    titleBox_->setText(model.programme().title);
-    startBox_->setText(model.plannedStartText());
-    changeoverBox_->setText(model.changeoverText());
+    const ProgrammeDocument &document = session_.document();
+    titleBox_->setText(document.programme().title);
+    startBox_->setText(document.plannedStartText());
+    changeoverBox_->setText(document.changeoverText());
     for (QLineEdit *edited : {titleBox_, startBox_, changeoverBox_})
-        edited->setEnabled(model.hasProgramme());
+        edited->setEnabled(document.hasProgramme());
 }
 
 void ProgrammeWindow::openRecord()
 {
     const QString path = session_.recordPath();
-    if (!session_.model().hasProgramme() || !QFileInfo::exists(path))
+    if (!session_.document().hasProgramme() || !QFileInfo::exists(path))
         note_->setText(QStringLiteral("記録はまだありません。発表を1回計測すると作られます。"));
     else if (!platform_.openInDesktop(path))
         note_->setText(QStringLiteral("記録「%1」を開けませんでした。").arg(path));

@@ -1,6 +1,6 @@
 // The programme table: a refused cell changes nothing, talks move, go and come with the current
-// talk following them, the modified flag, the current talk's highlight and the missing-sound mark;
-// the programme's own title, planned start and changeover under the file's checks.
+// talk following them, an edit marks the document modified, a programme opened is the table's
+// anew, the current talk's highlight and the missing-sound mark.
 
 #include "programme/programmefile.h"
 #include "programme/programmemodel.h"
@@ -24,9 +24,6 @@ Programme threeTalks()
                              QStringLiteral("/nowhere"))
         .value();
 }
-
-// The programme's own fields, as the window edits them.
-enum PlanField { PlanTitle, PlanStart, PlanChangeover };
 
 // Every cell's text, row by row, for a before-and-after comparison.
 QStringList cells(const ProgrammeModel &model)
@@ -52,13 +49,13 @@ private slots:
     void badCellRefused();
     void cellsEdited();
     void moveRemoveInsert();
-    void modifiedFlag();
+    void editMarksTheDocument_data();
+    void editMarksTheDocument();
+    void followsTheDocument();
     void currentTalkAndMissingSounds();
-    void messages();
-    void sessionEdited_data();
-    void sessionEdited();
 
 private:
+    std::unique_ptr<ProgrammeDocument> document_;
     std::unique_ptr<ProgrammeModel> model_;
     // Every signal and answer of the model checked against what views rely on, in every test.
     std::unique_ptr<QAbstractItemModelTester> tester_;
@@ -67,10 +64,12 @@ private:
 void ProgrammeModelTest::init()
 {
     tester_.reset();
-    model_ = std::make_unique<ProgrammeModel>();
+    model_.reset();
+    document_ = std::make_unique<ProgrammeDocument>();
+    model_ = std::make_unique<ProgrammeModel>(*document_);
     tester_ = std::make_unique<QAbstractItemModelTester>(
         model_.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model_->setProgramme(threeTalks());
+    document_->setProgramme(threeTalks());
 }
 
 void ProgrammeModelTest::badCellRefused_data()
@@ -105,16 +104,16 @@ void ProgrammeModelTest::badCellRefused()
     QFETCH(QString, text);
     QFETCH(QString, refusal);
     const QStringList before = cells(*model_);
-    const Programme programme = model_->programme();
+    const Programme programme = document_->programme();
     QSignalSpy refused(model_.get(), &ProgrammeModel::editRefused);
     QSignalSpy changed(model_.get(), &QAbstractItemModel::dataChanged);
     QVERIFY(!model_->setData(model_->index(1, column), text));
     QCOMPARE(model_->errorString(), refusal);
     QCOMPARE(refused.value(0).value(0).toString(), refusal);
     QCOMPARE(cells(*model_), before);
-    QCOMPARE(model_->programme(), programme);
+    QCOMPARE(document_->programme(), programme);
     QCOMPARE(changed.count(), 0);
-    QVERIFY(!model_->isModified());
+    QVERIFY(!document_->isModified());
 }
 
 void ProgrammeModelTest::cellsEdited()
@@ -138,7 +137,7 @@ void ProgrammeModelTest::cellsEdited()
     // A talk that took its bells from the defaults keeps them when one of them is edited.
     QVERIFY(set(0, ProgrammeModel::Bell3Column, "0:30"));
     QCOMPARE(cells(model).value(0), QStringLiteral("1|A|a||12:00|2:00|0:00|0:30"));
-    const PreparedTalk prepared = prepareTalk(model.programme(), 0, PreparedTalk{});
+    const PreparedTalk prepared = prepareTalk(document_->programme(), 0, PreparedTalk{});
     QVERIFY(prepared.bells[0].on && prepared.bells[1].on && prepared.bells[2].on);
     QCOMPARE(prepared.bells[0].at, 120);
 }
@@ -189,7 +188,7 @@ void ProgrammeModelTest::moveRemoveInsert()
     PreparedTalk expected = setup;
     expected.bells[0] = {
         false, 120, true, true, QStringLiteral("青"), QStringLiteral("白"), QStringLiteral("/x")};
-    QCOMPARE(prepareTalk(model.programme(), 0, startUp), expected);
+    QCOMPARE(prepareTalk(document_->programme(), 0, startUp), expected);
     setup.seconds = 0;
     QVERIFY(!model.insertTalk(0, talkFromSetup(setup, {}, {})));
     QCOMPARE(model.errorString(),
@@ -210,38 +209,60 @@ void ProgrammeModelTest::moveRemoveInsert()
     QCOMPARE(model.rowCount(), kMostTalks);
 }
 
-void ProgrammeModelTest::modifiedFlag()
+void ProgrammeModelTest::editMarksTheDocument_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("modified");
+    for (const char *edit : {"cell", "insert", "remove", "move"})
+        QTest::newRow(edit) << QString::fromLatin1(edit) << true;
+    QTest::newRow("cell handed back unchanged") << "same cell" << false;
+    QTest::newRow("move past the end") << "no move" << false;
+}
+
+// What the table changes goes into the document, which is then modified.
+void ProgrammeModelTest::editMarksTheDocument()
+{
+    QFETCH(QString, edit);
+    QFETCH(bool, modified);
+    ProgrammeModel &model = *model_;
+    QSignalSpy marked(document_.get(), &ProgrammeDocument::modifiedChanged);
+    const QString before = cells(model).join(u'/');
+    const bool done = edit == "cell" ? model.setData(model.index(0, ProgrammeModel::SpeakerColumn), "x")
+                      : edit == "same cell"
+                          ? model.setData(model.index(0, ProgrammeModel::SpeakerColumn), "a")
+                      : edit == "insert" ? model.insertTalk(1, document_->programme().talks.at(0))
+                      : edit == "remove" ? model.removeTalk(1)
+                      : edit == "move"   ? model.moveTalkDown(0)
+                                         : model.moveTalkDown(2);
+    QCOMPARE(done, edit != "no move");
+    QCOMPARE(document_->isModified(), modified);
+    QCOMPARE(marked.count(), modified ? 1 : 0);
+    QCOMPARE(cells(model).join(u'/') != before, modified);
+}
+
+// A programme the document opens is the table's anew, from its first talk.
+void ProgrammeModelTest::followsTheDocument()
 {
     ProgrammeModel &model = *model_;
-    QSignalSpy modified(&model, &ProgrammeModel::modifiedChanged);
-    QVERIFY(!model.isModified());
+    ProgrammeDocument &document = *document_;
     QVERIFY(model.setData(model.index(0, ProgrammeModel::SpeakerColumn), "x"));
     QVERIFY(model.moveTalkDown(0));
-    QCOMPARE(modified.count(), 1);
-    QVERIFY(model.isModified());
-
     QTemporaryDir folder;
     const QString path = folder.filePath("session.json");
-    const Result<> saved = model.save(path);
+    const Result<> saved = document.save(path);
     QVERIFY2(saved.ok(), qPrintable(saved.error()));
-    QVERIFY(!model.isModified());
-    QCOMPARE(modified.last().value(0).toBool(), false);
-    // Saved elsewhere, a relative sound file is named by its absolute path from then on.
-    QCOMPARE(model.programme().folder, folder.path());
-    QCOMPARE(model.programme().talks.at(2).bells[2].file, std::optional<QString>("/nowhere/x.wav"));
-
     QVERIFY(model.removeTalk(2));
-    QVERIFY(model.isModified());
-    const QString missing = QStringLiteral("ファイル「missing.json」が見つかりません。");
-    QCOMPARE(model.open(folder.filePath("missing.json")).error(), missing);
-    QCOMPARE(model.errorString(), missing);
-    QVERIFY(model.isModified());
-    QCOMPARE(model.rowCount(), 2);
-    const Result<> opened = model.open(path);
+    QCOMPARE(model.currentTalk(), 2); // A, where it was moved
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy current(&model, &ProgrammeModel::currentTalkChanged);
+    const Result<> opened = document.open(path);
     QVERIFY2(opened.ok(), qPrintable(opened.error()));
-    QVERIFY(!model.isModified());
-    QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(model.index(0, ProgrammeModel::SpeakerColumn).data().toString(), QStringLiteral("b"));
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model.currentTalk(), 1);
+    QCOMPARE(current.last().value(0).toInt(), 1);
+    QCOMPARE(cells(model),
+             QStringList({"1|B|b||15:00|3:00|—|—", "2|A|x||12:00|||", "3 ⚠|C|c||10:00|—|1:00|0:30"}));
+    QVERIFY(!document.isModified());
 }
 
 void ProgrammeModelTest::currentTalkAndMissingSounds()
@@ -254,7 +275,7 @@ void ProgrammeModelTest::currentTalkAndMissingSounds()
     Programme programme = threeTalks();
     programme.talks[1].alert.file = QStringLiteral("missing.wav");
     programme.folder = folder.path();
-    model.setProgramme(programme);
+    document_->setProgramme(programme);
     QCOMPARE(model.currentTalk(), 1);
     QVERIFY(model.setCurrentTalk(3));
     QVERIFY(!model.setCurrentTalk(4));
@@ -277,102 +298,9 @@ void ProgrammeModelTest::currentTalkAndMissingSounds()
     model.refreshSoundFiles();
     QCOMPARE(model.headerData(2, Qt::Vertical).toString(), QStringLiteral("3 ⚠"));
 
-    model.clear();
+    document_->clear();
     QCOMPARE(model.currentTalk(), 0);
-    QVERIFY(!model.hasProgramme());
-    QCOMPARE(model.save(folder.filePath("empty.json")).error(),
-             QStringLiteral("発表が 1 件もないので保存できません。"));
-    QVERIFY(!QFile::exists(folder.filePath("empty.json")));
-}
-
-void ProgrammeModelTest::messages()
-{
-    ProgrammeModel &model = *model_;
-    QSignalSpy changed(&model, &ProgrammeModel::messagesChanged);
-    for (int i = 0; i < 19; ++i)
-        QVERIFY(model.addMessage(QStringLiteral("あと%1分です").arg(i)));
-    QVERIFY(model.addMessage(QString(80, u'あ')));
-    QVERIFY(!model.addMessage(QStringLiteral("21")));
-    QCOMPARE(model.errorString(), QStringLiteral("メッセージは 20 件までです。"));
-    QVERIFY(!model.replaceMessage(0, QString(81, u'あ')));
-    QCOMPARE(model.errorString(), QStringLiteral("1番目のメッセージは 80 文字までです（81 文字あります）。"));
-    QVERIFY(!model.replaceMessage(1, QString()));
-    QVERIFY(model.replaceMessage(1, QStringLiteral("時間です")));
-    QVERIFY(model.removeMessage(0));
-    QCOMPARE(model.messages().size(), 19);
-    QCOMPARE(model.messages().first(), QStringLiteral("時間です"));
-    QCOMPARE(changed.count(), 22);
-    QVERIFY(model.isModified());
-}
-
-void ProgrammeModelTest::sessionEdited_data()
-{
-    QTest::addColumn<int>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<bool>("modified");
-    QTest::addColumn<QString>("shown"); // the field read back, or the refusal
-    QTest::newRow("start at 23:59") << int{PlanStart} << "23:59" << true << true << "23:59";
-    QTest::newRow("start full-width") << int{PlanStart} << "０９：０５" << true << true << "9:05";
-    QTest::newRow("start at 24:00 refused")
-        << int{PlanStart} << "24:00" << false << false
-        << "プログラムの「開始予定」\"24:00\" は 0:00〜23:59 の範囲にありません。";
-    QTest::newRow("start minutes past 59 refused")
-        << int{PlanStart} << "9:60" << false << false
-        << "プログラムの「開始予定」\"9:60\" を読めません。「9:30」「13:00」のように書いてください。";
-    // Not 9:05: "9:5" is as likely 9:50 cut short.
-    QTest::newRow("start with one digit of minutes refused")
-        << int{PlanStart} << "9:5" << false << false
-        << "プログラムの「開始予定」\"9:5\" を読めません。「9:30」「13:00」のように書いてください。";
-    QTest::newRow("start the same, typed otherwise")
-        << int{PlanStart} << " １０:00" << true << false << "10:00";
-    QTest::newRow("start emptied") << int{PlanStart} << "" << true << true << "";
-    QTest::newRow("changeover typed in Japanese")
-        << int{PlanChangeover} << "1分30秒" << true << true << "1:30";
-    QTest::newRow("changeover the same, typed otherwise")
-        << int{PlanChangeover} << "1分" << true << false << "1:00";
-    QTest::newRow("changeover past 16 bits refused")
-        << int{PlanChangeover} << "546:08" << false << false
-        << "プログラムの「発表間の切り替え」\"546:08\" は 0:00〜546:07 の範囲にありません。";
-    QTest::newRow("changeover emptied") << int{PlanChangeover} << " " << true << true << "";
-    QTest::newRow("title at its longest")
-        << int{PlanTitle} << QString(200, u'題') << true << true << QString(200, u'題');
-    QTest::newRow("title too long refused")
-        << int{PlanTitle} << QString(201, u'題') << false << false
-        << "プログラムの「表題」は 200 文字までです（201 文字あります）。";
-    QTest::newRow("title unchanged") << int{PlanTitle} << "午後の部" << true << false << "午後の部";
-}
-
-void ProgrammeModelTest::sessionEdited()
-{
-    QFETCH(int, field);
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QFETCH(bool, modified);
-    QFETCH(QString, shown);
-    ProgrammeModel &model = *model_;
-    Programme programme = threeTalks();
-    programme.title = QStringLiteral("午後の部");
-    programme.start = 10 * 60;
-    programme.changeover = 60;
-    model.setProgramme(programme);
-    QSignalSpy session(&model, &ProgrammeModel::sessionChanged);
-    QSignalSpy refused(&model, &ProgrammeModel::editRefused);
-    // By PlanField.
-    bool (ProgrammeModel::*const setters[])(const QString &) = {
-        &ProgrammeModel::setTitle, &ProgrammeModel::setPlannedStart, &ProgrammeModel::setChangeover};
-    const auto readBack = [&] {
-        return field == PlanTitle   ? model.programme().title
-               : field == PlanStart ? model.plannedStartText()
-                                    : model.changeoverText();
-    };
-    QCOMPARE((model.*setters[field])(text), accepted);
-    QCOMPARE(accepted ? readBack() : model.errorString(), shown);
-    QCOMPARE(refused.count(), accepted ? 0 : 1);
-    QCOMPARE(model.isModified(), modified);
-    QCOMPARE(session.count(), modified ? 1 : 0);
-    if (!modified)
-        QCOMPARE(model.programme(), programme);
+    QCOMPARE(model.rowCount(), 0);
 }
 
 QTEST_MAIN(ProgrammeModelTest)

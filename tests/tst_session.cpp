@@ -492,18 +492,19 @@ void SessionTest::programmeWindow()
     QCOMPARE(rig.display(), QStringLiteral("3:00"));
 
     ProgrammeModel &model = rig.parts().programme().model();
+    const ProgrammeDocument &document = rig.parts().programme().document();
     QVERIFY(!model.setData(model.index(0, ProgrammeModel::TimeColumn), QStringLiteral("1:75")));
     QVERIFY(ctl<QLabel>(*window, "Note")->text().contains(QStringLiteral("1:75")));
     ctl<QPushButton>(*window, "AddSetup")->click();
     QCOMPARE(model.rowCount(), 4);
-    QCOMPARE(model.programme().talks.at(3).seconds, 180);
-    QVERIFY(model.isModified());
+    QCOMPARE(document.programme().talks.at(3).seconds, 180);
+    QVERIFY(document.isModified());
 
     // The plan is set here under the file's checks; a refused value goes back to what it was.
     auto *start = ctl<QLineEdit>(*window, "PlanStart");
     start->setText(QStringLiteral("１３:００"));
     emit start->editingFinished();
-    QCOMPARE(model.programme().start, std::optional<int>(13 * 60));
+    QCOMPARE(document.programme().start, std::optional<int>(13 * 60));
     start->setText(QStringLiteral("25:00"));
     emit start->editingFinished();
     QCOMPARE(start->text(), QStringLiteral("13:00"));
@@ -530,7 +531,7 @@ void SessionTest::programmeWindow()
     QCOMPARE(rig.platform.unsavedAsked, 1);
     rig.platform.unsavedAnswers = {Platform::Unsaved::Save};
     QVERIFY(window->close()); // saved under its own name
-    QVERIFY(!model.isModified());
+    QVERIFY(!document.isModified());
     Rig reopened;
     QVERIFY(open(reopened, rig.parts().programme().path()));
     QCOMPARE(reopened.parts().programme().model().rowCount(), 4);
@@ -548,7 +549,7 @@ void SessionTest::savedMessagesKeptWithTheProgramme()
     const QStringList usual = session.savedMessages();
     QCOMPARE(usual.size(), 4);
     QVERIFY(!session.saveMessage(usual.at(1))); // already there
-    QVERIFY(!session.model().isModified());
+    QVERIFY(!session.document().isModified());
     QVERIFY(session.forgetMessage(0));
     QCOMPARE(session.savedMessages(), usual.mid(1));
     QVERIFY(session.save(session.path()));
@@ -576,7 +577,9 @@ void SessionTest::nothingTheChairDidIsLost()
     QFETCH(QString, what);
     Rig rig;
     QTemporaryDir folder;
+    // The session takes the documents folder when it is made.
     rig.platform.documents = folder.filePath(QStringLiteral("documents"));
+    rig.session.emplace(rig.viewer, rig.platform);
     ProgrammeSession &session = rig.parts().programme();
     if (what.startsWith(QStringLiteral("QORを終了"))) {
         QVERIFY(open(rig, writeProgramme(folder, kThreeTalks)));
@@ -623,7 +626,7 @@ void SessionTest::nothingTheChairDidIsLost()
         const QStringList usual = session.savedMessages();
         QVERIFY(session.saveMessage(QStringLiteral("延長します")));
         QVERIFY(session.forgetMessage(0));
-        QVERIFY(!session.model().isModified());
+        QVERIFY(!session.document().isModified());
         QCOMPARE(session.savedMessages(), usual.mid(1) + QStringList{QStringLiteral("延長します")});
         QCOMPARE(rig.platform.settings.value(QStringLiteral("savedMessages")), session.savedMessages());
         rig.button("Cmd_End")->click();
@@ -787,8 +790,8 @@ void SessionTest::theMessageBelongsToItsTalk()
     const QString expected = kept ? QStringLiteral("あと3分でまとめてください") : QString();
     QCOMPARE(rig.viewer.feed().current().message, expected);
     // Without it, the band under the time goes to the talk about to start: who is next.
-    const ProgrammeModel &model = rig.parts().programme().model();
-    const ProgrammeTalk &talk = model.programme().talks.at(model.currentTalk() - 1);
+    const ProgrammeSession &session = rig.parts().programme();
+    const ProgrammeTalk &talk = session.document().programme().talks.at(session.talkNumber() - 1);
     auto *band = rig.viewer.slave()->findChild<QLabel *>(QStringLiteral("Lbl_Message"));
     QVERIFY(band->isVisible());
     QCOMPARE(band->text(),
