@@ -102,7 +102,9 @@ ProgrammeWindow::ProgrammeWindow(Viewer &viewer, ProgrammeSession &session, Spea
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->setWordWrap(false);
+    // The table has the keys when the window opens: typing goes nowhere it would change the plan.
+    table_->setFocus();
     table_->horizontalHeader()->setSectionResizeMode(ProgrammeModel::TitleColumn, QHeaderView::Stretch);
     table_->installEventFilter(this);
     layout->addWidget(table_, 1);
