@@ -390,7 +390,8 @@ void ProgrammeFileTest::exampleFile()
     QCOMPARE(programme.changeover, std::optional<int>(60));
     QCOMPARE(programme.talks.size(), 6);
     QCOMPARE(programme.messages.size(), 4);
-    QCOMPARE(describe(programme.talks.at(1)), QStringLiteral("招待講演|佐藤 花子（東京大学）|25:00|5:00,1:00,off"));
+    QCOMPARE(describe(programme.talks.at(1)),
+             QStringLiteral("招待講演|佐藤 花子（東京大学）|25:00|5:00,1:00,off"));
     const QString docs = QFileInfo(path).absolutePath();
     QCOMPARE(prepareTalk(programme, 1, startUp()).bells[0].file, docs + "/sounds/gong.wav");
     // The example names sounds that are not in the repository: marked, not refused.
