@@ -76,6 +76,16 @@ std::optional<RemoteCommand::Kind> commandAt(QByteArrayView path)
     return remoteCommandNamed(QLatin1StringView(path.sliced(prefix.size())));
 }
 
+// The method a path is answered for, or none for a path that is not a route.
+std::optional<QByteArray> methodFor(QByteArrayView path)
+{
+    for (const RouteName &known : routes()) {
+        if (known.path == path)
+            return known.method;
+    }
+    return std::nullopt;
+}
+
 bool isLoopbackHost(QByteArrayView host)
 {
     if (host == "localhost" || host == "[::1]")
@@ -119,6 +129,14 @@ Routed refusal(int status, const QByteArray &body, const QByteArray &host, const
 }
 
 } // namespace
+
+QList<RouteName> routes()
+{
+    QList<RouteName> all{{"GET", "/"}, {"GET", "/control"}, {"GET", "/state"}, {"GET", "/ws"}};
+    for (const auto &[name, kind] : kRemoteCommands)
+        all.append({"POST", "/control/" + QByteArray(name.data(), name.size())});
+    return all;
+}
 
 bool namesThisServer(QByteArrayView host, const RouterState &state)
 {
@@ -167,14 +185,14 @@ Routed route(const HttpRequest &request, const RouterState &state)
     const bool isState = path == "/state";
     const bool isSocket = path == "/ws";
     const bool upgrade = request.lists("connection", "upgrade") && !request.header("upgrade").isEmpty();
-    if ((!command && !isPage && !isState && !isSocket) || (upgrade && !isSocket))
+    const std::optional<QByteArray> method = methodFor(path);
+    if (!method || (upgrade && !isSocket))
         return refusal(404, "404 not found\n", host, state);
     if ((command || path == "/control") && access != Access::Control)
         return refusal(403, "403 forbidden\n", host, state);
-    const QByteArray method = command ? "POST" : "GET";
-    if (request.method != method) {
+    if (request.method != *method) {
         Routed routed = refusal(405, "405 method not allowed\n", host, state);
-        routed.answer.headers.emplaceBack("Allow", method);
+        routed.answer.headers.emplaceBack("Allow", *method);
         return routed;
     }
     // A page on another site that learnt an address must not drive the timer through the

@@ -30,6 +30,14 @@ struct Routed {
     bool upgrade = false; // a 101: the connection is a WebSocket client from now on
 };
 
+// A path the server answers, with its method; the commands' paths are /control/NAME.
+struct RouteName {
+    QByteArray method, path;
+    friend bool operator==(const RouteName &, const RouteName &) = default;
+};
+// Every route, each once: what route() answers, and what the published API description lists.
+QList<RouteName> routes();
+
 Routed route(const HttpRequest &request, const RouterState &state);
 // The answer to a command once the window has decided (or has not, in time): the 204 that route()
 // made, or the same headers with the refusal's status and reason.

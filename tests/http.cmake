@@ -5,6 +5,7 @@ add_executable(tst_http tst_http.cpp
     ${PROJECT_SOURCE_DIR}/remote/router.cpp
     ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp)
 target_include_directories(tst_http PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tst_http PRIVATE PODIUMWATCH_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_link_libraries(tst_http PRIVATE Qt6::Core Qt6::Test podiumwatch_warnings)
 add_test(NAME tst_http COMMAND tst_http)
 set_tests_properties(tst_http PROPERTIES

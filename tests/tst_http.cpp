@@ -7,6 +7,7 @@
 #include "remote/websocketframes.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -92,6 +93,7 @@ class HttpTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void apiDescriptionMatchesTheRoutes();
     void head_data();
     void head();
     void pipelined_data();
@@ -561,6 +563,44 @@ void HttpTest::everyAnswerGuardsThePage()
               QByteArray("base-uri 'none'"), QByteArray("form-action 'none'")})
             QVERIFY2(policy.contains(part), policy.constData());
         QVERIFY(!policy.contains("evil") && !policy.contains("unsafe-inline"));
+    }
+}
+
+// The published description of the HTTP API (docs/openapi.yaml) and the router name the same routes,
+// each with its method, and every one described is answered.
+void HttpTest::apiDescriptionMatchesTheRoutes()
+{
+    QFile file(QStringLiteral(PODIUMWATCH_SOURCE_DIR "/docs/openapi.yaml"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<RouteName> described;
+    bool inPaths = false;
+    QByteArray path;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.startsWith(' '))
+            inPaths = line == "paths:";
+        else if (inPaths && line.startsWith("  /") && line.endsWith(':'))
+            path = line.trimmed().chopped(1);
+        else if (inPaths && line.startsWith("    ") && line[4] != ' ' && line.endsWith(':'))
+            described.append({line.trimmed().chopped(1).toUpper(), path});
+    }
+    const auto sorted = [](QList<RouteName> names) {
+        std::sort(names.begin(), names.end(), [](const RouteName &a, const RouteName &b) {
+            return a.path + a.method < b.path + b.method;
+        });
+        return names;
+    };
+    const auto text = [](const QList<RouteName> &names) {
+        QByteArrayList lines;
+        for (const RouteName &name : names)
+            lines << name.method + ' ' + name.path;
+        return lines.join(", ");
+    };
+    QCOMPARE(text(sorted(described)), text(sorted(routes())));
+    for (const RouteName &name : described) {
+        const Routed routed =
+            route(request(name.method, name.path + "?t=CONTROL", name.path == "/ws" ? Upgrade : QByteArray()),
+                  routerState());
+        QVERIFY2(routed.answer.status != 404 && routed.answer.status != 405, name.path.constData());
     }
 }
 
