@@ -160,7 +160,7 @@ QByteArray encode(const Command &command)
     return compact({{QStringLiteral("id"), static_cast<qint64>(command.id)},
                     {QStringLiteral("command"), remoteCommandName(command.command.kind)},
                     {QStringLiteral("text"), command.command.text},
-                    {QStringLiteral("seconds"), command.command.seconds}});
+                    {QStringLiteral("number"), command.command.number}});
 }
 
 QByteArray encode(const Verdict &verdict)
@@ -205,9 +205,9 @@ Result<Command> decodeCommand(QByteArrayView body)
     const auto kind = remoteCommandNamed(fields.text(QLatin1StringView("command")));
     fields.check(kind.has_value(), QLatin1StringView("command"));
     const QString words = fields.text(QLatin1StringView("text"));
-    const auto seconds = static_cast<int>(fields.whole(
-        QLatin1StringView("seconds"), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-    return fields.made(Command{id, RemoteCommand{kind.value_or(RemoteCommand::Kind::Start), words, seconds}});
+    const auto number = static_cast<int>(fields.whole(
+        QLatin1StringView("number"), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return fields.made(Command{id, RemoteCommand{kind.value_or(RemoteCommand::Kind::Start), words, number}});
 }
 
 Result<Verdict> decodeVerdict(QByteArrayView body)

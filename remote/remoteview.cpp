@@ -1,10 +1,12 @@
 #include "remote/remoteview.h"
 
+#include "forms/slave.h"
 #include "forms/viewer.h"
 #include "platform/platform.h"
 #include "remote/remotewindow.h"
 #include "session/sessionparts.h"
 
+#include <QAbstractButton>
 #include <QDateTime>
 #include <QMenu>
 
@@ -136,10 +138,19 @@ void RemoteView::publishNow()
     server_.publish(stateJson(state, QDateTime::currentMSecsSinceEpoch()));
 }
 
+// The table's ranges are the programme's and the message's own limits.
+static_assert(commandSpec(RemoteCommand::Kind::Goto).argument.most == kMostTalks);
+static_assert(commandSpec(RemoteCommand::Kind::MessageSaved).argument.most == kMostMessages - 1);
+static_assert(commandSpec(RemoteCommand::Kind::Message).argument.most == kLongestMessage);
+
 CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
 {
     using Kind = RemoteCommand::Kind;
     const Shown before = viewer_.shown();
+    // Refused alike from every transport, in the states the table names, before the window is asked.
+    if (const CommandSpec &spec = commandSpec(command.kind);
+        !spec.acceptedIn[static_cast<std::size_t>(before.state)])
+        return {409, QByteArray(spec.refusal.data(), spec.refusal.size())};
     switch (command.kind) {
     case Kind::Message:
         session_.message().set(command.text);
@@ -148,23 +159,43 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
         // The window refuses as it refuses the keypad's keys; the reason is only put in words here.
         bool moved = false;
         const auto watch = connect(&viewer_, &Viewer::remainingAdjusted, this, [&moved] { moved = true; });
-        viewer_.adjustRemaining(command.seconds);
+        viewer_.adjustRemaining(command.number);
         disconnect(watch);
         if (!moved)
-            return {409, before.state == RunState::Setup ? "nothing is counting in set-up"
-                                                         : "the time is at its limit"};
+            return {409, "the time is at its limit"};
         return {};
     }
     case Kind::Previous:
-    case Kind::Next: {
-        // Refused as the page keys are, while the clock runs (with the note in the programme window).
+    case Kind::Next:
+    case Kind::Goto: {
         ProgrammeSession &session = session_.programme();
-        if (command.kind == Kind::Next ? session.next() : session.previous())
+        const bool moved = command.kind == Kind::Next       ? session.next()
+                           : command.kind == Kind::Previous ? session.previous()
+                                                            : session.prepare(command.number);
+        if (moved)
             return {};
-        return {409, !session.model().hasProgramme()     ? "there is no programme"
-                     : before.state == RunState::Running ? "not while the clock runs"
-                                                         : "there is no talk there"};
+        return {409, !session.model().hasProgramme() ? "there is no programme" : "there is no talk there"};
     }
+    case Kind::MessageSaved: {
+        const QStringList saved = session_.programme().savedMessages();
+        if (command.number >= saved.size())
+            return {409, "there is no saved message there"};
+        session_.message().set(saved.at(command.number));
+        return {};
+    }
+    case Kind::Projector:
+        // The window's own Slave button opens it (or brings it back where it was); off closes it.
+        if (command.number == 1)
+            viewer_.Cmd_Slave_Click();
+        else if (viewer_.slave())
+            viewer_.slave()->close();
+        return {};
+    case Kind::Mask:
+        // The toggle is ticked while the settings show: masked is unticked, as a click leaves it.
+        if (auto *toggle = viewer_.findChild<QAbstractButton *>(QStringLiteral("Check_Mask"));
+            toggle && toggle->isChecked() == (command.number == 1))
+            toggle->click();
+        return {};
     // The picture buttons' handlers press the run buttons, as an operator's click does.
     case Kind::Start:
         // Without a time on the display the button says so in a message box on the operator's

@@ -5,6 +5,7 @@
 #include "messages/messagelimits.h"
 #include "remote/websocketframes.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrlQuery>
 #include <algorithm>
@@ -59,11 +60,19 @@ Argued commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUr
         if (command.text.toUcs4().size() > kLongestMessage)
             return Argued::failure(
                 {400, "400 a message is at most " + QByteArray::number(kLongestMessage) + " characters\n"});
-    } else if (kind == RemoteCommand::Kind::Adjust) {
-        const QString by = query.queryItemValue(QStringLiteral("by"), QUrl::FullyDecoded);
-        if (by != QLatin1String("60") && by != QLatin1String("-60"))
-            return Argued::failure({400, "400 by=60 or by=-60\n"});
-        command.seconds = by.toInt();
+    } else if (const CommandArgument &argument = commandSpec(kind).argument;
+               argument.kind == CommandArgument::Kind::Number) {
+        // A whole number as people write one: digits, a minus sign before them, nothing else.
+        const QString given = query.queryItemValue(argument.key, QUrl::FullyDecoded);
+        static const QRegularExpression whole(QStringLiteral("^-?[0-9]{1,9}$"));
+        const int value = given.toInt();
+        if (!whole.match(given).hasMatch() || value < argument.least || value > argument.most) {
+            const QByteArray key(argument.key.data(), argument.key.size());
+            return Argued::failure({400, "400 " + key + "= a whole number from " +
+                                             QByteArray::number(argument.least) + " to " +
+                                             QByteArray::number(argument.most) + "\n"});
+        }
+        command.number = value;
     }
     return command;
 }
@@ -133,8 +142,8 @@ Routed refusal(int status, const QByteArray &body, const QByteArray &host, const
 QList<RouteName> routes()
 {
     QList<RouteName> all{{"GET", "/"}, {"GET", "/control"}, {"GET", "/state"}, {"GET", "/ws"}};
-    for (const auto &[name, kind] : kRemoteCommands)
-        all.append({"POST", "/control/" + QByteArray(name.data(), name.size())});
+    for (const CommandSpec &spec : kRemoteCommands)
+        all.append({"POST", "/control/" + QByteArray(spec.name.data(), spec.name.size())});
     return all;
 }
 

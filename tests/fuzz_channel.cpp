@@ -37,7 +37,7 @@ void decodeEveryWay(const QByteArray &body)
     if (const auto c = decodeCommand(body)) {
         const auto again = decodeCommand(encode(*c));
         check(again && again->id == c->id && again->command.kind == c->command.kind &&
-                  again->command.text == c->command.text && again->command.seconds == c->command.seconds,
+                  again->command.text == c->command.text && again->command.number == c->command.number,
               "a command reads the same again");
     }
     if (const auto v = decodeVerdict(body)) {

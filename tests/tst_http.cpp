@@ -466,7 +466,7 @@ void HttpTest::commands_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("command"); // the command passed on, by its name
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("seconds"); // or what other number the command carries
 
     for (const char *name : {"start", "pause", "restart", "reset", "previous", "next"})
         QTest::newRow(name) << QByteArray(name) << QByteArray() << 204 << name << "" << 0;
@@ -499,12 +499,42 @@ void HttpTest::commands_data()
                                    << "" << 60;
     QTest::newRow("a minute less") << QByteArray("adjust&by=-60") << QByteArray() << 204 << "adjust"
                                    << "" << -60;
-    QTest::newRow("other than a minute") << QByteArray("adjust&by=30") << QByteArray() << 400 << ""
-                                         << "" << 0;
+    // Any whole number of seconds within ten minutes either way; the page keeps its minute.
+    QTest::newRow("half a minute") << QByteArray("adjust&by=30") << QByteArray() << 204 << "adjust"
+                                   << "" << 30;
+    QTest::newRow("ten minutes more") << QByteArray("adjust&by=600") << QByteArray() << 204 << "adjust"
+                                      << "" << 600;
+    QTest::newRow("beyond ten minutes") << QByteArray("adjust&by=601") << QByteArray() << 400 << ""
+                                        << "" << 0;
+    QTest::newRow("ten minutes less") << QByteArray("adjust&by=-600") << QByteArray() << 204 << "adjust"
+                                      << "" << -600;
+    QTest::newRow("below ten minutes less") << QByteArray("adjust&by=-601") << QByteArray() << 400 << ""
+                                            << "" << 0;
+    QTest::newRow("not whole") << QByteArray("adjust&by=1.5") << QByteArray() << 400 << ""
+                               << "" << 0;
+    QTest::newRow("the first talk") << QByteArray("goto&n=1") << QByteArray() << 204 << "goto"
+                                    << "" << 1;
+    QTest::newRow("the 200th talk") << QByteArray("goto&n=200") << QByteArray() << 204 << "goto"
+                                    << "" << 200;
+    QTest::newRow("talk 0") << QByteArray("goto&n=0") << QByteArray() << 400 << ""
+                            << "" << 0;
+    QTest::newRow("talk 201") << QByteArray("goto&n=201") << QByteArray() << 400 << ""
+                              << "" << 0;
+    QTest::newRow("the 20th saved message")
+        << QByteArray("message-saved&i=19") << QByteArray() << 204 << "message-saved"
+        << "" << 19;
+    QTest::newRow("a 21st saved message") << QByteArray("message-saved&i=20") << QByteArray() << 400 << ""
+                                          << "" << 0;
+    QTest::newRow("projector on") << QByteArray("projector&on=1") << QByteArray() << 204 << "projector"
+                                  << "" << 1;
+    QTest::newRow("mask off") << QByteArray("mask&on=0") << QByteArray() << 204 << "mask"
+                              << "" << 0;
+    QTest::newRow("mask, yes") << QByteArray("mask&on=yes") << QByteArray() << 400 << ""
+                               << "" << 0;
     QTest::newRow("no amount") << QByteArray("adjust") << QByteArray() << 400 << ""
                                << "" << 0;
-    QTest::newRow("a sign spelt out") << QByteArray("adjust&by=%2B60") << QByteArray() << 400 << ""
-                                      << "" << 0;
+    QTest::newRow("a plus sign spelt out") << QByteArray("adjust&by=%2B60") << QByteArray() << 400 << ""
+                                           << "" << 0;
 }
 
 // Each command is passed on with what it carries, or refused before the window hears of it.
@@ -526,7 +556,7 @@ void HttpTest::commands()
         return;
     QCOMPARE(remoteCommandName(routed.command->kind), command);
     QCOMPARE(routed.command->text, text);
-    QCOMPARE(routed.command->seconds, seconds);
+    QCOMPARE(routed.command->number, seconds);
     // What the window says comes back with the same headers.
     const HttpAnswer refused = commandAnswer(routed.answer, {409, "not while the clock runs"});
     QCOMPARE(refused.status, 409);

@@ -2,6 +2,7 @@
 // viewer's browser, the control page presses the window's own buttons, and without --remote the
 // program listens on no socket at all.
 
+#include "forms/slave.h"
 #include "remote/remoteview.h"
 #include "rig.h"
 
@@ -400,6 +401,19 @@ void RemoteViewTest::theWindowDecides_data()
     QTest::newRow("start without a time") << "none" << 0 << int(Kind::Start) << 0 << 409 << 0;
     QTest::newRow("start") << "setup" << 0 << int(Kind::Start) << 0 << 204 << 0;
     QTest::newRow("a message") << "none" << 0 << int(Kind::Message) << 0 << 204 << 0;
+    const int go = int(Kind::Goto), saved = int(Kind::MessageSaved);
+    QTest::newRow("half a minute while running") << "running" << 0 << adjust << 30 << 204 << 0;
+    QTest::newRow("to talk 2 in set-up") << "setup" << 1 << go << 2 << 204 << 2;
+    QTest::newRow("to talk 1 while paused") << "paused" << 2 << go << 1 << 204 << 1;
+    QTest::newRow("to talk 2 while running") << "running" << 1 << go << 2 << 409 << 1;
+    QTest::newRow("to talk 3 of two") << "setup" << 1 << go << 3 << 409 << 1;
+    QTest::newRow("to a talk without a programme") << "setup" << 0 << go << 1 << 409 << 0;
+    QTest::newRow("the 4th saved message") << "none" << 0 << saved << 3 << 204 << 0;
+    QTest::newRow("a 5th of four saved messages") << "none" << 0 << saved << 4 << 409 << 0;
+    QTest::newRow("projector on") << "setup" << 0 << int(Kind::Projector) << 1 << 204 << 0;
+    QTest::newRow("projector off") << "setup" << 0 << int(Kind::Projector) << 0 << 204 << 0;
+    QTest::newRow("mask on") << "running" << 0 << int(Kind::Mask) << 1 << 204 << 0;
+    QTest::newRow("mask off") << "running" << 0 << int(Kind::Mask) << 0 << 204 << 0;
 }
 
 // What a control page is answered is what the window made of the command, decided when it comes.
@@ -429,6 +443,11 @@ void RemoteViewTest::theWindowDecides()
     QCOMPARE(rig.parts().programme().talkNumber(), talk);
     const QString displayed = rig.display();
 
+    // Off is asked of a projector that is open and a window that is masked.
+    if (command == int(RemoteCommand::Kind::Projector) && seconds == 0)
+        rig.button("Cmd_Slave")->click();
+    if (command == int(RemoteCommand::Kind::Mask) && seconds == 0)
+        rig.button("Check_Mask")->click();
     RemoteView remote(rig.viewer, rig.parts(), rig.platform, kLoopback, kServer);
     const CommandVerdict verdict =
         remote.carryOut({RemoteCommand::Kind(command), QStringLiteral("時間です"), seconds});
@@ -442,6 +461,12 @@ void RemoteViewTest::theWindowDecides()
         QCOMPARE(rig.timer("Timer_PresentTime")->isActive(), status == 204);
     if (command == int(RemoteCommand::Kind::Message))
         QCOMPARE(rig.viewer.feed().current().message, QStringLiteral("時間です"));
+    if (command == int(RemoteCommand::Kind::MessageSaved) && status == 204)
+        QCOMPARE(rig.viewer.feed().current().message, rig.parts().programme().savedMessages().at(seconds));
+    if (command == int(RemoteCommand::Kind::Projector))
+        QCOMPARE(rig.viewer.slave() && rig.viewer.slave()->isVisible(), seconds == 1);
+    if (command == int(RemoteCommand::Kind::Mask))
+        QCOMPARE(ctl<QWidget>(rig.viewer, "Frm_Time")->isHidden(), seconds == 1);
 }
 
 void RemoteViewTest::aServerThatDiesIsReplaced_data()
