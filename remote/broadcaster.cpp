@@ -3,6 +3,7 @@
 #include "remote/connection.h"
 #include "remote/websocketframes.h"
 
+#include <QPointer>
 #include <algorithm>
 #include <utility>
 
@@ -18,11 +19,11 @@ Broadcaster::Client *Broadcaster::find(Connection *connection)
     return it == clients_.end() ? nullptr : &*it;
 }
 
-void Broadcaster::admit(Connection *connection, const QByteArray &state)
+void Broadcaster::admit(Connection *connection, const QByteArray &state, bool controls)
 {
     if (!connection->isOpen())
         return;
-    clients_.push_back({connection, {}, {}});
+    clients_.push_back({connection, {}, {}, controls});
     connect(connection, &Connection::bytesArrived, this, &Broadcaster::read);
     connect(connection, &Connection::gone, this, &Broadcaster::forget);
     connection->becomeWebSocket();
@@ -47,6 +48,8 @@ void Broadcaster::read(Connection *connection)
     // worked on here, and the list is not looked at again until the end.
     QByteArray unread = std::exchange(client->unread, {}) + connection->takeUnread();
     PerSecond pings = client->pings;
+    const bool controls = client->controls;
+    const QPointer<Connection> alive(connection);
     for (;;) {
         const ClientFrame frame = readClientFrame(unread);
         if (frame.kind == ClientFrame::Kind::Incomplete)
@@ -63,6 +66,16 @@ void Broadcaster::read(Connection *connection)
             break;
         case ClientFrame::Kind::Pong:
             break;
+        case ClientFrame::Kind::Text:
+            if (!controls) {
+                refuse(connection);
+                return;
+            }
+            // Answered now (refused) or later; either may close the connection.
+            emit commandSent(connection, frame.payload);
+            if (!alive || !connection->isOpen())
+                return;
+            break;
         case ClientFrame::Kind::Close:
             forget(connection);
             connection->finish(closeFrame(CloseNormal, {}));
@@ -73,7 +86,7 @@ void Broadcaster::read(Connection *connection)
         }
     }
     if (Client *still = find(connection))
-        *still = {connection, unread, pings};
+        *still = {connection, unread, pings, controls};
 }
 
 void Broadcaster::refuse(Connection *connection)

@@ -2,6 +2,7 @@
 
 #include "remote/broadcaster.h"
 #include "remote/connectionguard.h"
+#include "remote/websocketframes.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -122,6 +123,7 @@ void RemoteWorker::listen()
     }
     broadcaster_ = new Broadcaster({settings_.pingsPerSecond}, this);
     connect(broadcaster_, &Broadcaster::countChanged, this, &RemoteWorker::viewersChanged);
+    connect(broadcaster_, &Broadcaster::commandSent, this, &RemoteWorker::commandFromSocket);
     connect(guard_, &ConnectionGuard::requestReady, this, &RemoteWorker::serve);
     connect(guard_, &ConnectionGuard::framingRefused, this, &RemoteWorker::refuseFraming);
 
@@ -153,25 +155,49 @@ void RemoteWorker::serve(Connection *connection, const HttpRequest &request)
         // than a few are kept waiting at once; however fast the window answers, no more than a
         // chair could press are passed on to it, so that no client keeps the window busy.
         const qint64 now = guard_->now();
-        const char *busy = awaited_.size() >= static_cast<std::size_t>(remotelimits::kCommandsInFlight)
-                               ? "too many commands at once"
-                           : !commandsThisSecond_.admit(now, settings_.commandsPerSecond)
-                               ? "too many commands in a second"
-                               : nullptr;
-        if (busy) {
+        if (const char *busy = tooBusy(now)) {
             connection->answer(serialize(commandAnswer(routed.answer, {503, busy})), true, now);
             return;
         }
-        const quint64 id = nextId_++;
-        awaited_.emplace(id, Awaited{connection, routed.answer, now});
-        if (!expiry_.isActive())
-            expiry_.start();
-        emit commandRequested(*routed.command, id);
+        await(*routed.command, Awaited{connection, routed.answer, now, std::nullopt});
         return;
     }
     const bool open = connection->answer(serialize(routed.answer), routed.answer.close, guard_->now());
     if (open && routed.upgrade)
-        broadcaster_->admit(connection, state_.json);
+        broadcaster_->admit(connection, state_.json, routed.controls);
+}
+
+const char *RemoteWorker::tooBusy(qint64 now)
+{
+    return awaited_.size() >= static_cast<std::size_t>(remotelimits::kCommandsInFlight)
+               ? "too many commands at once"
+           : !commandsThisSecond_.admit(now, settings_.commandsPerSecond) ? "too many commands in a second"
+                                                                          : nullptr;
+}
+
+void RemoteWorker::await(const RemoteCommand &command, Awaited awaited)
+{
+    const quint64 id = nextId_++;
+    awaited_.emplace(id, std::move(awaited));
+    if (!expiry_.isActive())
+        expiry_.start();
+    emit commandRequested(command, id);
+}
+
+void RemoteWorker::commandFromSocket(Connection *connection, const QByteArray &text)
+{
+    // The same limits as a command over HTTP; a refusal is answered at once, on the socket.
+    const Result<SocketCommand, SocketRefusal> read = socketCommand(text);
+    const qint64 now = guard_->now();
+    if (!read) {
+        connection->send(textFrame(socketReply(read.error().id, read.error().verdict)));
+        return;
+    }
+    if (const char *busy = tooBusy(now)) {
+        connection->send(textFrame(socketReply(read->id, {503, busy})));
+        return;
+    }
+    await(read->command, Awaited{connection, {}, now, read->id});
 }
 
 void RemoteWorker::refuseFraming(Connection *connection, int status, const QByteArray &reason)
@@ -189,7 +215,9 @@ void RemoteWorker::settle(quint64 id, const CommandVerdict &verdict)
     if (awaited_.empty())
         expiry_.stop();
     // The asker may have gone meanwhile; then there is no one to tell.
-    if (Connection *connection = awaited.connection; connection && connection->isOpen()) {
+    if (Connection *connection = awaited.connection; connection && connection->isOpen() && awaited.socketId) {
+        connection->send(textFrame(socketReply(*awaited.socketId, verdict)));
+    } else if (connection && connection->isOpen()) {
         const HttpAnswer answer = commandAnswer(awaited.accepted, verdict);
         connection->answer(serialize(answer), answer.close, guard_->now());
     }

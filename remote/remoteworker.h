@@ -5,9 +5,11 @@
 #include "remote/remotelimits.h"
 #include "remote/router.h"
 
+#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <optional>
 #include <unordered_map>
 
 // The host the printed addresses name: the bind address, or for every interface the machine's
@@ -50,10 +52,15 @@ private:
         QPointer<Connection> connection;
         HttpAnswer accepted; // what a 204 is
         qint64 since = 0;
+        std::optional<QJsonValue> socketId; // sent on a control socket: the reply's id
     };
 
     void serve(Connection *connection, const HttpRequest &request);
     void refuseFraming(Connection *connection, int status, const QByteArray &reason);
+    void commandFromSocket(Connection *connection, const QByteArray &text);
+    // Why a command cannot be passed on now (too many waiting, too many this second), or nullptr.
+    const char *tooBusy(qint64 now);
+    void await(const RemoteCommand &command, Awaited awaited);
     void expireAwaited();
 
     RemoteSettings settings_;

@@ -5,11 +5,14 @@
 #include "messages/messagelimits.h"
 #include "remote/websocketframes.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrlQuery>
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -249,9 +252,61 @@ Routed route(const HttpRequest &request, const RouterState &state)
         routed.answer.headers.emplaceBack("Connection", "Upgrade");
         routed.answer.headers.emplaceBack("Sec-WebSocket-Accept", webSocketAccept(key));
         routed.upgrade = true;
+        routed.controls = access == Access::Control;
     }
     routed.answer.close = !request.keepsAlive() && !routed.upgrade;
     return routed;
+}
+
+Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json)
+{
+    using Read = Result<SocketCommand, SocketRefusal>;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return Read::failure({QJsonValue(), {400, "a command is a JSON object"}});
+    const QJsonObject object = document.object();
+    QJsonValue id = object.value(QLatin1StringView("id"));
+    const bool wholeId = id.isDouble() && id.toDouble() == std::trunc(id.toDouble()) &&
+                         std::abs(id.toDouble()) <= 9007199254740991.0;
+    if (id.isUndefined())
+        id = QJsonValue();
+    else if (!wholeId && !(id.isString() && id.toString().size() <= 64))
+        return Read::failure(
+            {QJsonValue(), {400, "id is a whole number or a string of at most 64 characters"}});
+    const auto refuse = [&id](const QByteArray &reason) { return Read::failure({id, {400, reason}}); };
+    const std::optional<RemoteCommand::Kind> kind =
+        remoteCommandNamed(object.value(QLatin1StringView("command")).toString());
+    if (!kind)
+        return refuse("no such command");
+    SocketCommand read{{*kind, {}, 0}, id};
+    const CommandArgument &argument = commandSpec(*kind).argument;
+    const QJsonValue given = object.value(argument.key);
+    if (argument.kind == CommandArgument::Kind::Text) {
+        if (!given.isUndefined() && !given.isString())
+            return refuse("text is a string");
+        read.command.text = given.toString();
+        if (read.command.text.toUcs4().size() > argument.most)
+            return refuse("a message is at most " + QByteArray::number(argument.most) + " characters");
+    } else if (argument.kind == CommandArgument::Kind::Number) {
+        const double value = given.toDouble(std::nan(""));
+        if (!given.isDouble() || value != std::trunc(value) || value < argument.least ||
+            value > argument.most) {
+            const QByteArray key(argument.key.data(), argument.key.size());
+            return refuse(key + " is a whole number from " + QByteArray::number(argument.least) + " to " +
+                          QByteArray::number(argument.most));
+        }
+        read.command.number = static_cast<int>(value);
+    }
+    return read;
+}
+
+QByteArray socketReply(const QJsonValue &id, const CommandVerdict &verdict)
+{
+    QJsonObject reply{{QStringLiteral("reply"), id}, {QStringLiteral("status"), verdict.status}};
+    if (!verdict.reason.isEmpty())
+        reply.insert(QStringLiteral("reason"), QString::fromUtf8(verdict.reason));
+    return QJsonDocument(reply).toJson(QJsonDocument::Compact);
 }
 
 HttpAnswer commandAnswer(const HttpAnswer &accepted, const CommandVerdict &verdict)

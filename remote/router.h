@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/result.h"
 #include "remote/http.h"
 #include "remote/remotecommand.h"
 
+#include <QJsonValue>
 #include <QSet>
 #include <optional>
 
@@ -27,8 +29,24 @@ struct Routed {
     // For the window to decide: `answer` is then what its 204 is, and commandAnswer() makes the
     // answer once the window has said.
     std::optional<RemoteCommand> command;
-    bool upgrade = false; // a 101: the connection is a WebSocket client from now on
+    bool upgrade = false;  // a 101: the connection is a WebSocket client from now on
+    bool controls = false; // and, with the control token, one that may send commands
 };
+
+// A command sent on a control WebSocket as a JSON text, {"command": "adjust", "by": 30, "id": 7}:
+// the arguments under the names the HTTP query gives them ("text" for a message), and an id the
+// reply carries back (a whole number or a short string; none is null).
+struct SocketCommand {
+    RemoteCommand command;
+    QJsonValue id;
+};
+struct SocketRefusal {
+    QJsonValue id;
+    CommandVerdict verdict;
+};
+Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json);
+// {"reply": 7, "status": 204}, with "reason" when refused.
+QByteArray socketReply(const QJsonValue &id, const CommandVerdict &verdict);
 
 // A path the server answers, with its method; the commands' paths are /control/NAME.
 struct RouteName {

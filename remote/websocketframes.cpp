@@ -73,23 +73,40 @@ ClientFrame readClientFrame(QByteArrayView bytes)
     const bool reserved = first & 0x70;
     const char opcode = static_cast<char>(first & 0x0F);
     const bool masked = second & 0x80;
-    const qsizetype length = second & 0x7F;
-    // A client must mask; control frames come whole and short. Text, binary and continuation
+    const qsizetype shortLength = second & 0x7F;
+    // A client must mask; control frames come whole and short, and a text whole and no longer
+    // than a command needs (its 16-bit length is read only for a text). Binary and continuation
     // frames are refused here, before their length is even read.
     const bool control = opcode == OpPing || opcode == OpPong || opcode == OpClose;
-    if (!final || reserved || !masked || !control || length > MaxControlPayload) {
+    const bool text = opcode == OpText;
+    if (!final || reserved || !masked || !(control || text) || (control && shortLength > MaxControlPayload) ||
+        shortLength == 127) {
         read.kind = ClientFrame::Kind::Refused;
         return read;
     }
-    if (bytes.size() < 6 + length)
+    qsizetype header = 2;
+    qsizetype length = shortLength;
+    if (shortLength == 126) {
+        if (bytes.size() < 4)
+            return read;
+        length = (static_cast<unsigned char>(bytes[2]) << 8) | static_cast<unsigned char>(bytes[3]);
+        header = 4;
+    }
+    // A length has one encoding: 126 and up only in the 16-bit form.
+    if (length > MaxClientText || (header == 4 && length < 126)) {
+        read.kind = ClientFrame::Kind::Refused;
         return read;
-    const QByteArrayView mask = bytes.sliced(2, 4);
-    read.payload = bytes.sliced(6, length).toByteArray();
+    }
+    if (bytes.size() < header + 4 + length)
+        return read;
+    const QByteArrayView mask = bytes.sliced(header, 4);
+    read.payload = bytes.sliced(header + 4, length).toByteArray();
     for (qsizetype i = 0; i < length; ++i)
         read.payload[i] = static_cast<char>(read.payload[i] ^ mask[i % 4]);
-    read.size = 6 + length;
+    read.size = header + 4 + length;
     read.kind = opcode == OpPing   ? ClientFrame::Kind::Ping
                 : opcode == OpPong ? ClientFrame::Kind::Pong
+                : opcode == OpText ? ClientFrame::Kind::Text
                                    : ClientFrame::Kind::Close;
     return read;
 }

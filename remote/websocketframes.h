@@ -20,8 +20,12 @@ QByteArray closeFrame(quint16 code, QByteArrayView reason);
 constexpr quint16 CloseNormal = 1000;
 constexpr quint16 ClosePolicyViolation = 1008;
 
+// The longest text a client may send in one frame: a command with an 80-character message, with
+// room to spare. Longer texts, and texts in pieces, are refused.
+constexpr qsizetype MaxClientText = 1024;
+
 struct ClientFrame {
-    enum class Kind { Incomplete, Ping, Pong, Close, Refused };
+    enum class Kind { Incomplete, Ping, Pong, Close, Text, Refused };
     Kind kind = Kind::Incomplete;
     QByteArray payload; // unmasked
     qsizetype size = 0; // bytes the frame took

@@ -25,7 +25,10 @@ if(PODIUMWATCH_FUZZ)
         ${PROJECT_SOURCE_DIR}/remote/http.cpp
         ${PROJECT_SOURCE_DIR}/remote/router.cpp
         ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp)
-    podiumwatch_http_fuzz(fuzz_wsframes fuzz_wsframes.cpp ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp)
+    podiumwatch_http_fuzz(fuzz_wsframes fuzz_wsframes.cpp
+        ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp
+        ${PROJECT_SOURCE_DIR}/remote/router.cpp
+        ${PROJECT_SOURCE_DIR}/remote/http.cpp)
 
     # llhttp, the parser Node.js uses, as Debian ships its C sources (node-llhttp), in strict mode:
     # the reference our framing is fuzzed against.

@@ -44,7 +44,13 @@ QByteArray masked(char first, const QByteArray &payload)
 {
     const QByteArray mask = "\x12\x34\x56\x78";
     QByteArray bytes(1, first);
-    bytes += static_cast<char>(0x80 | payload.size());
+    if (payload.size() < 126) {
+        bytes += static_cast<char>(0x80 | payload.size());
+    } else {
+        bytes += '\xFE';
+        bytes += static_cast<char>(payload.size() >> 8);
+        bytes += static_cast<char>(payload.size() & 0xFF);
+    }
     bytes += mask;
     for (qsizetype i = 0; i < payload.size(); ++i)
         bytes += static_cast<char>(payload[i] ^ mask[i % 4]);
@@ -93,6 +99,8 @@ class HttpTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void socketCommands_data();
+    void socketCommands();
     void apiDescriptionMatchesTheRoutes();
     void head_data();
     void head();
@@ -332,7 +340,21 @@ void HttpTest::clientFrame_data()
     QTest::newRow("ping with a 64-bit length")
         << QByteArray("\x89\xFF", 2) << refused << qsizetype(0) << QByteArray();
     QTest::newRow("unmasked") << QByteArray("\x89\x05hello") << refused << qsizetype(0) << QByteArray();
-    QTest::newRow("text") << QByteArray("\x81\x85") << refused << qsizetype(0) << QByteArray();
+    // A command on a control socket: a text, whole, of at most 1024 bytes.
+    constexpr auto text = int(ClientFrame::Kind::Text);
+    const QByteArray command = R"({"command":"start","id":1})";
+    QTest::newRow("text") << masked('\x81', command) << text << qsizetype(6 + command.size()) << command;
+    const QByteArray longest(1024, 't');
+    QTest::newRow("text of 1024 bytes") << masked('\x81', longest) << text << qsizetype(8 + 1024) << longest;
+    QTest::newRow("text of 1025 bytes")
+        << masked('\x81', longest + 't') << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("text with a 64-bit length")
+        << QByteArray("\x81\xFF", 2) << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("a short text's length in 16 bits")
+        << QByteArray("\x81\xFE\x00\x05\x00\x00\x00\x00hello", 13) << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("text in pieces") << masked('\x01', "a") << refused << qsizetype(0) << QByteArray();
+    QTest::newRow("text's length not whole")
+        << QByteArray("\x81\xFE\x04", 3) << incomplete << qsizetype(0) << QByteArray();
     QTest::newRow("binary") << QByteArray("\x82\x85") << refused << qsizetype(0) << QByteArray();
     QTest::newRow("continuation") << QByteArray("\x80\x85") << refused << qsizetype(0) << QByteArray();
     QTest::newRow("reserved control opcode") << masked('\x8B', "") << refused << qsizetype(0) << QByteArray();
@@ -631,6 +653,58 @@ void HttpTest::apiDescriptionMatchesTheRoutes()
             route(request(name.method, name.path + "?t=CONTROL", name.path == "/ws" ? Upgrade : QByteArray()),
                   routerState());
         QVERIFY2(routed.answer.status != 404 && routed.answer.status != 405, name.path.constData());
+    }
+}
+
+void HttpTest::socketCommands_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("read"); // "name number text" when taken, else the refusal's reply
+    QTest::newRow("half a minute") << QByteArray(R"({"command":"adjust","by":30,"id":7})")
+                                   << QByteArray("adjust 30 ");
+    QTest::newRow("a message, no id")
+        << QByteArray(R"({"command":"message","text":"時間です"})") << QString("message 0 時間です").toUtf8();
+    QTest::newRow("80 characters") << R"({"command":"message","text":")" + QByteArray(80, 'x') + R"("})"
+                                   << "message 0 " + QByteArray(80, 'x');
+    QTest::newRow("81 characters")
+        << R"({"command":"message","text":")" + QByteArray(81, 'x') + R"(","id":1})"
+        << QByteArray(R"({"reason":"a message is at most 80 characters","reply":1,"status":400})");
+    QTest::newRow("not whole")
+        << QByteArray(R"({"command":"adjust","by":1.5,"id":2})")
+        << QByteArray(R"({"reason":"by is a whole number from -600 to 600","reply":2,"status":400})");
+    QTest::newRow("a number as text")
+        << QByteArray(R"({"command":"goto","n":"3","id":"a"})")
+        << QByteArray(R"({"reason":"n is a whole number from 1 to 200","reply":"a","status":400})");
+    QTest::newRow("talk 200") << QByteArray(R"({"command":"goto","n":200})") << QByteArray("goto 200 ");
+    QTest::newRow("talk 201")
+        << QByteArray(R"({"command":"goto","n":201})")
+        << QByteArray(R"({"reason":"n is a whole number from 1 to 200","reply":null,"status":400})");
+    QTest::newRow("not JSON") << QByteArray("start")
+                              << QByteArray(
+                                     R"({"reason":"a command is a JSON object","reply":null,"status":400})");
+    QTest::newRow("an id of another kind")
+        << QByteArray(R"({"command":"start","id":{"a":1}})")
+        << QByteArray(
+               R"({"reason":"id is a whole number or a string of at most 64 characters","reply":null,"status":400})");
+    QTest::newRow("an id of 65 characters")
+        << R"({"command":"start","id":")" + QByteArray(65, 'i') + R"("})"
+        << QByteArray(
+               R"({"reason":"id is a whole number or a string of at most 64 characters","reply":null,"status":400})");
+}
+
+// A command sent on a control socket reads as over HTTP, its refusal answered with its id.
+void HttpTest::socketCommands()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QByteArray, read);
+    const Result<SocketCommand, SocketRefusal> got = socketCommand(json);
+    if (got) {
+        const RemoteCommand &command = got->command;
+        QCOMPARE(QByteArray(remoteCommandName(command.kind).data()) + ' ' +
+                     QByteArray::number(command.number) + ' ' + command.text.toUtf8(),
+                 read);
+    } else {
+        QCOMPARE(socketReply(got.error().id, got.error().verdict), read);
     }
 }
 

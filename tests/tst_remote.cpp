@@ -165,6 +165,7 @@ private slots:
     void addresses();
     void policyNamesThePagesOwnScript();
     void verdictsReachTheAsker();
+    void commandsOnTheControlSocket();
     void verdictsAfterStopGoNowhere();
     void commandsLimitedPerSecond();
     void pushAtConnectAndOnChange();
@@ -377,6 +378,51 @@ void RemoteTest::verdictsReachTheAsker()
     connect(server.get(), &RemoteServer::commandRequested, this,
             [this](const RemoteCommand &, quint64 id) { server->settle(id, {}); });
     QCOMPARE(exchange(server->port(), "POST", next).status, 204);
+}
+
+// A control socket sends the commands as JSON texts and is answered on it, each reply with the id it
+// came with; a view socket that sends one is closed.
+void RemoteTest::commandsOnTheControlSocket()
+{
+    start();
+    settling = false;
+    connect(server.get(), &RemoteServer::commandRequested, this,
+            [this](const RemoteCommand &command, quint64 id) {
+                server->settle(id, command.number > 60 ? CommandVerdict{409, "the time is at its limit"}
+                                                       : CommandVerdict{});
+            });
+    Listener control;
+    control.socket.open(QUrl(wsUrl(server->controlToken())));
+    QTRY_COMPARE_WITH_TIMEOUT(control.messages.size(), 1, Patience);
+    const auto replies = [&control] {
+        QStringList found;
+        for (const QString &message : std::as_const(control.messages)) {
+            if (message.contains(QLatin1String("\"reply\"")))
+                found << message;
+        }
+        return found;
+    };
+    control.socket.sendTextMessage(QStringLiteral(R"({"command":"adjust","by":30,"id":7})"));
+    control.socket.sendTextMessage(QStringLiteral(R"({"command":"adjust","by":90,"id":"late"})"));
+    control.socket.sendTextMessage(QStringLiteral(R"({"command":"fly","id":8})"));
+    QTRY_COMPARE_WITH_TIMEOUT(replies().size(), 3, Patience);
+    // A refusal of the socket's own comes at once, the window's when it has said: the ids match them.
+    QStringList got = replies();
+    got.sort();
+    QCOMPARE(got, (QStringList{R"({"reason":"no such command","reply":8,"status":400})",
+                               R"({"reason":"the time is at its limit","reply":"late","status":409})",
+                               R"({"reply":7,"status":204})"}));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.first().kind, RemoteCommand::Kind::Adjust);
+    QCOMPARE(asked.first().number, 30);
+
+    Listener viewer;
+    viewer.socket.open(QUrl(wsUrl(server->viewToken())));
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.messages.size(), 1, Patience);
+    QSignalSpy closed(&viewer.socket, &QWebSocket::disconnected);
+    viewer.socket.sendTextMessage(QStringLiteral(R"({"command":"start","id":1})"));
+    QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, Patience);
+    QCOMPARE(asked.size(), 2);
 }
 
 // No client keeps the window busy with commands, however fast it answers them.
