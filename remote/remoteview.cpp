@@ -147,9 +147,14 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
 {
     using Kind = RemoteCommand::Kind;
     const Shown before = viewer_.shown();
+    const CommandSpec &spec = commandSpec(command.kind);
+    // The server checked the argument; what comes over the channel is checked again all the same,
+    // as a stranger's.
+    if (spec.argument.kind == CommandArgument::Kind::Number &&
+        (command.number < spec.argument.least || command.number > spec.argument.most))
+        return {400, "the argument is out of range"};
     // Refused alike from every transport, in the states the table names, before the window is asked.
-    if (const CommandSpec &spec = commandSpec(command.kind);
-        !spec.acceptedIn[static_cast<std::size_t>(before.state)])
+    if (!spec.acceptedIn[static_cast<std::size_t>(before.state)])
         return {409, QByteArray(spec.refusal.data(), spec.refusal.size())};
     switch (command.kind) {
     case Kind::Message:

@@ -410,6 +410,9 @@ void RemoteViewTest::theWindowDecides_data()
     QTest::newRow("to a talk without a programme") << "setup" << 0 << go << 1 << 409 << 0;
     QTest::newRow("the 4th saved message") << "none" << 0 << saved << 3 << 204 << 0;
     QTest::newRow("a 5th of four saved messages") << "none" << 0 << saved << 4 << 409 << 0;
+    // Checked again in the program, whatever the server let through.
+    QTest::newRow("saved message -1") << "none" << 0 << saved << -1 << 400 << 0;
+    QTest::newRow("eleven minutes more") << "running" << 0 << adjust << 660 << 400 << 0;
     QTest::newRow("projector on") << "setup" << 0 << int(Kind::Projector) << 1 << 204 << 0;
     QTest::newRow("projector off") << "setup" << 0 << int(Kind::Projector) << 0 << 204 << 0;
     QTest::newRow("mask on") << "running" << 0 << int(Kind::Mask) << 1 << 204 << 0;
