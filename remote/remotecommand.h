@@ -41,7 +41,7 @@ struct CommandArgument {
 // One command: its name, its argument, the run states it is accepted in (others are refused with
 // `refusal`, before the window is asked) and, in words, what it does. Every transport reads its
 // commands from this one table.
-struct CommandSpec {
+struct CommandEntry {
     QLatin1StringView name;
     RemoteCommand::Kind kind;
     CommandArgument argument;
@@ -50,7 +50,7 @@ struct CommandSpec {
 };
 
 inline constexpr std::array<bool, 3> kAnyState{true, true, true};
-inline constexpr std::array<CommandSpec, 12> kRemoteCommands{{
+inline constexpr std::array<CommandEntry, 12> kRemoteCommands{{
     {QLatin1StringView("start"), RemoteCommand::Kind::Start, {}, kAnyState, {}},
     {QLatin1StringView("pause"), RemoteCommand::Kind::Pause, {}, kAnyState, {}},
     {QLatin1StringView("restart"), RemoteCommand::Kind::Restart, {}, kAnyState, {}},
@@ -97,21 +97,21 @@ inline constexpr std::array<CommandSpec, 12> kRemoteCommands{{
      {}},
 }};
 
-constexpr const CommandSpec &commandSpec(RemoteCommand::Kind kind)
+constexpr const CommandEntry &commandEntry(RemoteCommand::Kind kind)
 {
     return kRemoteCommands[static_cast<std::size_t>(kind)];
 }
 
 inline QLatin1StringView remoteCommandName(RemoteCommand::Kind kind)
 {
-    return commandSpec(kind).name;
+    return commandEntry(kind).name;
 }
 
 template <typename Text> std::optional<RemoteCommand::Kind> remoteCommandNamed(const Text &name)
 {
-    for (const CommandSpec &spec : kRemoteCommands) {
-        if (spec.name == name)
-            return spec.kind;
+    for (const CommandEntry &entry : kRemoteCommands) {
+        if (entry.name == name)
+            return entry.kind;
     }
     return std::nullopt;
 }

@@ -139,23 +139,23 @@ void RemoteView::publishNow()
 }
 
 // The table's ranges are the programme's and the message's own limits.
-static_assert(commandSpec(RemoteCommand::Kind::Goto).argument.most == kMostTalks);
-static_assert(commandSpec(RemoteCommand::Kind::MessageSaved).argument.most == kMostMessages - 1);
-static_assert(commandSpec(RemoteCommand::Kind::Message).argument.most == kLongestMessage);
+static_assert(commandEntry(RemoteCommand::Kind::Goto).argument.most == kMostTalks);
+static_assert(commandEntry(RemoteCommand::Kind::MessageSaved).argument.most == kMostMessages - 1);
+static_assert(commandEntry(RemoteCommand::Kind::Message).argument.most == kLongestMessage);
 
 CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
 {
     using Kind = RemoteCommand::Kind;
     const Shown before = viewer_.shown();
-    const CommandSpec &spec = commandSpec(command.kind);
+    const CommandEntry &entry = commandEntry(command.kind);
     // The server checked the argument; what comes over the channel is checked again all the same,
     // as a stranger's.
-    if (spec.argument.kind == CommandArgument::Kind::Number &&
-        (command.number < spec.argument.least || command.number > spec.argument.most))
+    if (entry.argument.kind == CommandArgument::Kind::Number &&
+        (command.number < entry.argument.least || command.number > entry.argument.most))
         return {400, "the argument is out of range"};
     // Refused alike from every transport, in the states the table names, before the window is asked.
-    if (!spec.acceptedIn[static_cast<std::size_t>(before.state)])
-        return {409, QByteArray(spec.refusal.data(), spec.refusal.size())};
+    if (!entry.acceptedIn[static_cast<std::size_t>(before.state)])
+        return {409, QByteArray(entry.refusal.data(), entry.refusal.size())};
     switch (command.kind) {
     case Kind::Message:
         session_.message().set(command.text);

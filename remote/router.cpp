@@ -63,7 +63,7 @@ Argued commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUr
         if (command.text.toUcs4().size() > kLongestMessage)
             return Argued::failure(
                 {400, "400 a message is at most " + QByteArray::number(kLongestMessage) + " characters\n"});
-    } else if (const CommandArgument &argument = commandSpec(kind).argument;
+    } else if (const CommandArgument &argument = commandEntry(kind).argument;
                argument.kind == CommandArgument::Kind::Number) {
         // A whole number as people write one: digits, a minus sign before them, nothing else.
         const QString given = query.queryItemValue(argument.key, QUrl::FullyDecoded);
@@ -145,8 +145,8 @@ Routed refusal(int status, const QByteArray &body, const QByteArray &host, const
 QList<RouteName> routes()
 {
     QList<RouteName> all{{"GET", "/"}, {"GET", "/control"}, {"GET", "/state"}, {"GET", "/ws"}};
-    for (const CommandSpec &spec : kRemoteCommands)
-        all.append({"POST", "/control/" + QByteArray(spec.name.data(), spec.name.size())});
+    for (const CommandEntry &entry : kRemoteCommands)
+        all.append({"POST", "/control/" + QByteArray(entry.name.data(), entry.name.size())});
     return all;
 }
 
@@ -280,7 +280,7 @@ Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json)
     if (!kind)
         return refuse("no such command");
     SocketCommand read{{*kind, {}, 0}, id};
-    const CommandArgument &argument = commandSpec(*kind).argument;
+    const CommandArgument &argument = commandEntry(*kind).argument;
     const QJsonValue given = object.value(argument.key);
     if (argument.kind == CommandArgument::Kind::Text) {
         if (!given.isUndefined() && !given.isString())

@@ -50,7 +50,7 @@ void checkFrame(const ClientFrame &frame, QByteArrayView unread)
     if (text) {
         const Result<SocketCommand, SocketRefusal> read = socketCommand(frame.payload);
         if (read) {
-            const CommandArgument &argument = commandSpec(read->command.kind).argument;
+            const CommandArgument &argument = commandEntry(read->command.kind).argument;
             if (argument.kind == CommandArgument::Kind::Number)
                 check(read->command.number >= argument.least && read->command.number <= argument.most,
                       "a number within the table's range");
