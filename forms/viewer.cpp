@@ -92,6 +92,11 @@ Viewer::Viewer(Platform &platform, QWidget *parent)
     sessionLine_->setFont(small);
     sessionLine_->hide();
 
+    // A minute more or less from the keypad. In set-up there is nothing to move, and its signs type
+    // into the boxes as they did.
+    const auto counting = [this] { return runState() != RunState::Setup; };
+    addKeyAction(0x6B, counting, [this] { adjustRemaining(60); });  // Num +
+    addKeyAction(0x6D, counting, [this] { adjustRemaining(-60); }); // Num -
     feed_ = new ShownFeed(this);
     feed_->addPart(this, [this](Shown &shown) { shown = this->shown(); });
     connect(this, &Viewer::shownChanged, feed_, &ShownFeed::refresh);
@@ -413,11 +418,8 @@ void Viewer::addKeyAction(int keyCode, std::function<bool()> available, std::fun
     keyActions_[keyCode] = {std::move(available), std::move(act)};
 }
 
-std::function<void()> Viewer::keyActionFor(int keyCode)
+std::function<void()> Viewer::keyActionFor(int keyCode) const
 {
-    // In set-up there is nothing to move, and the keypad's signs type into the boxes as they did.
-    if ((keyCode == 0x6B || keyCode == 0x6D) && runState() != RunState::Setup) // Num +, Num -
-        return [this, keyCode] { adjustRemaining(keyCode == 0x6B ? 60 : -60); };
     const auto found = keyActions_.find(keyCode);
     if (found == keyActions_.end() || !found->second.available())
         return {};

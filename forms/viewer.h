@@ -38,7 +38,6 @@ public:
     Slave *slave() const;
 
     using RunState = ::RunState;
-    using TalkShown = ::TalkShown;
     using Shown = ::Shown;
     // The window's own part of what the screens show: the display's text and colours, the run
     // state and the remaining time.
@@ -202,7 +201,7 @@ private:
     void showContextMenu(const QPoint &at);
     bool mayEnd() const;
     // The action that a key of another part runs now, or none.
-    std::function<void()> keyActionFor(int keyCode);
+    std::function<void()> keyActionFor(int keyCode) const;
 
     Platform &platform_;
     QTimer *Timer_PresentTime;

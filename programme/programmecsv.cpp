@@ -7,11 +7,8 @@
 #include <array>
 #include <optional>
 
-using programmefile::fieldMissing;
-using programmefile::noTalks;
-using programmefile::refused;
-using programmefile::tooLarge;
-using programmefile::tooMany;
+// The refusals every reader of the file shares.
+using namespace programmefile;
 
 namespace {
 

@@ -8,11 +8,8 @@
 #include <initializer_list>
 #include <type_traits>
 
-using programmefile::fieldMissing;
-using programmefile::noTalks;
-using programmefile::refused;
-using programmefile::tooLarge;
-using programmefile::tooMany;
+// The refusals every reader of the file shares.
+using namespace programmefile;
 
 namespace {
 

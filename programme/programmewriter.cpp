@@ -89,11 +89,6 @@ void addBellsAndAlert(JsonObjectText &object, const Bells &bells, const AlertEnt
     }
 }
 
-QString startText(int minutes)
-{
-    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 QByteArray programmeJson(const Programme &programme)
@@ -103,7 +98,7 @@ QByteArray programmeJson(const Programme &programme)
     if (!programme.title.isEmpty())
         top.add(u"title", programme.title);
     if (programme.start)
-        top.add(u"start", startText(*programme.start));
+        top.add(u"start", hoursMinutes(*programme.start));
     if (programme.changeover)
         top.add(u"changeover", minutesSeconds(*programme.changeover));
     JsonObjectText defaults;

@@ -35,7 +35,19 @@ struct CommandArgument {
     enum class Kind { None, Text, Number };
     Kind kind = Kind::None;
     QLatin1StringView key;
-    int least = 0, most = 0;
+    int least = 0, most = 0; // a number's range; a text's most characters
+
+    bool admits(int number) const { return number >= least && number <= most; }
+    // What is said of a number that cannot be read or lies outside the range.
+    QByteArray numberRefusal() const
+    {
+        return QByteArray(key.data(), key.size()) + " is a whole number from " + QByteArray::number(least) +
+               " to " + QByteArray::number(most);
+    }
+    QByteArray textRefusal() const
+    {
+        return "a message is at most " + QByteArray::number(most) + " characters";
+    }
 };
 
 // One command: its name, its argument, the run states it is accepted in (others are refused with

@@ -150,9 +150,8 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
     const CommandEntry &entry = commandEntry(command.kind);
     // The server checked the argument; what comes over the channel is checked again all the same,
     // as a stranger's.
-    if (entry.argument.kind == CommandArgument::Kind::Number &&
-        (command.number < entry.argument.least || command.number > entry.argument.most))
-        return {400, "the argument is out of range"};
+    if (entry.argument.kind == CommandArgument::Kind::Number && !entry.argument.admits(command.number))
+        return {400, entry.argument.numberRefusal()};
     // Refused alike from every transport, in the states the table names, before the window is asked.
     if (!entry.acceptedIn[static_cast<std::size_t>(before.state)])
         return {409, QByteArray(entry.refusal.data(), entry.refusal.size())};

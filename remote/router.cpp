@@ -60,21 +60,17 @@ Argued commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUr
         command.text = utf8.decode(request.body);
         if (utf8.hasError())
             return Argued::failure({400, "400 a message is UTF-8\n"});
-        if (command.text.toUcs4().size() > kLongestMessage)
-            return Argued::failure(
-                {400, "400 a message is at most " + QByteArray::number(kLongestMessage) + " characters\n"});
+        if (const CommandArgument &argument = commandEntry(kind).argument;
+            command.text.toUcs4().size() > argument.most)
+            return Argued::failure({400, "400 " + argument.textRefusal() + '\n'});
     } else if (const CommandArgument &argument = commandEntry(kind).argument;
                argument.kind == CommandArgument::Kind::Number) {
         // A whole number as people write one: digits, a minus sign before them, nothing else.
         const QString given = query.queryItemValue(argument.key, QUrl::FullyDecoded);
         static const QRegularExpression whole(QStringLiteral("^-?[0-9]{1,9}$"));
         const int value = given.toInt();
-        if (!whole.match(given).hasMatch() || value < argument.least || value > argument.most) {
-            const QByteArray key(argument.key.data(), argument.key.size());
-            return Argued::failure({400, "400 " + key + "= a whole number from " +
-                                             QByteArray::number(argument.least) + " to " +
-                                             QByteArray::number(argument.most) + "\n"});
-        }
+        if (!whole.match(given).hasMatch() || !argument.admits(value))
+            return Argued::failure({400, "400 " + argument.numberRefusal() + '\n'});
         command.number = value;
     }
     return command;
@@ -287,15 +283,13 @@ Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json)
             return refuse("text is a string");
         read.command.text = given.toString();
         if (read.command.text.toUcs4().size() > argument.most)
-            return refuse("a message is at most " + QByteArray::number(argument.most) + " characters");
+            return refuse(argument.textRefusal());
     } else if (argument.kind == CommandArgument::Kind::Number) {
+        // Compared as a double first: a huge number must not wrap into the range as an int.
         const double value = given.toDouble(std::nan(""));
         if (!given.isDouble() || value != std::trunc(value) || value < argument.least ||
-            value > argument.most) {
-            const QByteArray key(argument.key.data(), argument.key.size());
-            return refuse(key + " is a whole number from " + QByteArray::number(argument.least) + " to " +
-                          QByteArray::number(argument.most));
-        }
+            value > argument.most)
+            return refuse(argument.numberRefusal());
         read.command.number = static_cast<int>(value);
     }
     return read;

@@ -97,6 +97,7 @@ bool ProgrammeSession::open(const QString &path)
             "計測中のため、1番目の発表はまだ準備していません。計測を止めてから準備してください。"));
     else
         prepare(1);
+    // Told again: the table said so while the session still had the old one's start.
     emit changed();
     return true;
 }

@@ -61,8 +61,3 @@ void SessionParts::showProgrammeWindow()
     window_->raise();
     window_->activateWindow();
 }
-
-ProgrammeWindow *SessionParts::programmeWindow() const
-{
-    return window_.data();
-}

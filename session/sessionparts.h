@@ -25,8 +25,6 @@ public:
     ProgrammeSession &programme() { return programme_; }
     SpeakerMessage &message() { return message_; }
     void showProgrammeWindow();
-    // The programme window, or nullptr while none is open.
-    ProgrammeWindow *programmeWindow() const;
 
 private:
     Viewer &viewer_;
