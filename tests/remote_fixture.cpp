@@ -53,6 +53,7 @@ int main(int argc, char *argv[])
         });
     shown.state = stateNamed == kRunStates.cend() ? RunState::Running : stateNamed->state;
     shown.message = parser.value(message);
+    shown.band = shown.message; // as the program composes it while there is a message
     const QStringList parts = shown.text.split(QLatin1Char(':'));
     bool minutesOk = false, secondsOk = false;
     if (parts.size() == 2) {
