@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-websockets-dev
-    libqrencode-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
+    libqrencode-dev liblo-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
 RUN_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev node-llhttp)
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev

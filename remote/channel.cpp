@@ -1,5 +1,6 @@
 #include "remote/channel.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -23,6 +24,7 @@ bool known(char type)
     case Type::Failed:
     case Type::Command:
     case Type::Alive:
+    case Type::Cue:
         return true;
     }
     return false;
@@ -66,6 +68,25 @@ public:
             return 0;
         }
         return static_cast<qint64>(number);
+    }
+    bool flag(QLatin1StringView key)
+    {
+        const QJsonValue value = object_.value(key);
+        check(value.isBool(), key);
+        return value.toBool();
+    }
+    // A list of at most `most` texts, none empty.
+    QStringList texts(QLatin1StringView key, qsizetype most)
+    {
+        const QJsonValue value = object_.value(key);
+        const QJsonArray array = value.toArray();
+        QStringList list;
+        for (const QJsonValue &item : array) {
+            check(item.isString() && !item.toString().isEmpty(), key);
+            list << item.toString();
+        }
+        check(value.isArray() && array.size() <= most, key);
+        return list;
     }
     void check(bool holds, QLatin1StringView key)
     {
@@ -144,15 +165,23 @@ qsizetype Reader::room() const
 
 QByteArray encode(const Configure &configure)
 {
+    const DeskSettings &desk = configure.desk;
     return compact({{QStringLiteral("bind"), configure.bind},
                     {QStringLiteral("port"), configure.port},
                     {QStringLiteral("view"), configure.viewToken},
-                    {QStringLiteral("control"), configure.controlToken}});
+                    {QStringLiteral("control"), configure.controlToken},
+                    {QStringLiteral("http"), configure.http},
+                    {QStringLiteral("osc"), desk.oscPort ? int{*desk.oscPort} : -1},
+                    {QStringLiteral("oscBind"), desk.oscBind},
+                    {QStringLiteral("oscSend"), QJsonArray::fromStringList(desk.oscSend)},
+                    {QStringLiteral("cueUrls"), QJsonArray::fromStringList(desk.cueUrls)}});
 }
 
 QByteArray encode(const Listening &listening)
 {
-    return compact({{QStringLiteral("host"), listening.host}, {QStringLiteral("port"), listening.port}});
+    return compact({{QStringLiteral("host"), listening.host},
+                    {QStringLiteral("port"), listening.port},
+                    {QStringLiteral("osc"), listening.oscPort}});
 }
 
 QByteArray encode(const Command &command)
@@ -186,15 +215,26 @@ Result<Configure> decodeConfigure(QByteArrayView body)
     Configure configure{fields.text(QLatin1StringView("bind")),
                         static_cast<quint16>(fields.whole(QLatin1StringView("port"), 0, 65535)),
                         fields.text(QLatin1StringView("view"), false),
-                        fields.text(QLatin1StringView("control"), false)};
+                        fields.text(QLatin1StringView("control"), false),
+                        fields.flag(QLatin1StringView("http")),
+                        DeskSettings{}};
+    if (const qint64 osc = fields.whole(QLatin1StringView("osc"), -1, 65535); osc >= 0)
+        configure.desk.oscPort = static_cast<quint16>(osc);
+    configure.desk.oscBind = fields.text(QLatin1StringView("oscBind"));
+    configure.desk.oscSend = fields.texts(QLatin1StringView("oscSend"), remotelimits::kCueTargets);
+    configure.desk.cueUrls = fields.texts(QLatin1StringView("cueUrls"), remotelimits::kCueTargets);
     return fields.made(configure);
 }
 
 Result<Listening> decodeListening(QByteArrayView body)
 {
     Fields fields(body);
-    Listening listening{fields.text(QLatin1StringView("host"), false),
-                        static_cast<quint16>(fields.whole(QLatin1StringView("port"), 1, 65535))};
+    Listening listening{fields.text(QLatin1StringView("host")),
+                        static_cast<quint16>(fields.whole(QLatin1StringView("port"), 0, 65535)),
+                        static_cast<quint16>(fields.whole(QLatin1StringView("osc"), 0, 65535))};
+    // It listens for something, and names the host of the pages it serves.
+    fields.check(listening.port != 0 || listening.oscPort != 0, QLatin1StringView("port"));
+    fields.check(listening.port == 0 || !listening.host.isEmpty(), QLatin1StringView("host"));
     return fields.made(listening);
 }
 
@@ -231,6 +271,13 @@ Result<int> decodeAlive(QByteArrayView body)
     Fields fields(body);
     const auto viewers = static_cast<int>(fields.whole(QLatin1StringView("viewers"), 0, 1 << 20));
     return fields.made(viewers);
+}
+
+Result<QByteArray> decodeCue(QByteArrayView body)
+{
+    Fields fields(body);
+    fields.text(QLatin1StringView("event"), false);
+    return fields.made(body.toByteArray());
 }
 
 } // namespace channel

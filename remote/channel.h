@@ -16,11 +16,14 @@
 // read as what it says it is, ends the conversation (and the program starts a new server).
 //
 // To the server:
-//   Configure  {"bind", "port", "view", "control"}     where to listen, with which tokens; first
+//   Configure  {"bind", "port", "view", "control",     where to listen, with which tokens; first
+//               "http", "osc", "oscBind",              whether the pages are served, the desk's
+//               "oscSend", "cueUrls"}                  OSC port and where its cues go
 //   State      the state as the pages get it (JSON)    at every change a viewer could see
 //   Verdict    {"id", "status", "reason"}              the window's answer to a command
+//   Cue        {"event", "talk", "remaining", "at"…}   a moment the desk hears of, sent on as it is
 // From the server:
-//   Listening  {"host", "port"}                        or
+//   Listening  {"host", "port", "osc"}                 or
 //   Failed     {"reason"}                              once, after Configure
 //   Command    {"id", "command", "text", "seconds"}    a control page's request, to be answered
 //   Alive      {"viewers"}                             twice a second, from the server's own thread
@@ -34,6 +37,7 @@ enum class Type : char {
     Failed = 'F',
     Command = 'K',
     Alive = 'A',
+    Cue = 'Q',
 };
 
 // The largest message either side takes: the state with the longest titles and every saved
@@ -78,10 +82,13 @@ struct Configure {
     QString bind; // empty: every interface
     quint16 port = 0;
     QString viewToken, controlToken;
+    bool http = true; // false: no page is served, only the desk's OSC and cues
+    DeskSettings desk;
 };
 struct Listening {
-    QString host;
-    quint16 port = 0;
+    QString host;        // empty when no page is served
+    quint16 port = 0;    // 0 when no page is served
+    quint16 oscPort = 0; // 0 when OSC does not listen
 };
 struct Command {
     quint64 id = 0;
@@ -106,5 +113,7 @@ Result<Command> decodeCommand(QByteArrayView body);
 Result<Verdict> decodeVerdict(QByteArrayView body);
 Result<QString> decodeFailure(QByteArrayView body);
 Result<int> decodeAlive(QByteArrayView body);
+// A cue is any JSON object with a text "event"; the server sends it on as it is.
+Result<QByteArray> decodeCue(QByteArrayView body);
 
 } // namespace channel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <optional>
 
@@ -20,6 +21,8 @@ inline constexpr qsizetype kBodyBytes = 4 * 1024;  // a request's body
 inline constexpr int kVerdictMs = 1000;            // for the window to answer a command, or 503
 inline constexpr int kCommandsInFlight = 16;       // waiting for the window at once; more get 503
 inline constexpr int kCommandsPerSecond = 20;      // passed on to the window; more get 503
+inline constexpr quint16 kOscPort = 8762;
+inline constexpr int kCueTargets = 16; // --osc-send and --cue-url together
 
 } // namespace remotelimits
 
@@ -43,6 +46,17 @@ private:
     int count_ = 0;
 };
 
+// The production desk's side: OSC commands in, and cues and the state feed out. Off when all of it
+// is empty.
+struct DeskSettings {
+    std::optional<quint16> oscPort; // nullopt: no OSC in; 0: any free port
+    QString oscBind;                // empty: 127.0.0.1; beyond loopback each message carries the token
+    QStringList oscSend;            // HOST:PORT, for cues and the state feed
+    QStringList cueUrls;            // http:// URLs a cue is POSTed to as JSON
+    bool isOn() const { return oscPort || !oscSend.isEmpty() || !cueUrls.isEmpty(); }
+    friend bool operator==(const DeskSettings &, const DeskSettings &) = default;
+};
+
 // Where and how the server listens.
 struct RemoteSettings {
     quint16 port = remotelimits::kPort; // 0: any free port
@@ -56,4 +70,6 @@ struct RemoteSettings {
     int pingsPerSecond = remotelimits::kPingsPerSecond;
     int verdictMs = remotelimits::kVerdictMs;
     int commandsPerSecond = remotelimits::kCommandsPerSecond;
+    bool http = true; // the pages, their JSON and WebSocket; off when only the desk is asked for
+    DeskSettings desk;
 };

@@ -61,6 +61,7 @@ void RemoteProcess::stop()
     discard();
     listened_ = false;
     port_ = 0;
+    oscPort_ = 0;
     host_.clear();
     settings_.viewToken.clear();
     settings_.controlToken.clear();
@@ -68,15 +69,14 @@ void RemoteProcess::stop()
 
 QString RemoteProcess::viewUrl() const
 {
-    return isListening() ? channel::remoteUrl(host_, port_, QLatin1StringView(), settings_.viewToken)
-                         : QString();
+    return port_ != 0 ? channel::remoteUrl(host_, port_, QLatin1StringView(), settings_.viewToken)
+                      : QString();
 }
 
 QString RemoteProcess::controlUrl() const
 {
-    return isListening()
-               ? channel::remoteUrl(host_, port_, QLatin1StringView("control"), settings_.controlToken)
-               : QString();
+    return port_ != 0 ? channel::remoteUrl(host_, port_, QLatin1StringView("control"), settings_.controlToken)
+                      : QString();
 }
 
 qint64 RemoteProcess::serverProcessId() const
@@ -108,8 +108,11 @@ void RemoteProcess::launch()
     // Written ahead: the process reads them once it runs. Once the addresses are out, a new server
     // takes the port the first one got.
     send(channel::Type::State, json_);
-    channel::Configure configure{settings_.bind, listened_ ? port_ : settings_.port, settings_.viewToken,
-                                 settings_.controlToken};
+    channel::Configure configure{settings_.bind,      listened_ ? port_ : settings_.port,
+                                 settings_.viewToken, settings_.controlToken,
+                                 settings_.http,      settings_.desk};
+    if (listened_ && configure.desk.oscPort)
+        configure.desk.oscPort = oscPort_;
     send(channel::Type::Configure, channel::encode(configure));
 }
 
@@ -167,6 +170,7 @@ Result<> RemoteProcess::take(const channel::Message &message)
             return {}; // a new server, at the same addresses
         listened_ = true;
         port_ = listening->port;
+        oscPort_ = listening->oscPort;
         host_ = listening->host;
         emit started();
         return {};
@@ -217,6 +221,11 @@ void RemoteProcess::settle(quint64 id, const CommandVerdict &verdict)
     asked_.erase(found);
     if (launch == launch_)
         send(channel::Type::Verdict, channel::encode(channel::Verdict{serverId, verdict}));
+}
+
+void RemoteProcess::cue(const QByteArray &json)
+{
+    send(channel::Type::Cue, json);
 }
 
 void RemoteProcess::publish(const QByteArray &json)

@@ -30,12 +30,13 @@ public:
     void start(const RemoteSettings &settings);
     void stop();
 
-    bool isListening() const { return port_ != 0; }
+    bool isListening() const { return listened_; }
     // Listening, or on its way to it.
     bool isStarted() const { return process_ || isListening(); }
-    quint16 port() const { return port_; }
-    QString viewUrl() const;    // http://HOST:PORT/?t=VIEWTOKEN
-    QString controlUrl() const; // http://HOST:PORT/control?t=CONTROLTOKEN
+    quint16 port() const { return port_; }       // 0 when no page is served
+    quint16 oscPort() const { return oscPort_; } // 0 when OSC does not listen
+    QString viewUrl() const;                     // http://HOST:PORT/?t=VIEWTOKEN
+    QString controlUrl() const;                  // http://HOST:PORT/control?t=CONTROLTOKEN
     QString viewToken() const { return settings_.viewToken; }
     QString controlToken() const { return settings_.controlToken; }
     int viewerCount() const { return viewers_; }
@@ -44,6 +45,8 @@ public:
 
     // The state as the pages get it; kept, and given to every server started later too.
     void publish(const QByteArray &json);
+    // A moment the desk hears of (cues out): sent on by the server, never waited for.
+    void cue(const QByteArray &json);
     // The window's answer to a command of commandRequested().
     void settle(quint64 id, const CommandVerdict &verdict);
 
@@ -75,6 +78,7 @@ private:
     quint64 launch_ = 0;    // one per process started
     bool listened_ = false; // a process of this start has listened: the addresses are out
     quint16 port_ = 0;
+    quint16 oscPort_ = 0;
     QString host_;
     int viewers_ = 0;
     QTimer silence_;
