@@ -153,7 +153,7 @@ function feedbackDefinitions(controller) {
 // talk keys, then four saved messages and the talk at a glance.
 function presetDefinitions(label = 'podiumwatch') {
 	const v = (name) => `$(${label}:${name})`
-	const key = (name, text, bgcolor, command, options = {}, feedbacks = [], size = '18') => ({
+	const key = (name, text, bgcolor, command, options = {}, feedbacks = [], size = '14') => ({
 		type: 'button',
 		category: 'Podium Watch',
 		name,
@@ -162,7 +162,7 @@ function presetDefinitions(label = 'podiumwatch') {
 		feedbacks,
 	})
 	const when = (feedbackId, style) => [{ feedbackId, options: {}, style }]
-	const time = key('Time', v('time'), BLACK, null, {}, [{ feedbackId: 'display_colours', options: {} }], '30')
+	const time = key('Time', v('time'), BLACK, null, {}, [{ feedbackId: 'display_colours', options: {} }], 'auto')
 	time.style.color = rgb(0, 255, 0)
 	const presets = {
 		time,
@@ -172,8 +172,8 @@ function presetDefinitions(label = 'podiumwatch') {
 		reset: key('Reset', 'Reset', rgb(90, 0, 0), 'reset'),
 		minus_minute: key('−1 min', '−1 min', rgb(0, 50, 90), 'adjust', { seconds: -60 }),
 		plus_minute: key('+1 min', '+1 min', rgb(0, 50, 90), 'adjust', { seconds: 60 }),
-		previous: key('Previous talk', '◀ Previous', rgb(50, 50, 50), 'previous'),
-		next: key('Next talk', 'Next ▶', rgb(50, 50, 50), 'next'),
+		previous: key('Previous talk', '◀\\nPrevious', rgb(50, 50, 50), 'previous'),
+		next: key('Next talk', '▶\\nNext', rgb(50, 50, 50), 'next'),
 		message_clear: key('Clear the message', 'Clear message', rgb(50, 20, 70), 'message_clear', {}, when('message_shown', { bgcolor: rgb(120, 40, 170) })),
 	}
 	for (let i = 0; i < 4; i++)
