@@ -1,12 +1,41 @@
 #include "app/commandline.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 namespace {
 
 const QString RemoteOption = QStringLiteral("--remote");
 const QString BindOption = QStringLiteral("--remote-bind");
 const QString ProgrammeOption = QStringLiteral("--programme");
+const QString OscOption = QStringLiteral("--osc");
+
+// The options that take a value after = or as the next argument, and what the value is.
+struct ValueOption {
+    const char *name;
+    const char *what;
+};
+constexpr std::array<ValueOption, 5> kValueOptions{{
+    {"--programme", "a file: --programme FILE"},
+    {"--osc-bind", "an address: --osc-bind ADDRESS"},
+    {"--osc-send", "a target: --osc-send HOST:PORT"},
+    {"--cue-url", "an address: --cue-url URL"},
+    {"--remote-tokens", "a file: --remote-tokens FILE"},
+}};
+
+// A port as the command line gives it: plain digits up to 65535 (toUInt would take a sign and
+// surrounding spaces).
+std::optional<quint16> portOf(const QString &value)
+{
+    bool ok = false;
+    const uint port = value.toUInt(&ok, 10);
+    const bool digits =
+        !value.isEmpty() && std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.isDigit(); });
+    if (!ok || !digits || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
 
 QString valueOf(const QString &argument, const QString &option)
 {
@@ -38,28 +67,63 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument == ProgrammeOption) {
-            if (i + 1 >= arguments.size())
-                return fail(QStringLiteral("%1 needs a file: %1 FILE").arg(ProgrammeOption));
-            line.programme = arguments.at(++i);
-        } else if (argument.startsWith(ProgrammeOption + QLatin1Char('='))) {
-            line.programme = valueOf(argument, ProgrammeOption);
-            if (line.programme.isEmpty())
-                return fail(QStringLiteral("%1 needs a file: %1 FILE").arg(ProgrammeOption));
+        // An option with a value, in either form.
+        const ValueOption *valued = nullptr;
+        QString given;
+        for (const ValueOption &option : kValueOptions) {
+            const QString name = QLatin1StringView(option.name);
+            if (argument == name) {
+                valued = &option;
+                if (i + 1 >= arguments.size())
+                    return fail(QStringLiteral("%1 needs %2").arg(name, QLatin1StringView(option.what)));
+                given = arguments.at(++i);
+            } else if (argument.startsWith(name + QLatin1Char('='))) {
+                valued = &option;
+                given = valueOf(argument, name);
+            } else {
+                continue;
+            }
+            if (given.isEmpty())
+                return fail(QStringLiteral("%1 needs %2").arg(name, QLatin1StringView(option.what)));
+            break;
+        }
+        if (valued) {
+            const QLatin1StringView name(valued->name);
+            if (name == ProgrammeOption) {
+                line.programme = given;
+            } else if (name == QLatin1StringView("--osc-bind")) {
+                if (given.size() > 2 && given.startsWith(QLatin1Char('[')) &&
+                    given.endsWith(QLatin1Char(']')))
+                    given = given.mid(1, given.size() - 2);
+                line.desk.oscBind = given;
+                if (!line.desk.oscPort)
+                    line.desk.oscPort = remotelimits::kOscPort;
+            } else if (name == QLatin1StringView("--osc-send")) {
+                line.desk.oscSend << given;
+            } else if (name == QLatin1StringView("--cue-url")) {
+                line.desk.cueUrls << given;
+            } else {
+                line.tokensFile = given;
+            }
+        } else if (argument == OscOption) {
+            line.desk.oscPort = remotelimits::kOscPort;
+        } else if (argument.startsWith(OscOption + QLatin1Char('='))) {
+            const std::optional<quint16> port = portOf(valueOf(argument, OscOption));
+            if (!port)
+                return fail(QStringLiteral(
+                                "invalid port \"%1\" in %2 (a number from 0 to 65535; 0 picks a free port)")
+                                .arg(valueOf(argument, OscOption), argument));
+            line.desk.oscPort = *port;
         } else if (argument == RemoteOption) {
             remote().port = RemoteSettings().port;
         } else if (argument.startsWith(RemoteOption + QLatin1Char('='))) {
             const QString value = valueOf(argument, RemoteOption);
-            bool ok = false;
-            const uint port = value.toUInt(&ok, 10);
-            // toUInt takes a sign and surrounding spaces; a port is plain digits.
-            const bool digits = !value.isEmpty() && std::all_of(value.cbegin(), value.cend(),
-                                                                [](QChar c) { return c.isDigit(); });
-            if (!ok || !digits || port > 65535)
+            const std::optional<quint16> port = portOf(value);
+            if (!port)
                 return fail(QStringLiteral(
                                 "invalid port \"%1\" in %2 (a number from 0 to 65535; 0 picks a free port)")
                                 .arg(value, argument));
-            remote().port = static_cast<quint16>(port);
+            remote().port = *port;
         } else if (argument.startsWith(BindOption + QLatin1Char('='))) {
             QString value = valueOf(argument, BindOption);
             if (value.size() > 2 && value.startsWith(QLatin1Char('[')) && value.endsWith(QLatin1Char(']')))
@@ -69,6 +133,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
             remote().bind = value;
         } else if (argument == BindOption) {
             return fail(QStringLiteral("%1 needs an address: %1=ADDRESS").arg(BindOption));
+        } else if (argument.startsWith(OscOption) || argument.startsWith(QLatin1String("--cue"))) {
+            return fail(QStringLiteral(
+                            "unknown option %1 (use --osc, --osc=PORT, --osc-bind, --osc-send or --cue-url)")
+                            .arg(argument));
         } else if (argument.startsWith(RemoteOption)) {
             return fail(
                 QStringLiteral("unknown option %1 (use --remote, --remote=PORT or --remote-bind=ADDRESS)")

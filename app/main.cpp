@@ -4,6 +4,7 @@
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
 #include "platform/sessionbus.h"
+#include "remote/remotetokens.h"
 #include "remote/remoteview.h"
 #include "session/sessionparts.h"
 
@@ -87,19 +88,37 @@ int main(int argc, char *argv[])
     // Off unless asked for: without --remote or the context menu no server is started and no socket
     // opened. At every start the two addresses go to standard output, for whoever started the
     // program to pass on; a port already taken costs the remote view, never the timer.
-    auto *remoteView =
-        new RemoteView(viewer, session, platform, commandLine.remote.value_or(RemoteSettings()));
+    RemoteSettings remoteSettings = commandLine.remote.value_or(RemoteSettings());
+    // The desk's OSC and cues live in the remote view's server process; without --remote it serves
+    // no page.
+    remoteSettings.http = commandLine.remote.has_value();
+    remoteSettings.desk = commandLine.desk;
+    if (!commandLine.tokensFile.isEmpty()) {
+        const Result<RemoteTokens> tokens = remoteTokensFrom(commandLine.tokensFile);
+        if (!tokens) {
+            std::fprintf(stderr, "podiumwatch: %s\n", qPrintable(tokens.error()));
+            return 2;
+        }
+        remoteSettings.viewToken = tokens->view;
+        remoteSettings.controlToken = tokens->control;
+    }
+    auto *remoteView = new RemoteView(viewer, session, platform, remoteSettings);
     QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {
         const QByteArray lines =
             "remote view: " + view.toUtf8() + "\nremote control: " + control.toUtf8() + '\n';
         std::fputs(lines.constData(), stdout);
         std::fflush(stdout);
     });
+    QObject::connect(remoteView, &RemoteView::oscStarted, [](const QString &host, quint16 port) {
+        const QString where = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host;
+        std::fprintf(stdout, "osc: %s:%u\n", qPrintable(where), unsigned{port});
+        std::fflush(stdout);
+    });
     QObject::connect(remoteView, &RemoteView::failed, [](const QString &reason) {
         std::fprintf(stderr, "podiumwatch: the remote view could not start: %s\n", qPrintable(reason));
     });
-    if (commandLine.remote) {
-        if (const Result<> checked = RemoteView::check(*commandLine.remote); !checked) {
+    if (commandLine.remote || commandLine.desk.isOn()) {
+        if (const Result<> checked = RemoteView::check(remoteSettings); !checked) {
             std::fprintf(stderr, "%s\n", qPrintable(checked.error()));
             return 2;
         }

@@ -27,6 +27,7 @@ void Viewer::bellIfDue(int number)
         platform_.playSound(bell.sound->text());
     if (bell.colour->isChecked())
         applyColorNames(bell.back, bell.fore);
+    emit bellDue(number);
 }
 
 // The colour names go through the two hidden boxes, the only way into the colour routine.
@@ -74,8 +75,10 @@ void Viewer::Timer_PresentTime_Timer()
     if (due) {
         for (int bell = 1; bell <= 3; ++bell)
             bellIfDue(bell);
-        if (RemainingSeconds == 0)
+        if (RemainingSeconds == 0) {
             platform_.playSound(Txt_Alerm_Files->text());
+            emit zeroReached();
+        }
     }
 
     if (RemainingSeconds < 0) {
@@ -98,6 +101,7 @@ void Viewer::Timer_PresentTime_Timer()
                 showOverTimeWord(RemainingSeconds);
             if (Check_Alert_OnOff3->isChecked())
                 platform_.playSound(Txt_Alerm_Files->text());
+            emit overTimeHalfMinute(RemainingSeconds);
         }
     }
 

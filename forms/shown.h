@@ -39,6 +39,7 @@ struct Shown {
     QColor background, foreground;
     RunState state = RunState::Setup;
     std::optional<int> remaining; // signed seconds; nullopt before a total was first applied
+    int bell = 0;                 // the last bell whose second this run has reached; 0: none yet
     QString message;              // to the speaker, under the time on the audience's screens; empty: none
     // What the band under the time shows: the message while there is one, else between talks the
     // talk about to start; empty: no band.

@@ -88,6 +88,11 @@ signals:
     // The run state changed (the state line was written): a start, a pause, a resume, or a run's
     // end (to set-up), `restarting` when it ends to begin again at once (ReStart).
     void runStateChanged(RunState from, RunState to, bool restarting);
+    // Moments of a run, as the tick reaches them: a bell's second (whether or not it rings or
+    // recolours), zero, and each half minute of over-time (`remaining` is then negative).
+    void bellDue(int number);
+    void zeroReached();
+    void overTimeHalfMinute(int remaining);
 
 public slots:
     // Start-up and shutdown (app/)

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QDateTime>
 #include <QMenu>
+#include <QUrl>
 
 #ifdef Q_OS_WIN
 #include <ws2tcpip.h>
@@ -32,8 +33,12 @@ bool isAddress(const QString &text)
 RemoteView::RemoteView(Viewer &viewer, SessionParts &session, Platform &platform,
                        const RemoteSettings &options, const QString &serverPath)
     : QObject(&session), viewer_(viewer), session_(session), platform_(platform), options_(options),
-      server_(serverPath)
+      server_(serverPath), cues_(viewer, session, platform)
 {
+    // Cues go only where the desk asked for them; without a target they are not even sent to the
+    // server's process.
+    if (!options_.desk.oscSend.isEmpty() || !options_.desk.cueUrls.isEmpty())
+        connect(&cues_, &DeskCues::cue, &server_, &RemoteProcess::cue);
     connect(&viewer_.feed(), &ShownFeed::changed, this, &RemoteView::publishSoon);
     connect(&viewer_, &Viewer::contextMenuOpening, this, &RemoteView::addToMenu);
     // No control page may go on driving a clock that nobody sees.
@@ -61,6 +66,38 @@ Result<> RemoteView::check(const RemoteSettings &options)
             QStringLiteral("podiumwatch: invalid address \"%1\" in --remote-bind (an IPv4 or IPv6 address, "
                            "such as 192.168.1.10 or ::1)")
                 .arg(options.bind));
+    const DeskSettings &desk = options.desk;
+    if (!desk.oscBind.isEmpty() && !isAddress(desk.oscBind))
+        return Result<>::failure(
+            QStringLiteral("podiumwatch: invalid address \"%1\" in --osc-bind (an IPv4 or IPv6 address)")
+                .arg(desk.oscBind));
+    if (desk.oscSend.size() + desk.cueUrls.size() > remotelimits::kCueTargets)
+        return Result<>::failure(
+            QStringLiteral("podiumwatch: at most %1 targets in --osc-send and --cue-url together")
+                .arg(remotelimits::kCueTargets));
+    for (const QString &target : desk.oscSend) {
+        // HOST:PORT, the host a name, an IPv4 address or an IPv6 one in brackets.
+        const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+        bool ok = false;
+        const uint port = target.mid(colon + 1).toUInt(&ok, 10);
+        QString host = target.left(colon);
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+            host = host.mid(1, host.size() - 2);
+        else if (host.contains(QLatin1Char(':')))
+            host.clear();
+        if (colon <= 0 || !ok || port == 0 || port > 65535 || host.isEmpty())
+            return Result<>::failure(
+                QStringLiteral("podiumwatch: invalid target \"%1\" in --osc-send (HOST:PORT, such as "
+                               "192.168.1.20:53000 or [::1]:53000)")
+                    .arg(target));
+    }
+    for (const QString &address : desk.cueUrls) {
+        const QUrl url(address, QUrl::StrictMode);
+        if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
+            return Result<>::failure(
+                QStringLiteral("podiumwatch: invalid address \"%1\" in --cue-url (http://HOST[:PORT]/PATH)")
+                    .arg(address));
+    }
     return {};
 }
 
@@ -87,7 +124,11 @@ void RemoteView::startedOrFailed(const QString &failure)
         return;
     }
     clock_.start();
-    emit started(server_.viewUrl(), server_.controlUrl());
+    if (server_.port() != 0)
+        emit started(server_.viewUrl(), server_.controlUrl());
+    if (server_.oscPort() != 0)
+        emit oscStarted(options_.desk.oscBind.isEmpty() ? QStringLiteral("127.0.0.1") : options_.desk.oscBind,
+                        server_.oscPort());
     if (std::exchange(showAddressesWhenStarted_, false))
         showAddresses();
 }
@@ -224,11 +265,22 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
 void RemoteView::addToMenu(QMenu *menu)
 {
     menu->addSeparator();
-    if (isRunning()) {
+    if (servesPages()) {
         menu->addAction(QStringLiteral("リモート表示のアドレス"), this, &RemoteView::showAddresses);
-        menu->addAction(QStringLiteral("リモート表示を停止"), this, &RemoteView::stop);
+        menu->addAction(QStringLiteral("リモート表示を停止"), this, [this] {
+            // The desk's OSC and cues were asked for on the command line: they go on without pages.
+            if (options_.desk.isOn()) {
+                options_.http = false;
+                if (window_)
+                    window_->close();
+                start();
+            } else {
+                stop();
+            }
+        });
     } else {
         menu->addAction(QStringLiteral("リモート表示を開始"), this, [this] {
+            options_.http = true;
             showAddressesWhenStarted_ = true;
             start();
         });
@@ -237,7 +289,7 @@ void RemoteView::addToMenu(QMenu *menu)
 
 void RemoteView::showAddresses()
 {
-    if (!isRunning())
+    if (!servesPages())
         return;
     if (!window_) {
         auto *window = new RemoteWindow(server_.viewUrl(), server_.controlUrl());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desk/deskcues.h"
 #include "engine/result.h"
 #include "remote/remoteprocess.h"
 #include "remote/statejson.h"
@@ -34,13 +35,18 @@ public:
     void start();
     void stop();
     bool isRunning() const { return server_.isListening(); }
+    // Running with its pages (it may run for the desk's OSC and cues alone).
+    bool servesPages() const { return isRunning() && server_.port() != 0; }
     const RemoteProcess &server() const { return server_; }
 
     // A control page's command, carried out by the window's own handlers; 204 only when it was done.
     CommandVerdict carryOut(const RemoteCommand &command);
 
 signals:
+    // The pages are served (only when the options ask for them).
     void started(const QString &viewUrl, const QString &controlUrl);
+    // OSC commands are listened for on this port (only when the options ask for them).
+    void oscStarted(const QString &host, quint16 port);
     void failed(const QString &reason);
 
 private:
@@ -56,6 +62,7 @@ private:
     Platform &platform_;
     RemoteSettings options_;
     RemoteProcess server_;
+    DeskCues cues_;
     QPointer<QWidget> window_;
     QTimer clock_;
     std::optional<RemoteState> published_;

@@ -52,6 +52,7 @@ QByteArray stateJson(const RemoteState &state, qint64 at)
              ? QStringLiteral("超過中")
              : runStateWord(shown.state)},
         {QStringLiteral("remaining"), orNull(shown.remaining, [](int seconds) { return seconds; })},
+        {QStringLiteral("bell"), shown.bell},
         {QStringLiteral("at"), at},
         {QStringLiteral("talk"), talkJson(shown.talk, true)},
         {QStringLiteral("next"), talkJson(shown.next, false)},

@@ -6,6 +6,7 @@
 #include "programme/programme.h"
 #include "remote/connection.h"
 #include "remote/remoteserver.h"
+#include "remote/remotetokens.h"
 #include "remote/remoteview.h"
 #include "remote/remotewindow.h"
 #include "remote/remoteworker.h"
@@ -20,6 +21,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
 #include <memory>
@@ -183,6 +185,9 @@ private slots:
     void handshakeAnsweredToAResetClient();
     void commandLine_data();
     void commandLine();
+    void deskCommandLine_data();
+    void deskCommandLine();
+    void tokensKeptInAFile();
     void limitsAsDocumented();
     void qrCodeKeepsQuietZone();
 
@@ -953,6 +958,91 @@ void RemoteTest::commandLine()
         QVERIFY2(said.isEmpty(), qPrintable(said));
     else
         QVERIFY2(said.contains(error), qPrintable(said));
+}
+
+void RemoteTest::deskCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("oscPort"); // -1: no OSC in
+    QTest::addColumn<QString>("oscBind");
+    QTest::addColumn<int>("targets"); // --osc-send and --cue-url
+    QTest::addColumn<QString>("error");
+
+    QStringList sixteen;
+    for (int i = 0; i < 8; ++i)
+        sixteen << "--osc-send" << QStringLiteral("127.0.0.1:%1").arg(53000 + i)
+                << "--cue-url=http://127.0.0.1/" + QString::number(i);
+    QTest::newRow("default port") << QStringList{"--osc"} << 8762 << "" << 0 << "";
+    QTest::newRow("any port") << QStringList{"--osc=0"} << 0 << "" << 0 << "";
+    QTest::newRow("bind implies OSC") << QStringList{"--osc-bind", "[::1]"} << 8762 << "::1" << 0 << "";
+    QTest::newRow("targets in both forms")
+        << QStringList{"--osc-send", "192.168.1.20:53000", "--osc-send=[::1]:9", "--cue-url",
+                       "http://desk.local:8000/cue"}
+        << -1 << "" << 3 << "";
+    QTest::newRow("sixteen targets") << sixteen << -1 << "" << 16 << "";
+    QTest::newRow("seventeen targets")
+        << sixteen + QStringList{"--cue-url=http://127.0.0.1/16"} << -1 << "" << 17 << "at most 16";
+    QTest::newRow("target without port")
+        << QStringList{"--osc-send=10.0.0.5"} << -1 << "" << 1 << "invalid target";
+    QTest::newRow("target port 0") << QStringList{"--osc-send=10.0.0.5:0"} << -1 << "" << 1
+                                   << "invalid target";
+    QTest::newRow("IPv6 target without brackets")
+        << QStringList{"--osc-send=::1:9"} << -1 << "" << 1 << "invalid target";
+    QTest::newRow("not http") << QStringList{"--cue-url=https://desk/cue"} << -1 << "" << 1
+                              << "invalid address";
+    QTest::newRow("bind a name") << QStringList{"--osc-bind=localhost"} << 8762 << "localhost" << 0
+                                 << "invalid address";
+    QTest::newRow("no value") << QStringList{"--osc-send"} << -1 << "" << 0 << "needs a target";
+    QTest::newRow("misspelt") << QStringList{"--osc-port=9000"} << -1 << "" << 0 << "unknown option";
+}
+
+// The desk's options turn nothing else on, and what they name is checked before anything starts.
+void RemoteTest::deskCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, oscPort);
+    QFETCH(QString, oscBind);
+    QFETCH(int, targets);
+    QFETCH(QString, error);
+    const CommandLine line = parseCommandLine(QStringList{"podiumwatch"} + arguments);
+    QString said = line.error;
+    if (said.isEmpty()) {
+        QVERIFY(!line.remote);
+        QCOMPARE(line.desk.oscPort ? int{*line.desk.oscPort} : -1, oscPort);
+        QCOMPARE(line.desk.oscBind, oscBind);
+        QCOMPARE(line.desk.oscSend.size() + line.desk.cueUrls.size(), targets);
+        RemoteSettings settings;
+        settings.desk = line.desk;
+        said = RemoteView::check(settings).error();
+    }
+    if (error.isEmpty())
+        QVERIFY2(said.isEmpty(), qPrintable(said));
+    else
+        QVERIFY2(said.contains(error), qPrintable(said));
+}
+
+// The addresses survive a restart when the tokens are kept in a file; a file that is not one is
+// refused and left alone.
+void RemoteTest::tokensKeptInAFile()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("tokens.json");
+    const Result<RemoteTokens> made = remoteTokensFrom(path);
+    QVERIFY2(made.ok(), qPrintable(made.error()));
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions{});
+    const Result<RemoteTokens> again = remoteTokensFrom(path);
+    QVERIFY(again.ok());
+    QCOMPARE(again->control, made->control);
+    QCOMPARE(again->view, made->view);
+    QVERIFY(made->view != made->control);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"view": "short", "control": "0123456789abcdef"})");
+    file.close();
+    QVERIFY(!remoteTokensFrom(path).ok());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("short"));
 }
 
 // The README tells operators and chairs what is allowed; its figures are the program's own.
