@@ -4,7 +4,7 @@
 // the preset page. Plain data with callbacks into a controller, so that they can be read (and
 // the preset page drawn) without Companion.
 
-const { CONDITIONS, bellPassed, bellSeconds, displayStyle, SAVED_MESSAGES } = require('./state')
+const { CONDITIONS, bellPassed, displayStyle, SAVED_MESSAGES } = require('./state')
 
 const rgb = (red, green, blue) => (red << 16) | (green << 8) | blue
 const WHITE = rgb(255, 255, 255)
@@ -133,11 +133,10 @@ function feedbackDefinitions(controller) {
 		bell_passed: {
 			type: 'boolean',
 			name: 'Bell passed',
-			description:
-				'Once the talk has been started and the time left is at or below the bell\'s time (the state does not carry the bells themselves)',
+			description: 'From the second of this bell (or a later one) until the clock is reset or restarted',
 			defaultStyle: { bgcolor: rgb(255, 255, 0), color: BLACK },
-			options: [{ type: 'textinput', id: 'at', label: 'Bell at (m:ss left, as in the programme)', default: '2:00', regex: '/^\\s*\\d{1,3}:[0-5]\\d\\s*$/' }],
-			callback: (feedback) => Boolean(controller.state && bellPassed(controller.state, bellSeconds(feedback.options.at))),
+			options: [{ type: 'dropdown', id: 'bell', label: 'Bell', default: 1, choices: [1, 2, 3].map((n) => ({ id: n, label: `Bell ${n}` })) }],
+			callback: (feedback) => Boolean(controller.state && bellPassed(controller.state, Number(feedback.options.bell))),
 		},
 		display_colours: {
 			type: 'advanced',

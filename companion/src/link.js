@@ -57,7 +57,7 @@ class ControlLink extends EventEmitter {
 		const socket = this.#socket
 		this.#socket = null
 		if (socket) {
-			this.#closed(socket)
+			this.#closed()
 			socket.terminate()
 		}
 	}
@@ -118,7 +118,7 @@ class ControlLink extends EventEmitter {
 		socket.on('close', () => {
 			if (this.#socket !== socket) return
 			this.#socket = null
-			this.#closed(socket)
+			this.#closed()
 			if (this.#stopped) return
 			let delay = this.backoff.next()
 			if (refusedWith === 403) {

@@ -36,6 +36,7 @@ const SAVED_MESSAGES = 20
 const VARIABLES = [
 	['time', 'Time as the display shows it'],
 	['remaining', 'Remaining seconds (negative in over-time)'],
+	['bell', 'Last bell passed (0: none yet)'],
 	['over_time', 'Over-time (yes/no)'],
 	['over_time_seconds', 'Seconds over time (0 before)'],
 	['state', 'Clock state (setup, running, paused)'],
@@ -72,6 +73,7 @@ function variableValues(state) {
 	const values = {
 		time: state.text ?? '',
 		remaining: state.remaining ?? '',
+		bell: state.bell ?? '',
 		over_time: over ? 'yes' : 'no',
 		over_time_seconds: over ? -state.remaining : 0,
 		state: state.state ?? '',
@@ -103,23 +105,11 @@ const CONDITIONS = Object.freeze({
 	message_shown: (state) => Boolean(state.message),
 })
 
-// "m:ss" as bells are written in a programme, in seconds; null for anything else.
-function bellSeconds(text) {
-	const match = /^\s*(\d{1,3}):([0-5]\d)\s*$/.exec(String(text ?? ''))
-	return match ? Number(match[1]) * 60 + Number(match[2]) : null
-}
-
-// The state does not carry the talk's bells, and a bell changes the display's colours only when
-// the operator gave it colours; so a bell counts as passed once the talk has been started and the
-// time left is at or below the bell's time. Set-up (before the start, after a reset) is before
-// every bell.
-function bellPassed(state, atSeconds) {
-	return (
-		atSeconds !== null &&
-		state.state !== 'setup' &&
-		typeof state.remaining === 'number' &&
-		state.remaining <= atSeconds
-	)
+// The state names the last bell whose second this run has reached (0: none yet, and again after
+// a reset or a restart). Bells ring in their numbers' order, so bell n has passed once that is n
+// or more. A bell the clock was adjusted past is not reached, as in the program itself.
+function bellPassed(state, number) {
+	return typeof state.bell === 'number' && state.bell >= number
 }
 
 // "#rrggbb" as Companion's colour number (what combineRgb makes); undefined for anything else.
@@ -145,7 +135,6 @@ module.exports = {
 	SAVED_MESSAGES,
 	UNREACHED_STYLE,
 	bellPassed,
-	bellSeconds,
 	displayStyle,
 	readFrame,
 	scheduleInWords,

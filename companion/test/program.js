@@ -1,7 +1,7 @@
 'use strict'
 
-// Podium Watch for the tests: started offscreen on the loopback, with settings and tokens in a
-// folder of the test's own, and stopped at the end.
+// Podium Watch for the tests: started offscreen on the loopback, with its settings in a folder of
+// the test's own; and a stand-in for Companion's InstanceBase that keeps what the module told it.
 
 const { spawn } = require('node:child_process')
 const fs = require('node:fs')
@@ -11,22 +11,18 @@ const path = require('node:path')
 
 const executable = process.env.PODIUMWATCH || path.resolve(__dirname, '../../build/ci/podiumwatch')
 
-// Polls `condition` until it holds (its value is returned) or `ms` have passed (throws, saying what
-// was waited for).
+// Polls until `condition` holds, or throws after `ms` saying what was waited for.
 async function until(condition, ms, what) {
 	const deadline = Date.now() + ms
-	for (;;) {
-		const value = condition()
-		if (value) return value
-		if (Date.now() > deadline) throw new Error(`waited ${ms} ms for ${what}`)
+	while (!condition()) {
+		if (Date.now() > deadline) throw new Error(`waited ${ms} ms for ${typeof what === 'function' ? what() : what}`)
 		await new Promise((resolve) => setTimeout(resolve, 20))
 	}
 }
 
 function freePort() {
 	return new Promise((resolve, reject) => {
-		const server = net.createServer()
-		server.once('error', reject)
+		const server = net.createServer().once('error', reject)
 		server.listen(0, '127.0.0.1', () => {
 			const { port } = server.address()
 			server.close(() => resolve(port))
@@ -34,21 +30,13 @@ function freePort() {
 	})
 }
 
-function scratchFolder() {
-	return fs.mkdtempSync(path.join(os.tmpdir(), 'podiumwatch-companion-'))
-}
+const scratchFolder = () => fs.mkdtempSync(path.join(os.tmpdir(), 'podiumwatch-companion-'))
 
-// Starts the program and resolves once it has printed its control address: { port, token, stop }.
-// `args` come after the loopback options.
-function startProgram(folder, port, args = []) {
+// Resolves once the program has printed its control address: { token, stop(signal) }.
+async function startProgram(folder, port, args = []) {
 	const child = spawn(executable, [`--remote=${port}`, '--remote-bind=127.0.0.1', ...args], {
 		cwd: folder,
-		env: {
-			...process.env,
-			QT_QPA_PLATFORM: 'offscreen',
-			XDG_CONFIG_HOME: path.join(folder, 'config'),
-			XDG_RUNTIME_DIR: folder,
-		},
+		env: { ...process.env, QT_QPA_PLATFORM: 'offscreen', XDG_CONFIG_HOME: path.join(folder, 'config'), XDG_RUNTIME_DIR: folder },
 		stdio: ['ignore', 'pipe', 'pipe'],
 	})
 	let output = ''
@@ -61,49 +49,50 @@ function startProgram(folder, port, args = []) {
 		await exited
 		clearTimeout(timer)
 	}
-	return until(
-		() => {
-			if (child.exitCode !== null) throw new Error(`Podium Watch exited (${child.exitCode}):\n${output}`)
-			return /^remote control: http:\/\/127\.0\.0\.1:(\d+)\/control\?t=(\S+)$/m.exec(output)
-		},
-		30000,
-		`Podium Watch to print its control address; it printed:\n${output}`,
-	).then(([, printedPort, token]) => ({ port: Number(printedPort), token, stop, output: () => output }))
+	const address = () => /^remote control: http:\/\/127\.0\.0\.1:(\d+)\/control\?t=(\S+)$/m.exec(output)
+	// A program whose server could not start goes on without it.
+	const failed = () => child.exitCode !== null || /remote view could not start/.test(output)
+	await until(() => address() || failed(), 30000, () => `the control address; the program said:\n${output}`)
+	if (!address()) {
+		await stop()
+		throw new Error(`Podium Watch gave no control address:\n${output}`)
+	}
+	return { token: address()[2], stop }
 }
 
-// A stand-in for Companion's InstanceBase: keeps what the module told it.
-function fakeHost(label = 'podiumwatch') {
+function fakeHost() {
 	return {
-		label,
+		label: 'podiumwatch',
 		values: {},
 		statuses: [],
 		logs: [],
-		actions: {},
-		feedbacks: {},
+		get status() {
+			return this.statuses.at(-1)?.status
+		},
 		setVariableValues(values) {
 			Object.assign(this.values, values)
 		},
-		setVariableDefinitions() {},
 		setActionDefinitions(actions) {
 			this.actions = actions
 		},
 		setFeedbackDefinitions(feedbacks) {
 			this.feedbacks = feedbacks
 		},
+		setVariableDefinitions() {},
 		setPresetDefinitions() {},
 		checkFeedbacks() {},
 		updateStatus(status, message) {
 			this.statuses.push({ status, message })
 		},
-		get status() {
-			return this.statuses.at(-1)?.status
-		},
 		log(level, message) {
-			this.logs.push({ level, message })
+			this.logs.push(message)
 		},
-		// Runs an action as Companion would: its callback with the button's options.
+		// As Companion runs a button's action, and evaluates its feedback.
 		act(actionId, options = {}) {
 			return this.actions[actionId].callback({ actionId, options }, { parseVariablesInString: async (text) => text })
+		},
+		feedback(feedbackId, options = {}) {
+			return this.feedbacks[feedbackId].callback({ feedbackId, options })
 		},
 	}
 }

@@ -1,75 +1,57 @@
 'use strict'
 
 // The module against the real program on the loopback: its actions as the program's state shows
-// them, its variables as they follow the state, its refusals and its reconnection.
+// them, its variables and feedbacks as they follow the state, its refusals and its reconnection.
 
 const assert = require('node:assert/strict')
 const fs = require('node:fs')
 const path = require('node:path')
 const { after, before, describe, it } = require('node:test')
-const { Backoff } = require('../src/backoff')
 const { Controller } = require('../src/controller')
 const { executable, fakeHost, freePort, scratchFolder, startProgram, until } = require('./program')
 
 const MESSAGES = ['one', 'あと5分です', 'three', 'four', 'five']
+const hhmm = (date) => date.toTimeString().slice(0, 5)
 
-// Five minutes before the present minute, so that the session is 5 to 6 minutes behind its plan
-// before the first talk starts; null in the first minutes of a day, when that start is yesterday.
-function startFiveMinutesAgo() {
-	const now = new Date()
-	const minutes = now.getHours() * 60 + now.getMinutes() - 5
-	if (minutes < 0) return null
-	return `${String(Math.floor(minutes / 60)).padStart(2, '0')}:${String(minutes % 60).padStart(2, '0')}`
-}
-
-function writeProgramme(folder, start) {
+// The session starts five minutes before the present minute, so that before the first talk it is
+// 5 to 6 minutes behind its plan; none in a day's first minutes, when that would be yesterday.
+function writeProgramme(folder) {
+	const start = new Date(Date.now() - 5 * 60000)
 	const file = path.join(folder, 'programme.json')
-	fs.writeFileSync(
-		file,
-		JSON.stringify({
-			format: 'podiumwatch-programme',
-			version: 1,
-			title: 'Companion',
-			...(start ? { start } : {}),
-			changeover: '1:00',
-			talks: [
-				{ title: 'First', speaker: 'Ann', affiliation: 'Org A', time: '5:00' },
-				{ title: 'Second', speaker: 'Bob', time: '0:03' },
-				{ title: 'Third', speaker: 'Cy', time: '10:00' },
-			],
-			messages: MESSAGES,
-		}),
-	)
-	return file
+	const programme = {
+		format: 'podiumwatch-programme', version: 1, title: 'Companion', changeover: '1:00', messages: MESSAGES,
+		talks: [{ title: 'First', speaker: 'Ann', affiliation: 'Org A', time: '5:00' }, { title: 'Second', speaker: 'Bob', time: '0:03', bells: ['0:02'] },
+			{ title: 'Third', speaker: 'Cy', time: '10:00' }],
+	}
+	if (start.getDate() === new Date().getDate()) programme.start = hhmm(start)
+	fs.writeFileSync(file, JSON.stringify(programme))
+	return { file, start: programme.start }
 }
-
-const hhmm = (date) => `${String(date.getHours()).padStart(2, '0')}:${String(date.getMinutes()).padStart(2, '0')}`
 
 describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `no program at ${executable}` }, () => {
-	let folder, program, host, controller, start
+	let folder, program, programme, host, controller
 
-	// Runs an action and waits for the program's answer, which should be 204. The program takes
-	// at most 20 commands a second (more are answered 503): the tests send fewer.
+	// The program takes at most 20 commands a second (more are answered 503): these are paced.
 	let lastSent = 0
-	const paced = async (actionId, options) => {
-		await new Promise((resolve) => setTimeout(resolve, Math.max(0, lastSent + 80 - Date.now())))
+	const send = async (actionId, options) => {
+		await new Promise((resolve) => setTimeout(resolve, lastSent + 80 - Date.now()))
 		lastSent = Date.now()
 		return host.act(actionId, options)
 	}
 	const act = async (actionId, options) => {
-		const answer = await paced(actionId, options)
+		const answer = await send(actionId, options)
 		assert.equal(answer.status, 204, `${actionId} ${JSON.stringify(options)}: ${answer.reason}`)
 	}
-	const stateWhere = (condition, what) => until(() => controller.state && condition(controller.state), 5000, what)
 
 	before(async () => {
 		folder = scratchFolder()
-		start = startFiveMinutesAgo()
-		program = await startProgram(folder, await freePort(), ['--programme', writeProgramme(folder, start)])
+		programme = writeProgramme(folder)
+		const port = await freePort()
+		program = await startProgram(folder, port, ['--programme', programme.file])
 		host = fakeHost()
 		controller = new Controller(host)
-		controller.start({ host: '127.0.0.1', port: program.port, token: program.token })
-		await stateWhere((state) => state.talk?.number === 1, 'the programme to be open')
+		controller.start({ host: '127.0.0.1', port, token: program.token })
+		await until(() => controller.state?.talk?.number === 1, 5000, 'the programme to be open')
 	})
 
 	after(async () => {
@@ -94,8 +76,7 @@ describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `
 			['message', { text: 'Podium 時間です' }, (s) => s.message === 'Podium 時間です'],
 			['message_saved', { i: 1 }, (s) => s.message === MESSAGES[1]],
 			['message_clear', {}, (s) => s.message === null],
-			// The state does not show the projector window or the mask: the program's 204 is all
-			// there is to see of these.
+			// The state does not show the projector window or the mask: the 204 is all there is.
 			['projector', { on: 1 }, null],
 			['projector', { on: 0 }, null],
 			['mask', { on: 1 }, null],
@@ -104,66 +85,65 @@ describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `
 		for (const [actionId, options, shows] of rows) {
 			const was = controller.state
 			await act(actionId, options)
-			if (shows) await stateWhere((state) => shows(state, was), `${actionId} ${JSON.stringify(options)} to show`)
+			if (shows) await until(() => shows(controller.state, was), 5000, `${actionId} ${JSON.stringify(options)} to show`)
 		}
 		assert.deepEqual(host.logs, [])
 	})
 
-	it('logs the reason of a command the program refuses, and of one it would not read', async () => {
+	it('logs the reason of a command the program refuses', async () => {
 		await act('goto', { n: 1 })
 		await act('start')
-		const rows = [
-			['next', {}, 409, /next refused \(409\): not while the clock runs/],
-			['message_saved', { i: 7 }, 409, /refused \(409\): there is no saved message there/],
-			['adjust', { seconds: 601 }, 400, /refused \(400\): by is a whole number from -600 to 600/],
-			['message', { text: 'x'.repeat(81) }, 400, /at most 80 characters/],
-		]
-		for (const [actionId, options, status, logged] of rows) {
-			host.logs.length = 0
-			const answer = await paced(actionId, options)
-			assert.equal(answer.status, status, actionId)
-			assert.match(host.logs.map((l) => l.message).join('\n'), logged)
+		for (const [actionId, options, logged] of [
+			['next', {}, 'next refused (409): not while the clock runs'],
+			['message_saved', { i: 7 }, 'message-saved 7 refused (409): there is no saved message there'],
+		]) {
+			assert.equal((await send(actionId, options)).status, 409)
+			assert.equal(host.logs.pop(), logged)
 		}
 		await act('reset')
 	})
 
-	it('has every variable follow the program within a second', async () => {
-		// Each row: what to do, then the values the variables must take within a second of the
-		// program's answer. Rows run in order from set-up at the first talk.
+	it('has every variable and feedback follow the program within a second', async () => {
+		const unlit = { running: false, paused: false, over_time: false, message_shown: false, bell_passed: false }
+		// What to do, then the values the variables take and what the feedbacks (bell 1) give
+		// within a second of the program's answer; or, without an action, within a second of the
+		// bell at 0:02 of the second talk (3 s long). In order, from set-up at the first talk.
 		const inSetup = new Date()
 		const rows = [
 			['goto', { n: 1 }, { talk_number: 1, talk_count: 3, talk_title: 'First', talk_speaker: 'Ann', talk_affiliation: 'Org A',
-				next_title: 'Second', next_speaker: 'Bob', next_affiliation: '', time: '5:00', remaining: 300,
-				state: 'setup', state_text: 'セットアップ中', over_time: 'no', over_time_seconds: 0,
-				saved_1: 'one', saved_2: MESSAGES[1], saved_5: 'five', saved_6: '' }],
-			['goto', { n: 2 }, { talk_number: 2, talk_title: 'Second', talk_affiliation: '', next_title: 'Third', time: '0:03', remaining: 3 }],
-			['start', {}, { state: 'running', state_text: '進行中' }],
-			['message', { text: 'hello' }, { message: 'hello' }],
+				next_title: 'Second', next_speaker: 'Bob', next_affiliation: '', time: '5:00', remaining: 300, state: 'setup',
+				state_text: 'セットアップ中', over_time: 'no', over_time_seconds: 0, saved_2: MESSAGES[1], saved_5: 'five', saved_6: '' },
+			{ ...unlit, display_colours: { bgcolor: 0x000000, color: 0x00ff00 } }],
+			['goto', { n: 2 }, { talk_number: 2, talk_title: 'Second', talk_affiliation: '', next_title: 'Third', time: '0:03', remaining: 3 }, unlit],
+			['start', {}, { state: 'running', state_text: '進行中', bell: 0 }, { running: true, bell_passed: false }],
+			[null, {}, { bell: 1, remaining: (v) => v <= 2 }, { bell_passed: true }],
+			['message', { text: 'hello' }, { message: 'hello' }, { message_shown: true }],
 			['adjust', { seconds: -60 }, { over_time: 'yes', state_text: '超過中', remaining: (v) => v <= -55,
-				over_time_seconds: (v) => v === -host.values.remaining }],
-			['pause', {}, { state: 'paused', state_text: '一時停止中' }],
-			['message_clear', {}, { message: '' }],
-			['reset', {}, { state: 'setup', over_time: 'no', over_time_seconds: 0, remaining: 3 }],
-			['goto', { n: 1 }, { talk_title: 'First' }],
+				over_time_seconds: (v) => v === -host.values.remaining },
+			{ over_time: true, display_colours: { bgcolor: 0xff0000, color: 0xffffff } }],
+			['pause', {}, { state: 'paused', state_text: '一時停止中' }, { running: false, paused: true, over_time: true }],
+			['message_clear', {}, { message: '' }, { message_shown: false }],
+			['reset', {}, { state: 'setup', over_time: 'no', over_time_seconds: 0, remaining: 3, bell: 0 },
+				{ ...unlit, display_colours: { bgcolor: 0x000000, color: 0x00ff00 } }],
+			['goto', { n: 1 }, { talk_title: 'First' }, {}],
 		]
-		const holds = (id, expected) => (typeof expected === 'function' ? expected(host.values[id]) : host.values[id] === expected)
-		for (const [actionId, options, expected] of rows) {
-			await act(actionId, options)
-			await until(
-				() => Object.entries(expected).every(([id, value]) => holds(id, value)),
-				1000,
-				`${actionId} ${JSON.stringify(options)} to give ${JSON.stringify(expected)}; have ${JSON.stringify(host.values)}`,
-			)
+		const matches = (value, expected) => (typeof expected === 'function' ? expected(value) : JSON.stringify(value) === JSON.stringify(expected))
+		for (const [actionId, options, values, feedbacks] of rows) {
+			if (actionId) await act(actionId, options)
+			const wrong = () => [
+				...Object.keys(values).filter((id) => !matches(host.values[id], values[id])).map((id) => `${id}=${JSON.stringify(host.values[id])}`),
+				...Object.keys(feedbacks).filter((id) => !matches(host.feedback(id, { bell: 1 }), feedbacks[id])).map((id) => `feedback ${id}`),
+			]
+			await until(() => wrong().length === 0, actionId ? 1000 : 4000, () => `${actionId} ${JSON.stringify(options)}; still wrong: ${wrong()}`)
 		}
 
-		// The session's times: planned from the programme's start, projected from now (setup at
-		// the first talk: 5:00 + 0:03 + 10:00 and two changeovers of a minute).
-		const session = 5 * 60 + 3 + 10 * 60 + 2 * 60
-		const projected = [-1, 0, 1, 2].map((s) => hhmm(new Date(inSetup.getTime() + (session + s) * 1000)))
+		// The session's times: projected from now (5:00 + 0:03 + 10:00 and two changeovers of a
+		// minute), planned from the programme's start.
+		const session = (5 * 60 + 3 + 10 * 60 + 2 * 60) * 1000
+		const projected = [-1, 0, 1, 2].map((s) => hhmm(new Date(inSetup.getTime() + session + s * 1000)))
 		assert.ok(projected.includes(host.values.projected_end), `projected end ${host.values.projected_end}, not one of ${projected}`)
-		if (start) {
-			const [h, m] = start.split(':').map(Number)
-			assert.equal(host.values.planned_end, hhmm(new Date(2000, 0, 1, h, m, session)))
+		if (programme.start) {
+			assert.equal(host.values.planned_end, hhmm(new Date(new Date(`2000-01-01T${programme.start}`).getTime() + session)))
 			assert.equal(host.values.schedule, '予定より 5分 遅れ')
 			assert.ok(host.values.behind_seconds >= 300 && host.values.behind_seconds < 365, `behind ${host.values.behind_seconds}`)
 		}
@@ -171,23 +151,56 @@ describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `
 		// The time of day ticks, and is the time of day.
 		const ticks = new Set()
 		await until(() => {
-			const now = new Date()
-			const local = [-1, 0, 1].map((s) => new Date(now.getTime() + s * 1000).toTimeString().slice(0, 8))
-			assert.ok(local.includes(host.values.clock), `clock ${host.values.clock} at ${local[1]}`)
-			ticks.add(host.values.clock)
-			return ticks.size >= 3
+			const now = Date.now()
+			assert.ok([-1, 0, 1].some((s) => new Date(now + s * 1000).toTimeString().startsWith(host.values.clock)), host.values.clock)
+			return ticks.add(host.values.clock).size >= 3
 		}, 5000, 'the clock to tick')
 	})
 
 	it('calls a wrong token bad configuration', async () => {
 		const wrong = fakeHost()
 		const other = new Controller(wrong)
-		other.start({ host: '127.0.0.1', port: program.port, token: 'not-the-token' })
+		other.start({ host: '127.0.0.1', port: controller.link.port, token: 'not-the-token' })
 		try {
 			await until(() => wrong.status === 'bad_config', 5000, 'bad_config')
 			assert.match(wrong.statuses.at(-1).message, /403/)
 		} finally {
 			other.stop()
+		}
+	})
+})
+
+describe('Podium Watch restarted', { skip: !fs.existsSync(executable) && `no program at ${executable}` }, () => {
+	it('is found again after it was killed and started with the same port and tokens file', async () => {
+		const folder = scratchFolder()
+		const port = await freePort()
+		const args = [`--remote-tokens=${path.join(folder, 'tokens.json')}`]
+		let program = await startProgram(folder, port, args)
+		const host = fakeHost()
+		const controller = new Controller(host)
+		try {
+			controller.start({ host: '127.0.0.1', port, token: program.token })
+			await until(() => host.status === 'ok' && controller.state, 5000, 'the first connection')
+			await program.stop('SIGKILL')
+			// Away long enough for the waits to grow: 0.5, 1 and 2 s.
+			const failures = () => host.statuses.filter((s) => s.status === 'connection_failure').map((s) => s.message)
+			await until(() => failures().length >= 3, 10000, 'three failed attempts')
+			assert.equal(controller.state, null)
+			assert.deepEqual(failures().slice(0, 3).map((m) => /trying again in ([\d.]+) s/.exec(m)?.[1]), ['0.5', '1', '2'])
+			const restarted = await startProgram(folder, port, args)
+			program = restarted
+			assert.equal(restarted.token, controller.link.token, 'the tokens file keeps the control token')
+			await until(() => host.status === 'ok' && controller.state, 15000, () => `a new connection; statuses ${JSON.stringify(host.statuses)}`)
+			assert.equal((await host.act('message', { text: 'back' })).status, 204)
+			// Once connected, the waits start again from the shortest.
+			const before = failures().length
+			await program.stop('SIGKILL')
+			await until(() => failures().length > before, 5000, 'the second loss')
+			assert.match(failures()[before], /trying again in 0\.5 s/)
+		} finally {
+			controller.stop()
+			await program.stop()
+			fs.rmSync(folder, { recursive: true, force: true })
 		}
 	})
 })
