@@ -52,16 +52,11 @@ function readConfig(config) {
 	return { settings: given }
 }
 
-const ON_OFF = [
-	{ id: 1, label: 'On' },
-	{ id: 0, label: 'Off' },
-]
-
 // `messages` is the program's list of saved messages, for the dropdown; before the program has
 // said, the positions are offered by number.
 function actionDefinitions(controller, messages = []) {
 	const plain = (name, command) => ({ name, options: [], callback: () => controller.run(command) })
-	const savedChoices = Array.from({ length: Math.max(1, Math.min(messages.length || SAVED_MESSAGES, SAVED_MESSAGES)) }, (_, i) => ({
+	const savedChoices = Array.from({ length: Math.min(messages.length || SAVED_MESSAGES, SAVED_MESSAGES) }, (_, i) => ({
 		id: i,
 		label: messages[i] ? `${i + 1}: ${messages[i]}` : `${i + 1}`,
 	}))
@@ -104,7 +99,7 @@ function actionDefinitions(controller, messages = []) {
 		},
 		mask: {
 			name: 'Mask the main window',
-			options: [{ type: 'dropdown', id: 'on', label: 'Mask', default: 1, choices: ON_OFF }],
+			options: [{ type: 'dropdown', id: 'on', label: 'Mask', default: 1, choices: [{ id: 1, label: 'On' }, { id: 0, label: 'Off' }] }],
 			callback: (action) => controller.run('mask', action.options.on),
 		},
 	}
@@ -181,4 +176,4 @@ function presetDefinitions(label = 'podiumwatch') {
 	return presets
 }
 
-module.exports = { DEFAULT_PORT, actionDefinitions, configFields, feedbackDefinitions, presetDefinitions, readConfig }
+module.exports = { actionDefinitions, configFields, feedbackDefinitions, presetDefinitions, readConfig }
