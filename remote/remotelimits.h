@@ -20,7 +20,7 @@ inline constexpr qsizetype kHeadBytes = 16 * 1024; // a request's line and heade
 inline constexpr qsizetype kBodyBytes = 4 * 1024;  // a request's body
 inline constexpr int kVerdictMs = 1000;            // for the window to answer a command, or 503
 inline constexpr int kCommandsInFlight = 16;       // waiting for the window at once; more get 503
-inline constexpr int kCommandsPerSecond = 20;      // passed on to the window; more get 503
+inline constexpr int kCommandsPerSecond = 250;     // passed on to the window; more get 503
 inline constexpr quint16 kOscPort = 8762;
 inline constexpr int kCueTargets = 16; // --osc-send and --cue-url together
 
