@@ -296,6 +296,8 @@ bool cueAfterTick(const QString &path, int talks)
             arrivals.push_back({{word(args), word(args + 4)}, at});
         }
     });
+    // What came before this listened is read now: a socket with datagrams unread says no more.
+    emit listener.readyRead();
     for (int talk = 1; talk <= talks; ++talk) {
         control.sendTextMessage(QStringLiteral(R"({"command": "start", "id": 1})"));
         waitFor([] { return false; }, 5600);

@@ -22,6 +22,7 @@ inline constexpr int kVerdictMs = 1000;            // for the window to answer a
 inline constexpr int kCommandsInFlight = 16;       // waiting for the window at once; more get 503
 inline constexpr int kCommandsPerSecond = 250;     // passed on to the window; more get 503
 inline constexpr quint16 kOscPort = 8762;
+inline constexpr int kOscCommandsPerSecond = 50; // OSC commands passed on to the window; more are dropped
 inline constexpr int kCueTargets = 16; // --osc-send and --cue-url together
 
 } // namespace remotelimits

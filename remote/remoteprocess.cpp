@@ -15,8 +15,10 @@ constexpr qint64 kFailureWindowMs = 60000;
 // After a second failure in a row the next start waits this long, so that a server that cannot
 // start never spins.
 constexpr int kRetryMs = 500;
-// What the server may say in a second: twice alive, and the commands it lets through.
-constexpr int kMessagesPerSecond = 100;
+// What the server may say in a second: twice alive, and the commands it lets through, from the
+// pages and sockets and from the desk's OSC.
+constexpr int kMessagesPerSecond =
+    remotelimits::kCommandsPerSecond + remotelimits::kOscCommandsPerSecond + 10;
 // What the server may leave unread before it is taken for stuck.
 constexpr qint64 kUnreadBytes = 1024 * 1024;
 // Commands waiting for the window, beyond which the oldest is forgotten (the server answers it 503).
