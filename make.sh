@@ -32,6 +32,13 @@ install_missing() {
     fi
 }
 
+# The Companion module's packages (companion/node_modules, from its lock file), for its tests. npm
+# may come with the machine's nodejs (NodeSource's does), where Debian's npm package would clash.
+companion_packages() {
+    command -v npm >/dev/null || install_missing nodejs npm
+    (cd companion && npm ci --no-audit --no-fund)
+}
+
 # Each preset builds in a folder of its own (build/dev, build/ci, ...), so switching between
 # running and testing rebuilds nothing. Targets after the preset build only those.
 build() {
@@ -55,11 +62,13 @@ run)
     ;;
 test)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    companion_packages
     build ci
     ctest --preset ci -j "$(nproc)"
     ;;
 asan)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    companion_packages
     build asan
     ctest --preset asan -j "$(nproc)"
     ;;
