@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <lo/lo.h>
 #include <memory>
 
@@ -31,23 +32,41 @@ bool sameSecret(QByteArrayView given, QByteArrayView secret)
     return difference == 0;
 }
 
+// An argument's value. liblo's arguments lie at 4-byte steps, and an 8-byte one need not be
+// aligned as its union says: copied, never read through it.
+template <typename T> T valueAt(const lo_arg *argument)
+{
+    T value;
+    std::memcpy(&value, argument, sizeof value);
+    return value;
+}
+
+const char *textAt(const lo_arg *argument)
+{
+    return reinterpret_cast<const char *>(argument);
+}
+
 // A whole number within the argument's range, whichever of OSC's number types a desk sends it as
 // (many send every number as a float).
-std::optional<int> wholeNumber(char type, const lo_arg &value, const CommandArgument &argument)
+std::optional<int> wholeNumber(char type, const lo_arg *value, const CommandArgument &argument)
 {
     double number = 0;
     switch (type) {
-    case LO_INT32:
-        return argument.admits(value.i) ? std::optional<int>(value.i) : std::nullopt;
-    case LO_INT64:
-        if (value.h < argument.least || value.h > argument.most)
+    case LO_INT32: {
+        const auto whole = valueAt<qint32>(value);
+        return argument.admits(whole) ? std::optional<int>(whole) : std::nullopt;
+    }
+    case LO_INT64: {
+        const auto whole = valueAt<qint64>(value);
+        if (whole < argument.least || whole > argument.most)
             return std::nullopt;
-        return static_cast<int>(value.h);
+        return static_cast<int>(whole);
+    }
     case LO_FLOAT:
-        number = static_cast<double>(value.f);
+        number = static_cast<double>(valueAt<float>(value));
         break;
     case LO_DOUBLE:
-        number = value.d;
+        number = valueAt<double>(value);
         break;
     default:
         return std::nullopt;
@@ -105,7 +124,7 @@ Read readCommand(QByteArrayView datagram, QByteArrayView token, bool tokenRequir
     const char *types = lo_message_get_types(parsed.get());
     lo_arg *const *values = lo_message_get_argv(parsed.get());
     int next = 0;
-    if (count > 0 && types[0] == LO_STRING && !token.isEmpty() && sameSecret(&values[0]->s, token))
+    if (count > 0 && types[0] == LO_STRING && !token.isEmpty() && sameSecret(textAt(values[0]), token))
         next = 1;
     if (tokenRequired && next == 0)
         return Read::failure(Loss::Token);
@@ -117,7 +136,7 @@ Read readCommand(QByteArrayView datagram, QByteArrayView token, bool tokenRequir
     if (count - next != wanted)
         return Read::failure(Loss::Argument);
     if (argument.kind == CommandArgument::Kind::Number) {
-        const std::optional<int> number = wholeNumber(types[next], *values[next], argument);
+        const std::optional<int> number = wholeNumber(types[next], values[next], argument);
         if (!number)
             return Read::failure(Loss::Argument);
         command.number = *number;
@@ -125,7 +144,7 @@ Read readCommand(QByteArrayView datagram, QByteArrayView token, bool tokenRequir
         if (types[next] != LO_STRING)
             return Read::failure(Loss::Argument);
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        command.text = utf8.decode(QByteArrayView(&values[next]->s));
+        command.text = utf8.decode(QByteArrayView(textAt(values[next])));
         if (utf8.hasError() || command.text.toUcs4().size() > argument.most)
             return Read::failure(Loss::Argument);
     }
