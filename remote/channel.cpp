@@ -232,8 +232,8 @@ Result<Listening> decodeListening(QByteArrayView body)
     Listening listening{fields.text(QLatin1StringView("host")),
                         static_cast<quint16>(fields.whole(QLatin1StringView("port"), 0, 65535)),
                         static_cast<quint16>(fields.whole(QLatin1StringView("osc"), 0, 65535))};
-    // It listens for something, and names the host of the pages it serves.
-    fields.check(listening.port != 0 || listening.oscPort != 0, QLatin1StringView("port"));
+    // It names the host of the pages it serves. With neither pages nor OSC in (cues out alone) it
+    // listens on nothing, and says so with zeros.
     fields.check(listening.port == 0 || !listening.host.isEmpty(), QLatin1StringView("host"));
     return fields.made(listening);
 }
