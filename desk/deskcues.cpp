@@ -6,6 +6,7 @@
 #include "session/sessionparts.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 
 DeskCues::DeskCues(Viewer &viewer, SessionParts &session, Platform &platform, QObject *parent)
     : QObject(parent), viewer_(viewer), session_(session), platform_(platform),
@@ -39,17 +40,22 @@ DeskCues::DeskCues(Viewer &viewer, SessionParts &session, Platform &platform, QO
 
 bool DeskCues::firstTime(Moment moment, int number)
 {
-    // Both ticks of a second see its moments; the desk hears of each once.
-    const auto seen = std::tuple{moment, number, viewer_.shown().remaining.value_or(0)};
-    if (seen == lastMoment_)
+    // Both ticks of a second see its moments (two bells may share it); the desk hears of each once.
+    const int second = viewer_.shown().remaining.value_or(0);
+    if (second != second_) {
+        second_ = second;
+        seenThisSecond_.clear();
+    }
+    const std::pair seen{moment, number};
+    if (std::find(seenThisSecond_.cbegin(), seenThisSecond_.cend(), seen) != seenThisSecond_.cend())
         return false;
-    lastMoment_ = seen;
+    seenThisSecond_.push_back(seen);
     return true;
 }
 
 void DeskCues::runStateChanged(RunState from, RunState to, bool restarting)
 {
-    lastMoment_.reset();
+    second_.reset();
     if (to == RunState::Running) {
         if (from == RunState::Setup)
             bell_ = 0;

@@ -6,7 +6,8 @@
 #include <QJsonObject>
 #include <QObject>
 #include <optional>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 class Platform;
 class SessionParts;
@@ -38,5 +39,6 @@ private:
     Platform &platform_;
     int bell_ = 0;
     int talk_ = 0;
-    std::optional<std::tuple<Moment, int, int>> lastMoment_;
+    std::optional<int> second_;                          // the remaining second of the moments below
+    std::vector<std::pair<Moment, int>> seenThisSecond_; // and the bells among them by number
 };
