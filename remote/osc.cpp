@@ -1,5 +1,7 @@
 #include "remote/osc.h"
 
+#include "remote/secret.h"
+
 #include <QStringDecoder>
 #include <array>
 #include <cmath>
@@ -19,18 +21,6 @@ struct FreeMessage {
     void operator()(lo_message message) const { lo_message_free(message); }
 };
 using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, FreeMessage>;
-
-// Takes as long for a near miss as for a wild guess: the time depends on the token's length only.
-bool sameSecret(QByteArrayView given, QByteArrayView secret)
-{
-    unsigned difference = given.size() == secret.size() ? 0U : 1U;
-    for (qsizetype i = 0; i < secret.size(); ++i) {
-        const char g = i < given.size() ? given[i] : '\0';
-        difference |=
-            static_cast<unsigned>(static_cast<unsigned char>(g) ^ static_cast<unsigned char>(secret[i]));
-    }
-    return difference == 0;
-}
 
 // An argument's value. liblo's arguments lie at 4-byte steps, and an 8-byte one need not be
 // aligned as its union says: copied, never read through it.

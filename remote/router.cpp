@@ -3,6 +3,7 @@
 #include "engine/result.h"
 
 #include "messages/messagelimits.h"
+#include "remote/secret.h"
 #include "remote/websocketframes.h"
 
 #include <QJsonDocument>
@@ -17,18 +18,6 @@
 namespace {
 
 enum class Access { None, View, Control };
-
-// Takes as long for a near miss as for a wild guess: the time depends on the secret's length only.
-bool sameSecret(QByteArrayView given, QByteArrayView secret)
-{
-    unsigned difference = given.size() == secret.size() ? 0U : 1U;
-    for (qsizetype i = 0; i < secret.size(); ++i) {
-        const char g = i < given.size() ? given[i] : '\0';
-        difference |=
-            static_cast<unsigned>(static_cast<unsigned char>(g) ^ static_cast<unsigned char>(secret[i]));
-    }
-    return difference == 0;
-}
 
 Access accessOf(const QByteArray &token, const RouterState &state)
 {
