@@ -9,6 +9,8 @@
 //      talk counts. Goal: no second of the countdown more than 50 ms late; growth <= 8 MiB.
 // clients: 200 control WebSockets, each sending a command a second for 20 s. Goal: p99 reply <= 50 ms.
 
+#include "programprocess.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -45,27 +47,10 @@ double nowMs()
            1000.0;
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void report(const char *what, const std::vector<double> &ms)
 {
     std::printf("  %s: %zu, p50 %.1f ms, p99 %.1f ms, longest %.1f ms\n", what, ms.size(),
                 percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
 }
 
 // OSC as the desk writes it: the address, the type tags and the arguments, each padded to four bytes.
@@ -88,31 +73,6 @@ QByteArray oscNumber(const QByteArray &address, qint32 number)
     for (int shift = 24; shift >= 0; shift -= 8)
         bytes += static_cast<char>((number >> shift) & 0xff);
     return bytes;
-}
-
-double rssMiB(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-qint64 serverOf(qint64 pid)
-{
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-    if (!children.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &child : children.readAll().simplified().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child)));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("podiumwatch-rem"))
-            return child.toLongLong();
-    }
-    return 0;
 }
 
 // The program under test, with its addresses as it printed them.

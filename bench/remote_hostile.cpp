@@ -11,6 +11,8 @@
 //   pings, resets; all five when not given)
 // Goal: alive; /state answered throughout, p99 <= 50 ms; longest gap <= 1.2 s; growth <= 64 MiB.
 
+#include "programprocess.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -92,41 +94,10 @@ const char *failureKind(int status)
     }
 }
 
-QByteArray statusField(qint64 pid, const QByteArray &name)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith(name + ':'))
-            return line.mid(name.size() + 1).trimmed();
-    }
-    return {};
-}
-
-double rssMiB(qint64 pid)
-{
-    return statusField(pid, "VmRSS").split(' ').value(0).toDouble() / 1024.0;
-}
-
 int descriptors(qint64 pid)
 {
     return pid ? static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::System).size())
                : 0;
-}
-
-// The program's remote server process, or 0 while it has none (or keeps the server in itself).
-qint64 serverOf(qint64 pid)
-{
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-    if (!children.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &child : children.readAll().simplified().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child)));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("podiumwatch-rem"))
-            return child.toLongLong();
-    }
-    return 0;
 }
 
 // Peaks of one process's memory and descriptors over an attack.
@@ -339,24 +310,6 @@ private:
     QTimer feed_;
     bool stopped_ = false;
 };
-
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-// Waits, with the event loop running, until `done` or the time is up.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 bool runAttack(const QString &program, Attack::Kind kind, const QString &name, int seconds)
 {
