@@ -170,8 +170,12 @@ void RemoteView::publishSoon()
 void RemoteView::publishNow()
 {
     publishPending_ = false;
+    const auto *toggle = viewer_.findChild<QAbstractButton *>(QStringLiteral("Check_Mask"));
     RemoteState state{viewer_.feed().current(), session_.programme().savedMessages(),
-                      platform_.now().toString(QStringLiteral("HH:mm:ss"))};
+                      platform_.now().toString(QStringLiteral("HH:mm:ss")),
+                      viewer_.slave() && viewer_.slave()->isVisible(),
+                      // The toggle is ticked while the settings show.
+                      toggle && !toggle->isChecked()};
     // A state a viewer could not tell from the last one is not sent again.
     if (state == published_)
         return;
@@ -234,12 +238,14 @@ CommandVerdict RemoteView::carryOut(const RemoteCommand &command)
             viewer_.Cmd_Slave_Click();
         else if (viewer_.slave())
             viewer_.slave()->close();
+        publishSoon(); // the desk's button follows at once, not with the next second
         return {};
     case Kind::Mask:
         // The toggle is ticked while the settings show: masked is unticked, as a click leaves it.
         if (auto *toggle = viewer_.findChild<QAbstractButton *>(QStringLiteral("Check_Mask"));
             toggle && toggle->isChecked() == (command.number == 1))
             toggle->click();
+        publishSoon();
         return {};
     // The picture buttons' handlers press the run buttons, as an operator's click does.
     case Kind::Start:

@@ -60,6 +60,8 @@ QByteArray stateJson(const RemoteState &state, qint64 at)
         {QStringLiteral("band"), orNull(shown.band)},
         {QStringLiteral("messages"), QJsonArray::fromStringList(state.messages)},
         {QStringLiteral("clock"), state.clock},
+        {QStringLiteral("projector"), state.projector},
+        {QStringLiteral("masked"), state.masked},
     };
     QJsonValue session;
     if (const std::optional<SessionGlance> &glance = shown.session) {

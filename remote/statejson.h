@@ -11,6 +11,8 @@ struct RemoteState {
     Shown shown;
     QStringList messages; // the saved messages to the speaker
     QString clock;        // the time of day, "HH:mm:ss"
+    bool projector = false; // the projector window is shown
+    bool masked = false;    // the main window's settings are hidden from the audience
     friend bool operator==(const RemoteState &, const RemoteState &) = default;
 };
 

@@ -125,6 +125,14 @@ function feedbackDefinitions(controller) {
 			bgcolor: rgb(120, 40, 170),
 			color: WHITE,
 		}),
+		projector_shown: lit('Projector shown', 'While the projector window is open', CONDITIONS.projector_shown, {
+			bgcolor: rgb(0, 90, 160),
+			color: WHITE,
+		}),
+		masked: lit('Main window masked', 'While the main window hides its settings', CONDITIONS.masked, {
+			bgcolor: rgb(60, 60, 60),
+			color: WHITE,
+		}),
 		bell_passed: {
 			type: 'boolean',
 			name: 'Bell passed',

@@ -103,6 +103,8 @@ const CONDITIONS = Object.freeze({
 	paused: (state) => state.state === 'paused',
 	over_time: isOverTime,
 	message_shown: (state) => Boolean(state.message),
+	projector_shown: (state) => state.projector === true,
+	masked: (state) => state.masked === true,
 })
 
 // The state names the last bell whose second this run has reached (0: none yet, and again after

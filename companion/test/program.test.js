@@ -76,11 +76,10 @@ describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `
 			['message', { text: 'Podium 時間です' }, (s) => s.message === 'Podium 時間です'],
 			['message_saved', { i: 1 }, (s) => s.message === MESSAGES[1]],
 			['message_clear', {}, (s) => s.message === null],
-			// The state does not show the projector window or the mask: the 204 is all there is.
-			['projector', { on: 1 }, null],
-			['projector', { on: 0 }, null],
-			['mask', { on: 1 }, null],
-			['mask', { on: 0 }, null],
+			['projector', { on: 1 }, (s) => s.projector === true],
+			['projector', { on: 0 }, (s) => s.projector === false],
+			['mask', { on: 1 }, (s) => s.masked === true],
+			['mask', { on: 0 }, (s) => s.masked === false],
 		]
 		for (const [actionId, options, shows] of rows) {
 			const was = controller.state
@@ -123,6 +122,10 @@ describe('Podium Watch on the loopback', { skip: !fs.existsSync(executable) && `
 			{ over_time: true, display_colours: { bgcolor: 0xff0000, color: 0xffffff } }],
 			['pause', {}, { state: 'paused', state_text: '一時停止中' }, { running: false, paused: true, over_time: true }],
 			['message_clear', {}, { message: '' }, { message_shown: false }],
+			['projector', { on: 1 }, {}, { projector_shown: true }],
+			['mask', { on: 1 }, {}, { masked: true, projector_shown: true }],
+			['projector', { on: 0 }, {}, { projector_shown: false }],
+			['mask', { on: 0 }, {}, { masked: false }],
 			['reset', {}, { state: 'setup', over_time: 'no', over_time_seconds: 0, remaining: 3, bell: 0 },
 				{ ...unlit, display_colours: { bgcolor: 0x000000, color: 0x00ff00 } }],
 			['goto', { n: 1 }, { talk_title: 'First' }, {}],
