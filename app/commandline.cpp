@@ -16,12 +16,15 @@ struct ValueOption {
     const char *name;
     const char *what;
 };
-constexpr std::array<ValueOption, 5> kValueOptions{{
+constexpr std::array<ValueOption, 8> kValueOptions{{
     {"--programme", "a file: --programme FILE"},
     {"--osc-bind", "an address: --osc-bind ADDRESS"},
     {"--osc-send", "a target: --osc-send HOST:PORT"},
     {"--cue-url", "an address: --cue-url URL"},
     {"--remote-tokens", "a file: --remote-tokens FILE"},
+    {"--room", "a name: --room NAME"},
+    {"--event", "a key: --event KEY"},
+    {"--event-file", "a file: --event-file FILE"},
 }};
 
 // A port as the command line gives it: plain digits up to 65535 (toUInt would take a sign and
@@ -102,6 +105,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 line.desk.oscSend << given;
             } else if (name == QLatin1StringView("--cue-url")) {
                 line.desk.cueUrls << given;
+            } else if (name == QLatin1StringView("--room")) {
+                line.room = given;
+            } else if (name == QLatin1StringView("--event")) {
+                line.eventKey = given;
+            } else if (name == QLatin1StringView("--event-file")) {
+                line.eventFile = given;
             } else {
                 line.tokensFile = given;
             }
@@ -143,5 +152,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
                     .arg(argument));
         }
     }
+    // A room joins an event by its name: the tokens are the name's, under the event's key.
+    if (!line.eventKey.isEmpty() && !line.eventFile.isEmpty())
+        return fail(QStringLiteral("--event and --event-file name the same key: give one"));
+    if ((!line.eventKey.isEmpty() || !line.eventFile.isEmpty()) && line.room.isEmpty())
+        return fail(QStringLiteral("--event needs the room's name: --room NAME"));
+    if (line.room.size() > kLongestRoom || std::any_of(line.room.cbegin(), line.room.cend(), [](QChar c) {
+            return c.category() == QChar::Other_Control;
+        }))
+        return fail(
+            QStringLiteral("--room takes a name of at most %1 characters on one line").arg(kLongestRoom));
     return line;
 }

@@ -6,6 +6,7 @@
 #include "platform/sessionbus.h"
 #include "remote/remotetokens.h"
 #include "remote/remoteview.h"
+#include "rooms/eventtokens.h"
 #include "session/sessionparts.h"
 
 #include <QApplication>
@@ -101,6 +102,19 @@ int main(int argc, char *argv[])
         }
         remoteSettings.viewToken = tokens->view;
         remoteSettings.controlToken = tokens->control;
+    }
+    remoteSettings.room = commandLine.room;
+    if (!commandLine.eventKey.isEmpty() || !commandLine.eventFile.isEmpty()) {
+        const Result<QByteArray> key = commandLine.eventKey.isEmpty()
+                                           ? eventKeyFrom(commandLine.eventFile)
+                                           : Result<QByteArray>(commandLine.eventKey.toUtf8());
+        if (!key) {
+            std::fprintf(stderr, "podiumwatch: %s\n", qPrintable(key.error()));
+            return 2;
+        }
+        const EventTokens tokens = eventTokens(*key, commandLine.room);
+        remoteSettings.eventViewToken = tokens.view;
+        remoteSettings.eventControlToken = tokens.control;
     }
     auto *remoteView = new RemoteView(viewer, session, platform, remoteSettings);
     QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {

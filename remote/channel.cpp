@@ -170,6 +170,8 @@ QByteArray encode(const Configure &configure)
                     {QStringLiteral("port"), configure.port},
                     {QStringLiteral("view"), configure.viewToken},
                     {QStringLiteral("control"), configure.controlToken},
+                    {QStringLiteral("eventView"), configure.eventViewToken},
+                    {QStringLiteral("eventControl"), configure.eventControlToken},
                     {QStringLiteral("http"), configure.http},
                     {QStringLiteral("osc"), desk.oscPort ? int{*desk.oscPort} : -1},
                     {QStringLiteral("oscBind"), desk.oscBind},
@@ -216,6 +218,8 @@ Result<Configure> decodeConfigure(QByteArrayView body)
                         static_cast<quint16>(fields.whole(QLatin1StringView("port"), 0, 65535)),
                         fields.text(QLatin1StringView("view"), false),
                         fields.text(QLatin1StringView("control"), false),
+                        fields.text(QLatin1StringView("eventView")),
+                        fields.text(QLatin1StringView("eventControl")),
                         fields.flag(QLatin1StringView("http")),
                         DeskSettings{}};
     if (const qint64 osc = fields.whole(QLatin1StringView("osc"), -1, 65535); osc >= 0)

@@ -16,7 +16,8 @@
 // read as what it says it is, ends the conversation (and the program starts a new server).
 //
 // To the server:
-//   Configure  {"bind", "port", "view", "control",     where to listen, with which tokens; first
+//   Configure  {"bind", "port", "view", "control",     where to listen, with which tokens (and an
+//               "eventView", "eventControl",           event's for this room); first
 //               "http", "osc", "oscBind",              whether the pages are served, the desk's
 //               "oscSend", "cueUrls"}                  OSC port and where its cues go
 //   State      the state as the pages get it (JSON)    at every change a viewer could see
@@ -82,8 +83,9 @@ struct Configure {
     QString bind; // empty: every interface
     quint16 port = 0;
     QString viewToken, controlToken;
-    bool http = true; // false: no page is served, only the desk's OSC and cues
-    DeskSettings desk;
+    QString eventViewToken{}, eventControlToken{}; // empty: none
+    bool http = true;                          // false: no page is served, only the desk's OSC and cues
+    DeskSettings desk{};
 };
 struct Listening {
     QString host;        // empty when no page is served

@@ -118,6 +118,8 @@ private:
         settings.port = configure.port;
         settings.viewToken = configure.viewToken;
         settings.controlToken = configure.controlToken;
+        settings.eventViewToken = configure.eventViewToken;
+        settings.eventControlToken = configure.eventControlToken;
         server_.start(settings);
     }
 

@@ -23,7 +23,7 @@ inline constexpr int kCommandsInFlight = 16;       // waiting for the window at 
 inline constexpr int kCommandsPerSecond = 250;     // passed on to the window; more get 503
 inline constexpr quint16 kOscPort = 8762;
 inline constexpr int kOscCommandsPerSecond = 50; // OSC commands passed on to the window; more are dropped
-inline constexpr int kCueTargets = 16; // --osc-send and --cue-url together
+inline constexpr int kCueTargets = 16;           // --osc-send and --cue-url together
 
 } // namespace remotelimits
 
@@ -63,6 +63,9 @@ struct RemoteSettings {
     quint16 port = remotelimits::kPort; // 0: any free port
     QString bind;                       // an IPv4 or IPv6 address; empty: every interface
     QString viewToken, controlToken;    // empty: new ones at every start
+    // An event's tokens for this room, accepted besides its own; empty: none.
+    QString eventViewToken, eventControlToken;
+    QString room; // the room's name on the pages; empty: none
     int idleMs = remotelimits::kIdleMs;
     int lifetimeMs = remotelimits::kLifetimeMs;
     int maxClients = remotelimits::kViewers;

@@ -110,9 +110,10 @@ void RemoteProcess::launch()
     // Written ahead: the process reads them once it runs. Once the addresses are out, a new server
     // takes the port the first one got.
     send(channel::Type::State, json_);
-    channel::Configure configure{settings_.bind,      listened_ ? port_ : settings_.port,
-                                 settings_.viewToken, settings_.controlToken,
-                                 settings_.http,      settings_.desk};
+    channel::Configure configure{settings_.bind,           listened_ ? port_ : settings_.port,
+                                 settings_.viewToken,      settings_.controlToken,
+                                 settings_.eventViewToken, settings_.eventControlToken,
+                                 settings_.http,           settings_.desk};
     if (listened_ && configure.desk.oscPort)
         configure.desk.oscPort = oscPort_;
     send(channel::Type::Configure, channel::encode(configure));

@@ -175,7 +175,7 @@ void RemoteView::publishNow()
                       platform_.now().toString(QStringLiteral("HH:mm:ss")),
                       viewer_.slave() && viewer_.slave()->isVisible(),
                       // The toggle is ticked while the settings show.
-                      toggle && !toggle->isChecked()};
+                      toggle && !toggle->isChecked(), options_.room};
     // A state a viewer could not tell from the last one is not sent again.
     if (state == published_)
         return;

@@ -87,6 +87,8 @@ RemoteWorker::RemoteWorker(const RemoteSettings &settings, const QByteArray &sta
 {
     state_.viewToken = settings.viewToken.toLatin1();
     state_.controlToken = settings.controlToken.toLatin1();
+    state_.eventViewToken = settings.eventViewToken.toLatin1();
+    state_.eventControlToken = settings.eventControlToken.toLatin1();
     state_.json = state;
     QFile file(QStringLiteral(":/podiumwatch/remote/view.html"));
     if (file.open(QIODevice::ReadOnly))

@@ -21,9 +21,13 @@ enum class Access { None, View, Control };
 
 Access accessOf(const QByteArray &token, const RouterState &state)
 {
-    // Both comparisons always run, so the time does not tell which token came close.
-    const bool control = sameSecret(token, state.controlToken);
-    const bool view = sameSecret(token, state.viewToken);
+    // Every comparison always runs, so the time does not tell which token came close. An event's
+    // token that is not set matches nothing, not even an empty one.
+    const auto event = [&token](const QByteArray &secret) {
+        return sameSecret(token, secret) && !secret.isEmpty();
+    };
+    const bool control = sameSecret(token, state.controlToken) | event(state.eventControlToken);
+    const bool view = sameSecret(token, state.viewToken) | event(state.eventViewToken);
     return control ? Access::Control : view ? Access::View : Access::None;
 }
 

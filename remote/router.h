@@ -15,6 +15,7 @@
 // What the server knows when it decides.
 struct RouterState {
     QByteArray viewToken, controlToken;
+    QByteArray eventViewToken, eventControlToken; // an event's for this room, besides its own; empty: none
     quint16 port = 0;
     QSet<QByteArray> hosts; // this machine's names and addresses, lower case, IPv6 in brackets
     QByteArray ownHost;     // host:port of the printed addresses

@@ -62,6 +62,7 @@ QByteArray stateJson(const RemoteState &state, qint64 at)
         {QStringLiteral("clock"), state.clock},
         {QStringLiteral("projector"), state.projector},
         {QStringLiteral("masked"), state.masked},
+        {QStringLiteral("room"), orNull(state.room)},
     };
     QJsonValue session;
     if (const std::optional<SessionGlance> &glance = shown.session) {

@@ -9,10 +9,11 @@
 // beside it what only the control page shows.
 struct RemoteState {
     Shown shown;
-    QStringList messages; // the saved messages to the speaker
-    QString clock;        // the time of day, "HH:mm:ss"
+    QStringList messages;   // the saved messages to the speaker
+    QString clock;          // the time of day, "HH:mm:ss"
     bool projector = false; // the projector window is shown
     bool masked = false;    // the main window's settings are hidden from the audience
+    QString room;           // the room's name; empty: none
     friend bool operator==(const RemoteState &, const RemoteState &) = default;
 };
 

@@ -169,8 +169,10 @@ struct Remote {
         QObject::connect(&process, &QProcess::readyReadStandardError,
                          [this] { errors += process.readAllStandardError(); });
         process.start(kServer, {});
-        channel::Configure configure{QStringLiteral("127.0.0.1"), 0,     QStringLiteral("view"),
-                                     QString::fromLatin1(kToken), false, desk};
+        channel::Configure configure{QStringLiteral("127.0.0.1"), 0, QStringLiteral("view"),
+                                     QString::fromLatin1(kToken)};
+        configure.http = false;
+        configure.desk = desk;
         send(channel::Type::Configure, channel::encode(configure));
     }
     ~Remote()

@@ -58,12 +58,17 @@ QByteArray masked(char first, const QByteArray &payload)
 }
 
 constexpr QByteArrayView ViewToken = "VVVVVVVVVVVVVVVVVVVVVV", ControlToken = "CCCCCCCCCCCCCCCCCCCCCC";
+// An event's tokens for this room (ROOMV and ROOMC in a target).
+constexpr QByteArrayView RoomView = "48ddefab6b2f243175df4d2f22291093",
+                         RoomControl = "69c2474e99a583f9eeaf1fdc1b258492";
 
 RouterState routerState()
 {
     RouterState state;
     state.viewToken = ViewToken.toByteArray();
     state.controlToken = ControlToken.toByteArray();
+    state.eventViewToken = RoomView.toByteArray();
+    state.eventControlToken = RoomControl.toByteArray();
     state.port = 8760;
     state.hosts = {"192.168.1.23", "podium", "podium.local"};
     state.ownHost = "192.168.1.23:8760";
@@ -81,6 +86,7 @@ RouterState routerState()
 HttpRequest request(const QByteArray &method, QByteArray target, const QByteArray &headers = {},
                     const QByteArray &body = {})
 {
+    target.replace("ROOMV", RoomView.toByteArray()).replace("ROOMC", RoomControl.toByteArray());
     target.replace("VIEW", ViewToken.toByteArray()).replace("CONTROL", ControlToken.toByteArray());
     const QByteArray host = headers.contains("Host:") ? QByteArray() : "Host: 192.168.1.23:8760\r\n";
     const QByteArray head = method + ' ' + target + " HTTP/1.1\r\n" + host + headers +
@@ -114,6 +120,7 @@ private slots:
     void clientFrame();
     void routed_data();
     void routed();
+    void noEventNoEventToken();
     void commands_data();
     void commands();
     void everyAnswerGuardsThePage();
@@ -403,6 +410,14 @@ void HttpTest::routed_data()
     QTest::newRow("token one character shorter")
         << get << QByteArray("/?t=VVVVVVVVVVVVVVVVVVVVV") << QByteArray() << 403;
     QTest::newRow("control page, view token") << get << QByteArray("/control?t=VIEW") << QByteArray() << 403;
+    // An event's tokens for this room, besides its own.
+    QTest::newRow("event view token") << get << QByteArray("/state?t=ROOMV") << QByteArray() << 200;
+    QTest::newRow("event view token, command")
+        << post << QByteArray("/control/start?t=ROOMV") << QByteArray() << 403;
+    QTest::newRow("event control token, command")
+        << post << QByteArray("/control/start?t=ROOMC") << QByteArray() << 204;
+    QTest::newRow("event token one digit short")
+        << get << QByteArray("/state?t=48ddefab6b2f243175df4d2f2229109") << QByteArray() << 403;
     QTest::newRow("command, view token")
         << post << QByteArray("/control/start?t=VIEW") << QByteArray() << 403;
     QTest::newRow("unknown path") << get << QByteArray("/index.html?t=CONTROL") << QByteArray() << 404;
@@ -479,6 +494,16 @@ void HttpTest::routed()
                             [](const auto &h) { return h.first == "Allow"; }));
     if (status == 101)
         QVERIFY(serialize(routed.answer).contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"));
+}
+
+// A room in no event takes no event token: an empty one is not a match for an empty secret.
+void HttpTest::noEventNoEventToken()
+{
+    RouterState state = routerState();
+    state.eventViewToken.clear();
+    state.eventControlToken.clear();
+    QCOMPARE(route(request("GET", "/state?t="), state).answer.status, 403);
+    QCOMPARE(route(request("GET", "/state?t=VIEW"), state).answer.status, 200);
 }
 
 void HttpTest::commands_data()

@@ -11,6 +11,7 @@
 #include "remote/remotewindow.h"
 #include "remote/remoteworker.h"
 #include "remote/statejson.h"
+#include "rooms/eventtokens.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -188,6 +189,11 @@ private slots:
     void deskCommandLine_data();
     void deskCommandLine();
     void tokensKeptInAFile();
+    void eventTokens_data();
+    void eventTokens();
+    void roomCommandLine_data();
+    void roomCommandLine();
+    void eventKeyFromAFile();
     void limitsAsDocumented();
     void qrCodeKeepsQuietZone();
 
@@ -289,8 +295,11 @@ void RemoteTest::json()
     QCOMPARE(o.value("at").toInteger(), 1700000000123);
 
     // Without a programme or a message their fields are there, and null.
-    for (const char *field : {"talk", "next", "session", "message"})
+    for (const char *field : {"talk", "next", "session", "message", "room"})
         QVERIFY2(o.contains(field) && o.value(field).isNull(), field);
+    s.room = QStringLiteral("A会場");
+    QCOMPARE(QJsonDocument::fromJson(stateJson(s, 0)).object().value("room").toString(),
+             QStringLiteral("A会場"));
 
     s.shown.state = RunState::Paused;
     s.shown.remaining.reset();
@@ -1043,6 +1052,89 @@ void RemoteTest::tokensKeptInAFile()
     QVERIFY(!remoteTokensFrom(path).ok());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("short"));
+}
+
+// As another tool computes them (these from Python's hmac): the same key and room give the same
+// tokens, another room or key others.
+void RemoteTest::eventTokens_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("room");
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("control");
+    QTest::newRow("A") << QByteArray("conference-2026") << "A会場"
+                       << "48ddefab6b2f243175df4d2f22291093"
+                       << "69c2474e99a583f9eeaf1fdc1b258492";
+    QTest::newRow("another room") << QByteArray("conference-2026") << "B会場"
+                                  << "fb67b5f5c4b814a2ea526d6725a0ed4d"
+                                  << "e72e62d56ed1db335a17fd0413639ebf";
+    QTest::newRow("another key") << QByteArray("other-key") << "A会場"
+                                 << "e307e866f929663b97a2cfa6000a150b"
+                                 << "31a94e47f3ce0bfc00ade5d4f81a4b20";
+}
+
+void RemoteTest::eventTokens()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QString, room);
+    QFETCH(QString, view);
+    QFETCH(QString, control);
+    const EventTokens tokens = ::eventTokens(key, room);
+    QCOMPARE(tokens.view, view);
+    QCOMPARE(tokens.control, control);
+}
+
+void RemoteTest::roomCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("room");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("room and key") << QStringList{"--room", "A会場", "--event=secret"} << "A会場"
+                                  << "";
+    QTest::newRow("room alone") << QStringList{"--room=A会場"} << "A会場"
+                                << "";
+    QTest::newRow("key without room") << QStringList{"--event", "secret"} << ""
+                                      << "needs the room's name";
+    QTest::newRow("key twice") << QStringList{"--room=A", "--event=s", "--event-file=/k"} << ""
+                               << "give one";
+    QTest::newRow("forty characters")
+        << QStringList{"--room=" + QString(40, u'会')} << QString(40, u'会') << "";
+    QTest::newRow("forty-one characters") << QStringList{"--room=" + QString(41, u'会')} << ""
+                                          << "at most 40";
+    QTest::newRow("a line break") << QStringList{"--room=A\nB"} << ""
+                                  << "one line";
+}
+
+void RemoteTest::roomCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, room);
+    QFETCH(QString, error);
+    const CommandLine line = parseCommandLine(QStringList{"podiumwatch"} + arguments);
+    QVERIFY2(error.isEmpty() ? line.error.isEmpty() : line.error.contains(error), qPrintable(line.error));
+    if (error.isEmpty())
+        QCOMPARE(line.room, room);
+}
+
+// The key's first line, kept out of the process list; an empty file or one far longer than a key is
+// refused.
+void RemoteTest::eventKeyFromAFile()
+{
+    QTemporaryDir folder;
+    const auto keyIn = [&folder](const QByteArray &bytes) {
+        QFile file(folder.filePath("key"));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(bytes);
+        file.close();
+        return eventKeyFrom(file.fileName());
+    };
+    const Result<QByteArray> read = keyIn("conference-2026\r\nnot the key\n");
+    QVERIFY(read.ok());
+    QCOMPARE(*read, QByteArray("conference-2026"));
+    QVERIFY(keyIn(QByteArray(4096, 'k')).ok());
+    QVERIFY(!keyIn(QByteArray(4097, 'k')).ok());
+    QVERIFY(!keyIn("\n").ok());
+    QVERIFY(!eventKeyFrom(folder.filePath("missing")).ok());
 }
 
 // The README tells operators and chairs what is allowed; its figures are the program's own.

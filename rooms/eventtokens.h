@@ -1,0 +1,22 @@
+#pragma once
+
+#include "engine/result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// The tokens every room of an event accepts besides its own, derived from the event's key and the
+// room's name, so that an overview that knows the key can follow and message every room without
+// twenty addresses typed in. Other tools compute them the same way: the first 32 lower-case hex
+// digits of HMAC-SHA256 with the key's UTF-8 bytes as the key and "view\n" (or "control\n")
+// followed by the room name's UTF-8 bytes as the message. The key itself never leaves the machine.
+struct EventTokens {
+    QString view, control;
+};
+
+EventTokens eventTokens(QByteArrayView key, const QString &room);
+
+// The key kept in a file, so that it is not in the process list: its first line, without the line
+// break. A file that is empty, or longer than a key would be, is refused.
+Result<QByteArray> eventKeyFrom(const QString &path);
