@@ -39,6 +39,12 @@ wait_window() {
 # window's corner. The program is driven in a real X window, whatever platform the caller's
 # environment asks for (a developer running every test offscreen, say).
 start_program() {
+    # On a loaded machine the display may not take connections yet when this starts: a program
+    # started then ends at once ("could not connect to display").
+    for _ in $(seq 300); do
+        xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
     QT_QPA_PLATFORM=xcb "$exe" "$@" >"$out/program.log" 2>&1 &
     program=$!
     trap 'kill $program 2>/dev/null || true' EXIT
