@@ -27,6 +27,14 @@ constexpr std::array<ValueOption, 8> kValueOptions{{
     {"--event-file", "a file: --event-file FILE"},
 }};
 
+// An IPv6 address may come in the brackets of a URL's host: [::1] is ::1.
+QString unbracketed(const QString &address)
+{
+    if (address.size() > 2 && address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']')))
+        return address.mid(1, address.size() - 2);
+    return address;
+}
+
 // A port as the command line gives it: plain digits up to 65535 (toUInt would take a sign and
 // surrounding spaces).
 std::optional<quint16> portOf(const QString &value)
@@ -95,9 +103,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (name == ProgrammeOption) {
                 line.programme = given;
             } else if (name == QLatin1StringView("--osc-bind")) {
-                if (given.size() > 2 && given.startsWith(QLatin1Char('[')) &&
-                    given.endsWith(QLatin1Char(']')))
-                    given = given.mid(1, given.size() - 2);
+                given = unbracketed(given);
                 line.desk.oscBind = given;
                 if (!line.desk.oscPort)
                     line.desk.oscPort = remotelimits::kOscPort;
@@ -134,9 +140,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                 .arg(value, argument));
             remote().port = *port;
         } else if (argument.startsWith(BindOption + QLatin1Char('='))) {
-            QString value = valueOf(argument, BindOption);
-            if (value.size() > 2 && value.startsWith(QLatin1Char('[')) && value.endsWith(QLatin1Char(']')))
-                value = value.mid(1, value.size() - 2);
+            const QString value = unbracketed(valueOf(argument, BindOption));
             if (value.isEmpty())
                 return fail(QStringLiteral("%1 needs an address: %1=ADDRESS").arg(BindOption));
             remote().bind = value;
