@@ -115,6 +115,7 @@ int main(int argc, char *argv[])
         const EventTokens tokens = eventTokens(*key, commandLine.room);
         remoteSettings.eventViewToken = tokens.view;
         remoteSettings.eventControlToken = tokens.control;
+        remoteSettings.eventId = eventId(*key);
     }
     auto *remoteView = new RemoteView(viewer, session, platform, remoteSettings);
     QObject::connect(remoteView, &RemoteView::started, [](const QString &view, const QString &control) {

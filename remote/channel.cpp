@@ -176,7 +176,9 @@ QByteArray encode(const Configure &configure)
                     {QStringLiteral("osc"), desk.oscPort ? int{*desk.oscPort} : -1},
                     {QStringLiteral("oscBind"), desk.oscBind},
                     {QStringLiteral("oscSend"), QJsonArray::fromStringList(desk.oscSend)},
-                    {QStringLiteral("cueUrls"), QJsonArray::fromStringList(desk.cueUrls)}});
+                    {QStringLiteral("cueUrls"), QJsonArray::fromStringList(desk.cueUrls)},
+                    {QStringLiteral("room"), configure.room},
+                    {QStringLiteral("eventId"), configure.eventId}});
 }
 
 QByteArray encode(const Listening &listening)
@@ -221,7 +223,9 @@ Result<Configure> decodeConfigure(QByteArrayView body)
                         fields.text(QLatin1StringView("eventView")),
                         fields.text(QLatin1StringView("eventControl")),
                         fields.flag(QLatin1StringView("http")),
-                        DeskSettings{}};
+                        DeskSettings{},
+                        fields.text(QLatin1StringView("room")),
+                        fields.text(QLatin1StringView("eventId"))};
     if (const qint64 osc = fields.whole(QLatin1StringView("osc"), -1, 65535); osc >= 0)
         configure.desk.oscPort = static_cast<quint16>(osc);
     configure.desk.oscBind = fields.text(QLatin1StringView("oscBind"));

@@ -86,6 +86,7 @@ struct Configure {
     QString eventViewToken{}, eventControlToken{}; // empty: none
     bool http = true;                          // false: no page is served, only the desk's OSC and cues
     DeskSettings desk{};
+    QString room{}, eventId{}; // the room's name and its event's id, announced and told to overviews
 };
 struct Listening {
     QString host;        // empty when no page is served

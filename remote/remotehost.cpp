@@ -120,6 +120,8 @@ private:
         settings.controlToken = configure.controlToken;
         settings.eventViewToken = configure.eventViewToken;
         settings.eventControlToken = configure.eventControlToken;
+        settings.room = configure.room;
+        settings.eventId = configure.eventId;
         server_.start(settings);
     }
 

@@ -65,7 +65,10 @@ struct RemoteSettings {
     QString viewToken, controlToken;    // empty: new ones at every start
     // An event's tokens for this room, accepted besides its own; empty: none.
     QString eventViewToken, eventControlToken;
-    QString room; // the room's name on the pages; empty: none
+    QString room;    // the room's name on the pages; empty: none
+    QString eventId; // the event's announced id (see rooms/eventtokens.h); empty: not in an event
+    // The server of an overview of rooms rather than of a room: its pages and paths are /overview…
+    bool overview = false;
     int idleMs = remotelimits::kIdleMs;
     int lifetimeMs = remotelimits::kLifetimeMs;
     int maxClients = remotelimits::kViewers;

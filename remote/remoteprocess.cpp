@@ -113,7 +113,8 @@ void RemoteProcess::launch()
     channel::Configure configure{settings_.bind,           listened_ ? port_ : settings_.port,
                                  settings_.viewToken,      settings_.controlToken,
                                  settings_.eventViewToken, settings_.eventControlToken,
-                                 settings_.http,           settings_.desk};
+                                 settings_.http,           settings_.desk,
+                                 settings_.room,           settings_.eventId};
     if (listened_ && configure.desk.oscPort)
         configure.desk.oscPort = oscPort_;
     send(channel::Type::Configure, channel::encode(configure));

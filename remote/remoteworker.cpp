@@ -89,6 +89,9 @@ RemoteWorker::RemoteWorker(const RemoteSettings &settings, const QByteArray &sta
     state_.controlToken = settings.controlToken.toLatin1();
     state_.eventViewToken = settings.eventViewToken.toLatin1();
     state_.eventControlToken = settings.eventControlToken.toLatin1();
+    state_.room = settings.room;
+    state_.eventId = settings.eventId.toLatin1();
+    state_.overview = settings.overview;
     state_.json = state;
     QFile file(QStringLiteral(":/podiumwatch/remote/view.html"));
     if (file.open(QIODevice::ReadOnly))

@@ -16,6 +16,9 @@
 struct RouterState {
     QByteArray viewToken, controlToken;
     QByteArray eventViewToken, eventControlToken; // an event's for this room, besides its own; empty: none
+    QString room;                                 // the room's name; empty: none
+    QByteArray eventId;                           // its event's announced id; empty: not in an event
+    bool overview = false;                        // an overview's server: its paths are /overview…
     quint16 port = 0;
     QSet<QByteArray> hosts; // this machine's names and addresses, lower case, IPv6 in brackets
     QByteArray ownHost;     // host:port of the printed addresses

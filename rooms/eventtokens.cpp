@@ -6,19 +6,30 @@
 
 namespace {
 
-QString derived(QByteArrayView key, const char *kind, const QString &room)
+QString derived(QByteArrayView key, const char *kind, QByteArrayView what, qsizetype digits = 32)
 {
-    const QByteArray message = QByteArray(kind) + '\n' + room.toUtf8();
+    const QByteArray message = QByteArray(kind) + '\n' + what.toByteArray();
     const QByteArray mac =
         QMessageAuthenticationCode::hash(message, key.toByteArray(), QCryptographicHash::Sha256);
-    return QString::fromLatin1(mac.toHex().left(32));
+    return QString::fromLatin1(mac.toHex().left(digits));
 }
 
 } // namespace
 
 EventTokens eventTokens(QByteArrayView key, const QString &room)
 {
-    return {derived(key, "view", room), derived(key, "control", room)};
+    const QByteArray name = room.toUtf8();
+    return {derived(key, "view", name), derived(key, "control", name)};
+}
+
+QString eventId(QByteArrayView key)
+{
+    return derived(key, "event", {}, 8);
+}
+
+QString roomProof(QByteArrayView eventViewToken, QByteArrayView challenge)
+{
+    return derived(eventViewToken, "room", challenge);
 }
 
 Result<QByteArray> eventKeyFrom(const QString &path)
