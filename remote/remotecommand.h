@@ -27,6 +27,7 @@ struct RemoteCommand {
     QString text;   // Message: what to show the speaker, empty to clear
     int number = 0; // Adjust: seconds; Goto: the talk (1-based); MessageSaved: the saved one (0-based);
                     // Projector, Mask: 1 on, 0 off
+    QString room{}; // sent to an overview: the room it is for; empty for a room's own commands
 };
 
 // What a command takes besides its name, under which name (an HTTP query item, a WebSocket field)

@@ -93,7 +93,9 @@ RemoteWorker::RemoteWorker(const RemoteSettings &settings, const QByteArray &sta
     state_.eventId = settings.eventId.toLatin1();
     state_.overview = settings.overview;
     state_.json = state;
-    QFile file(QStringLiteral(":/podiumwatch/remote/view.html"));
+    // An overview's server serves the page of every room instead of a room's own.
+    QFile file(settings.overview ? QStringLiteral(":/podiumwatch/remote/overview.html")
+                                 : QStringLiteral(":/podiumwatch/remote/view.html"));
     if (file.open(QIODevice::ReadOnly))
         state_.page = file.readAll();
     state_.scriptHash = inlineHash(state_.page, "<script>", "</script>");
@@ -192,7 +194,7 @@ void RemoteWorker::await(const RemoteCommand &command, Awaited awaited)
 void RemoteWorker::commandFromSocket(Connection *connection, const QByteArray &text)
 {
     // The same limits as a command over HTTP; a refusal is answered at once, on the socket.
-    const Result<SocketCommand, SocketRefusal> read = socketCommand(text);
+    const Result<SocketCommand, SocketRefusal> read = socketCommand(text, state_.overview);
     const qint64 now = guard_->now();
     if (!read) {
         connection->send(textFrame(socketReply(read.error().id, read.error().verdict)));

@@ -5,9 +5,11 @@
 #include "messages/messagelimits.h"
 #include "remote/secret.h"
 #include "remote/websocketframes.h"
+#include "rooms/eventtokens.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLatin1StringView>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrlQuery>
@@ -69,23 +71,51 @@ Argued commandOf(RemoteCommand::Kind kind, const HttpRequest &request, const QUr
     return command;
 }
 
-std::optional<RemoteCommand::Kind> commandAt(QByteArrayView path)
+// An overview's paths are a room's under /overview, so that neither server can be taken for the
+// other by a page or a tool that knows only one of them.
+QByteArray baseOf(const RouterState &state)
 {
-    constexpr QByteArrayView prefix = "/control/";
+    return state.overview ? "/overview" : "";
+}
+
+std::optional<RemoteCommand::Kind> commandAt(QByteArrayView path, const RouterState &state)
+{
+    const QByteArray prefix = baseOf(state) + "/control/";
     if (!path.startsWith(prefix))
         return std::nullopt;
     return remoteCommandNamed(QLatin1StringView(path.sliced(prefix.size())));
 }
 
-// The method a path is answered for, or none for a path that is not a route.
-std::optional<QByteArray> methodFor(QByteArrayView path)
+// The method a path is answered for, or none for a path that is not a route of this server. /room
+// is answered before any token is looked at, or, outside an event, not at all.
+std::optional<QByteArray> methodFor(QByteArrayView path, const RouterState &state)
 {
-    for (const RouteName &known : routes()) {
-        if (known.path == path)
+    for (const RouteName &known : state.overview ? overviewRoutes() : routes()) {
+        if (known.path == path && path != "/room")
             return known.method;
     }
     return std::nullopt;
 }
+
+// Long enough that no answer can have been gathered before the question, and plain enough to sit
+// in a URL and a log line as it is.
+bool isChallenge(const QString &challenge)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]{16,64}$"));
+    return plain.match(challenge).hasMatch();
+}
+
+// As long as a room's name may be; which rooms there are is the overview's to know.
+bool isRoomName(const QString &name)
+{
+    const qsizetype characters = name.toUcs4().size();
+    return characters >= 1 && characters <= 40;
+}
+
+constexpr QByteArrayView RoomNameRefusal = "room is the name of a room";
+
+constexpr std::array<RemoteCommand::Kind, 3> OverviewCommands{
+    RemoteCommand::Kind::Message, RemoteCommand::Kind::MessageSaved, RemoteCommand::Kind::Adjust};
 
 bool isLoopbackHost(QByteArrayView host)
 {
@@ -129,14 +159,62 @@ Routed refusal(int status, const QByteArray &body, const QByteArray &host, const
     return routed;
 }
 
+// A room's answer to an overview that asks whether it is of the event. It needs no token: it tells
+// what the room announces on the network anyway, and a proof that only a holder of the event's view
+// token for this room can give, so that an address or an announcement alone never makes a room.
+Routed challengeAnswer(const HttpRequest &request, const QUrlQuery &query, bool upgrade,
+                       const QByteArray &host, const RouterState &state)
+{
+    if (upgrade)
+        return refusal(404, "404 not found\n", host, state);
+    if (request.method != "GET") {
+        Routed routed = refusal(405, "405 method not allowed\n", host, state);
+        routed.answer.headers.emplaceBack("Allow", "GET");
+        return routed;
+    }
+    const QString challenge = query.queryItemValue(QStringLiteral("n"), QUrl::FullyDecoded);
+    if (!isChallenge(challenge))
+        return refusal(400, "400 n is 16 to 64 letters, digits, - or _\n", host, state);
+    const QJsonObject answer{
+        {QStringLiteral("room"), state.room},
+        {QStringLiteral("event"), QString::fromLatin1(state.eventId)},
+        {QStringLiteral("version"), 1},
+        {QStringLiteral("proof"), roomProof(state.eventViewToken, challenge.toLatin1())},
+    };
+    Routed routed;
+    routed.answer = answerWith(200, "application/json", QJsonDocument(answer).toJson(QJsonDocument::Compact),
+                               host, state);
+    routed.answer.close = !request.keepsAlive();
+    return routed;
+}
+
 } // namespace
 
 QList<RouteName> routes()
 {
-    QList<RouteName> all{{"GET", "/"}, {"GET", "/control"}, {"GET", "/state"}, {"GET", "/ws"}};
+    QList<RouteName> all{
+        {"GET", "/"}, {"GET", "/control"}, {"GET", "/state"}, {"GET", "/ws"}, {"GET", "/room"}};
     for (const CommandEntry &entry : kRemoteCommands)
         all.append({"POST", "/control/" + QByteArray(entry.name.data(), entry.name.size())});
     return all;
+}
+
+QList<RouteName> overviewRoutes()
+{
+    QList<RouteName> all{{"GET", "/overview"},
+                         {"GET", "/overview/control"},
+                         {"GET", "/overview/state"},
+                         {"GET", "/overview/ws"}};
+    for (const CommandEntry &entry : kRemoteCommands) {
+        if (overviewTakes(entry.kind))
+            all.append({"POST", "/overview/control/" + QByteArray(entry.name.data(), entry.name.size())});
+    }
+    return all;
+}
+
+bool overviewTakes(RemoteCommand::Kind kind)
+{
+    return std::find(OverviewCommands.cbegin(), OverviewCommands.cend(), kind) != OverviewCommands.cend();
 }
 
 bool namesThisServer(QByteArrayView host, const RouterState &state)
@@ -176,20 +254,24 @@ Routed route(const HttpRequest &request, const RouterState &state)
     const QByteArray path = question < 0 ? request.target : request.target.first(question);
     const QUrlQuery query(
         QString::fromLatin1(question < 0 ? QByteArray() : request.target.sliced(question + 1)));
+    const bool upgrade = request.lists("connection", "upgrade") && !request.header("upgrade").isEmpty();
+    if (path == "/room" && !state.overview && !state.eventViewToken.isEmpty())
+        return challengeAnswer(request, query, upgrade, host, state);
     const Access access =
         accessOf(query.queryItemValue(QStringLiteral("t"), QUrl::FullyDecoded).toUtf8(), state);
     if (access == Access::None)
         return refusal(403, "403 forbidden\n", host, state);
 
-    const std::optional<RemoteCommand::Kind> command = commandAt(path);
-    const bool isPage = path == "/" || path == "/control";
-    const bool isState = path == "/state";
-    const bool isSocket = path == "/ws";
-    const bool upgrade = request.lists("connection", "upgrade") && !request.header("upgrade").isEmpty();
-    const std::optional<QByteArray> method = methodFor(path);
+    const QByteArray base = baseOf(state);
+    const std::optional<RemoteCommand::Kind> command = commandAt(path, state);
+    const bool isControlPage = path == base + "/control";
+    const bool isPage = path == (state.overview ? base : "/") || isControlPage;
+    const bool isState = path == base + "/state";
+    const bool isSocket = path == base + "/ws";
+    const std::optional<QByteArray> method = methodFor(path, state);
     if (!method || (upgrade && !isSocket))
         return refusal(404, "404 not found\n", host, state);
-    if ((command || path == "/control") && access != Access::Control)
+    if ((command || isControlPage) && access != Access::Control)
         return refusal(403, "403 forbidden\n", host, state);
     if (request.method != *method) {
         Routed routed = refusal(405, "405 method not allowed\n", host, state);
@@ -214,11 +296,16 @@ Routed route(const HttpRequest &request, const RouterState &state)
     } else if (isState) {
         routed.answer = answerWith(200, "application/json", state.json, host, state);
     } else if (command) {
+        const QString room = query.queryItemValue(QStringLiteral("room"), QUrl::FullyDecoded);
+        if (state.overview && !isRoomName(room))
+            return refusal(400, "400 " + RoomNameRefusal.toByteArray() + '\n', host, state);
         const auto argued = commandOf(*command, request, query);
         if (!argued)
             return refusal(argued.error().status, argued.error().body, host, state);
         routed.answer = answerWith(204, {}, {}, host, state);
         routed.command = *argued;
+        if (state.overview)
+            routed.command->room = room;
     } else {
         // Asked for without an upgrade too, so that a page whose WebSocket failed can learn why.
         if (state.clients >= state.maxClients)
@@ -247,7 +334,7 @@ Routed route(const HttpRequest &request, const RouterState &state)
     return routed;
 }
 
-Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json)
+Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json, bool overview)
 {
     using Read = Result<SocketCommand, SocketRefusal>;
     QJsonParseError error;
@@ -266,9 +353,15 @@ Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json)
     const auto refuse = [&id](const QByteArray &reason) { return Read::failure({id, {400, reason}}); };
     const std::optional<RemoteCommand::Kind> kind =
         remoteCommandNamed(object.value(QLatin1StringView("command")).toString());
-    if (!kind)
+    if (!kind || (overview && !overviewTakes(*kind)))
         return refuse("no such command");
-    SocketCommand read{{*kind, {}, 0}, id};
+    SocketCommand read{{*kind, {}, 0, {}}, id};
+    if (overview) {
+        const QJsonValue room = object.value(QLatin1StringView("room"));
+        if (!room.isString() || !isRoomName(room.toString()))
+            return refuse(RoomNameRefusal.toByteArray());
+        read.command.room = room.toString();
+    }
     const CommandArgument &argument = commandEntry(*kind).argument;
     const QJsonValue given = object.value(argument.key);
     if (argument.kind == CommandArgument::Kind::Text) {

@@ -39,7 +39,9 @@ struct Routed {
 
 // A command sent on a control WebSocket as a JSON text, {"command": "adjust", "by": 30, "id": 7}:
 // the arguments under the names the HTTP query gives them ("text" for a message), and an id the
-// reply carries back (a whole number or a short string; none is null).
+// reply carries back (a whole number or a short string; none is null). An overview's commands also
+// name their room, {"command": "adjust", "room": "A会場", "by": 60}, and only its few are taken; a
+// room ignores the field.
 struct SocketCommand {
     RemoteCommand command;
     QJsonValue id;
@@ -48,7 +50,7 @@ struct SocketRefusal {
     QJsonValue id;
     CommandVerdict verdict;
 };
-Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json);
+Result<SocketCommand, SocketRefusal> socketCommand(QByteArrayView json, bool overview = false);
 // {"reply": 7, "status": 204}, with "reason" when refused.
 QByteArray socketReply(const QJsonValue &id, const CommandVerdict &verdict);
 
@@ -57,8 +59,14 @@ struct RouteName {
     QByteArray method, path;
     friend bool operator==(const RouteName &, const RouteName &) = default;
 };
-// Every route, each once: what route() answers, and what the published API description lists.
+// Every route of a room, each once: what route() answers, and what the published API description
+// lists. /room, the answer to an overview's challenge, only while the room is in an event.
 QList<RouteName> routes();
+// Every route of an overview's server, which answers these and none of a room's.
+QList<RouteName> overviewRoutes();
+// The commands an overview passes on to its rooms: what a chair in the corridor may need to do to
+// a room without walking in. The rest stay with the room's own control page.
+bool overviewTakes(RemoteCommand::Kind kind);
 
 Routed route(const HttpRequest &request, const RouterState &state);
 // The answer to a command once the window has decided (or has not, in time): the 204 that route()

@@ -1,9 +1,11 @@
-# HTTP and WebSocket framing and the router without sockets: the three files compiled in alone,
-# so that the suite needs neither the server nor the rest of the program.
+# HTTP and WebSocket framing and the router without sockets: the files compiled in alone (the
+# router's with the room's proof it gives), so that the suite needs neither the server nor the rest
+# of the program.
 add_executable(tst_http tst_http.cpp
     ${PROJECT_SOURCE_DIR}/remote/http.cpp
     ${PROJECT_SOURCE_DIR}/remote/router.cpp
-    ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp)
+    ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp
+    ${PROJECT_SOURCE_DIR}/rooms/eventtokens.cpp)
 target_include_directories(tst_http PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tst_http PRIVATE PODIUMWATCH_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_link_libraries(tst_http PRIVATE Qt6::Core Qt6::Test podiumwatch_warnings)
@@ -24,11 +26,13 @@ if(PODIUMWATCH_FUZZ)
     podiumwatch_http_fuzz(fuzz_httphead fuzz_httphead.cpp
         ${PROJECT_SOURCE_DIR}/remote/http.cpp
         ${PROJECT_SOURCE_DIR}/remote/router.cpp
-        ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp)
+        ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp
+        ${PROJECT_SOURCE_DIR}/rooms/eventtokens.cpp)
     podiumwatch_http_fuzz(fuzz_wsframes fuzz_wsframes.cpp
         ${PROJECT_SOURCE_DIR}/remote/websocketframes.cpp
         ${PROJECT_SOURCE_DIR}/remote/router.cpp
-        ${PROJECT_SOURCE_DIR}/remote/http.cpp)
+        ${PROJECT_SOURCE_DIR}/remote/http.cpp
+        ${PROJECT_SOURCE_DIR}/rooms/eventtokens.cpp)
 
     # llhttp, the parser Node.js uses, as Debian ships its C sources (node-llhttp), in strict mode:
     # the reference our framing is fuzzed against.

@@ -1,6 +1,7 @@
 // The remote server's HTTP and WebSocket framing, without sockets: what a head says, where it ends,
 // where the next request starts, which frames a client may send, and what the router answers a
-// request: tokens, paths, methods, host and origin, and the commands with their arguments.
+// request: tokens, paths, methods, host and origin, and the commands with their arguments; a room's
+// answer to an overview's challenge, and an overview's own paths.
 
 #include "remote/http.h"
 #include "remote/router.h"
@@ -8,7 +9,9 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QMessageAuthenticationCode>
 #include <QTest>
+#include <QUrlQuery>
 
 namespace {
 
@@ -69,6 +72,8 @@ RouterState routerState()
     state.controlToken = ControlToken.toByteArray();
     state.eventViewToken = RoomView.toByteArray();
     state.eventControlToken = RoomControl.toByteArray();
+    state.room = QStringLiteral("A会場");
+    state.eventId = "b8f86c97";
     state.port = 8760;
     state.hosts = {"192.168.1.23", "podium", "podium.local"};
     state.ownHost = "192.168.1.23:8760";
@@ -120,6 +125,10 @@ private slots:
     void clientFrame();
     void routed_data();
     void routed();
+    void roomsAndOverviews_data();
+    void roomsAndOverviews();
+    void overviewSocketCommands_data();
+    void overviewSocketCommands();
     void noEventNoEventToken();
     void commands_data();
     void commands();
@@ -496,6 +505,165 @@ void HttpTest::routed()
         QVERIFY(serialize(routed.answer).contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"));
 }
 
+void HttpTest::roomsAndOverviews_data()
+{
+    QTest::addColumn<QByteArray>("server"); // "room" (of an event), "lone room" (of none), "overview"
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("command"); // passed on: "name number text room"
+
+    const QByteArray get = "GET", post = "POST", room = "room", lone = "lone room", overview = "overview";
+    const QByteArray sixteen = "abcdefghijklmnop";
+    const auto add = [](const char *name, const QByteArray &server, const QByteArray &method,
+                        const QByteArray &target, int status, const QString &command = {},
+                        const QByteArray &headers = {}, const QByteArray &body = {}) {
+        QTest::newRow(name) << server << method << target << headers << body << status << command;
+    };
+    // A room's answer to a challenge: no token needed, only in an event, never on an overview.
+    add("challenge", room, get, "/room?n=" + sixteen, 200);
+    add("challenge of 64", room, get, "/room?n=Az09_-" + QByteArray(58, 'x'), 200);
+    add("challenge of 15", room, get, "/room?n=" + sixteen.chopped(1), 400);
+    add("challenge of 65", room, get, "/room?n=" + QByteArray(65, 'x'), 400);
+    add("challenge with a dot", room, get, "/room?n=" + sixteen + ".", 400);
+    add("no challenge", room, get, "/room?t=VIEW", 400);
+    add("challenge by POST", room, post, "/room?n=" + sixteen, 405);
+    add("challenge as a WebSocket", room, get, "/room?n=" + sixteen, 404, {}, Upgrade);
+    add("challenge from a foreign host", room, get, "/room?n=" + sixteen, 421, {},
+        "Host: evil.example:8760\r\n");
+    add("challenge, no event", lone, get, "/room?t=VIEW&n=" + sixteen, 404);
+    add("challenge, overview", overview, get, "/room?t=VIEW&n=" + sixteen, 404);
+    // Neither server answers the other's paths.
+    for (const char *path : {"/overview?t=CONTROL", "/overview/control?t=CONTROL",
+                             "/overview/state?t=CONTROL", "/overview/control/adjust?t=CONTROL&room=A&by=60"})
+        add(path, room, QByteArray(path).contains("/control/") ? post : get, path, 404);
+    for (const char *path : {"/?t=CONTROL", "/control?t=CONTROL", "/state?t=CONTROL",
+                             "/control/start?t=CONTROL", "/control/adjust?t=CONTROL&room=A&by=60"})
+        add(path, overview, QByteArray(path).contains("/control/") ? post : get, path, 404);
+    add("/ws on an overview", overview, get, "/ws?t=VIEW", 404, {}, Upgrade);
+    add("/overview/ws on a room", room, get, "/overview/ws?t=VIEW", 404, {}, Upgrade);
+    // An overview's own: the view token reads, the control token also drives.
+    add("overview page", overview, get, "/overview?t=VIEW", 200);
+    add("overview page, control token", overview, get, "/overview?t=CONTROL", 200);
+    add("overview page, no token", overview, get, "/overview", 403);
+    add("overview control page", overview, get, "/overview/control?t=CONTROL", 200);
+    add("overview control page, view token", overview, get, "/overview/control?t=VIEW", 403);
+    add("overview state", overview, get, "/overview/state?t=VIEW", 200);
+    add("overview WebSocket", overview, get, "/overview/ws?t=VIEW", 101, {}, Upgrade);
+    add("overview WebSocket, control token", overview, get, "/overview/ws?t=CONTROL", 101, {}, Upgrade);
+    add("overview WebSocket on the page's path", overview, get, "/overview?t=VIEW", 404, {}, Upgrade);
+    const QByteArray adjust = "/overview/control/adjust?t=CONTROL&by=60&room=";
+    add("a room's minute", overview, post, adjust + "A%E4%BC%9A%E5%A0%B4", 204, "adjust 60  A会場");
+    add("a room's minute, view token", overview, post, QByteArray(adjust).replace("CONTROL", "VIEW") + "A",
+        403);
+    add("a room's minute from another site", overview, post, adjust + "A", 403, {},
+        "Origin: http://evil.example\r\n");
+    add("no room", overview, post, "/overview/control/adjust?t=CONTROL&by=60", 400);
+    add("an empty room", overview, post, adjust, 400);
+    add("a room of 40", overview, post, adjust + QByteArray(40, 'r'), 204, "adjust 60  " + QString(40, u'r'));
+    add("a room of 41", overview, post, adjust + QByteArray(41, 'r'), 400);
+    add("a room's eleven minutes", overview, post, QByteArray(adjust).replace("60", "601") + "A", 400);
+    add("a room's message", overview, post, "/overview/control/message?t=CONTROL&room=B", 204,
+        "message 0 時間です B", {}, QString("時間です").toUtf8());
+    add("a room's saved message", overview, post, "/overview/control/message-saved?t=CONTROL&room=B&i=19",
+        204, "message-saved 19  B");
+    add("start a room", overview, post, "/overview/control/start?t=CONTROL&room=B", 404);
+    add("take a room to a talk", overview, post, "/overview/control/goto?t=CONTROL&room=B&n=1", 404);
+    add("a room's own command ignores room", room, post, "/control/adjust?t=CONTROL&by=60&room=B", 204,
+        "adjust 60  ");
+}
+
+// A room tells an overview what it announces and proves it is of the event; an overview's server
+// answers its own paths, a room's none, and passes on a few commands, each for a room it names.
+void HttpTest::roomsAndOverviews()
+{
+    QFETCH(QByteArray, server);
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, headers);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, command);
+
+    RouterState state = routerState();
+    if (server == "lone room") {
+        state.eventViewToken.clear();
+        state.eventControlToken.clear();
+        state.eventId.clear();
+    }
+    state.overview = server == "overview";
+    const Routed routed = route(request(method, target, headers, body), state);
+    QCOMPARE(routed.answer.status, status);
+    QCOMPARE(routed.upgrade, status == 101);
+    QCOMPARE(routed.controls, status == 101 && target.contains("CONTROL"));
+    QCOMPARE(routed.command.has_value(), status == 204);
+    if (routed.command) {
+        const RemoteCommand &passed = *routed.command;
+        QCOMPARE(QString(remoteCommandName(passed.kind)) + u' ' + QString::number(passed.number) + u' ' +
+                     passed.text + u' ' + passed.room,
+                 command);
+    }
+    if (status == 200 && target.startsWith("/room")) {
+        // The proof as an overview computes it, from the event's view token for this room.
+        const QByteArray challenge =
+            QUrlQuery(QString::fromLatin1(target.mid(6))).queryItemValue(QStringLiteral("n")).toLatin1();
+        const QByteArray proof = QMessageAuthenticationCode::hash(
+                                     "room\n" + challenge, RoomView.toByteArray(), QCryptographicHash::Sha256)
+                                     .toHex()
+                                     .left(32);
+        QCOMPARE(routed.answer.body,
+                 R"({"event":"b8f86c97","proof":")" + proof + R"(","room":"A会場","version":1})");
+        QVERIFY(serialize(routed.answer).contains("Content-Type: application/json\r\n"));
+    }
+}
+
+void HttpTest::overviewSocketCommands_data()
+{
+    QTest::addColumn<bool>("overview");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("read"); // "name number text room" when taken, else the refusal's reply
+
+    const QByteArray noRoom = R"({"reason":"room is the name of a room","reply":1,"status":400})";
+    QTest::newRow("a room's minute")
+        << true << QString(R"({"command":"adjust","by":60,"room":"A会場","id":1})").toUtf8()
+        << QString("adjust 60  A会場").toUtf8();
+    QTest::newRow("no room") << true << QByteArray(R"({"command":"adjust","by":60,"id":1})") << noRoom;
+    QTest::newRow("a room by number")
+        << true << QByteArray(R"({"command":"adjust","by":60,"room":7,"id":1})") << noRoom;
+    QTest::newRow("a room of 40") << true
+                                  << R"({"command":"message-saved","i":0,"room":")" + QByteArray(40, 'r') +
+                                         R"("})"
+                                  << "message-saved 0  " + QByteArray(40, 'r');
+    QTest::newRow("a room of 41") << true
+                                  << R"({"command":"message","text":"","room":")" + QByteArray(41, 'r') +
+                                         R"(","id":1})"
+                                  << noRoom;
+    QTest::newRow("start a room") << true << QByteArray(R"({"command":"start","room":"A","id":1})")
+                                  << QByteArray(R"({"reason":"no such command","reply":1,"status":400})");
+    QTest::newRow("a room ignores room")
+        << false << QByteArray(R"({"command":"adjust","by":60,"room":7})") << QByteArray("adjust 60  ");
+}
+
+// On an overview's control socket a command names its room, as over HTTP.
+void HttpTest::overviewSocketCommands()
+{
+    QFETCH(bool, overview);
+    QFETCH(QByteArray, json);
+    QFETCH(QByteArray, read);
+    const Result<SocketCommand, SocketRefusal> got = socketCommand(json, overview);
+    if (got) {
+        const RemoteCommand &command = got->command;
+        QCOMPARE(QByteArray(remoteCommandName(command.kind).data()) + ' ' +
+                     QByteArray::number(command.number) + ' ' + command.text.toUtf8() + ' ' +
+                     command.room.toUtf8(),
+                 read);
+    } else {
+        QCOMPARE(socketReply(got.error().id, got.error().verdict), read);
+    }
+}
+
 // A room in no event takes no event token: an empty one is not a match for an empty secret.
 void HttpTest::noEventNoEventToken()
 {
@@ -623,6 +791,7 @@ void HttpTest::everyAnswerGuardsThePage()
     hashed.scriptHash = hash("go()");
     hashed.styleHash = hash("b{}");
     const QList<Routed> answers{route(request("GET", "/?t=VIEW"), hashed),
+                                route(request("GET", "/room?n=abcdefghijklmnop"), hashed),
                                 route(request("GET", "/nothing"), hashed),
                                 route(request("GET", "/?t=VIEW", "Host: evil.example:8760\r\n"), hashed),
                                 refuseFraming(400, "malformed request line", hashed)};
@@ -672,11 +841,13 @@ void HttpTest::apiDescriptionMatchesTheRoutes()
             lines << name.method + ' ' + name.path;
         return lines.join(", ");
     };
-    QCOMPARE(text(sorted(described)), text(sorted(routes())));
+    QCOMPARE(text(sorted(described)), text(sorted(routes() + overviewRoutes())));
     for (const RouteName &name : described) {
-        const Routed routed =
-            route(request(name.method, name.path + "?t=CONTROL", name.path == "/ws" ? Upgrade : QByteArray()),
-                  routerState());
+        RouterState state = routerState();
+        state.overview = overviewRoutes().contains(name);
+        const Routed routed = route(request(name.method, name.path + "?t=CONTROL",
+                                            name.path.endsWith("/ws") ? Upgrade : QByteArray()),
+                                    state);
         QVERIFY2(routed.answer.status != 404 && routed.answer.status != 405, name.path.constData());
     }
 }
