@@ -16,7 +16,7 @@ struct ValueOption {
     const char *name;
     const char *what;
 };
-constexpr std::array<ValueOption, 8> kValueOptions{{
+constexpr std::array<ValueOption, 9> kValueOptions{{
     {"--programme", "a file: --programme FILE"},
     {"--osc-bind", "an address: --osc-bind ADDRESS"},
     {"--osc-send", "a target: --osc-send HOST:PORT"},
@@ -25,6 +25,7 @@ constexpr std::array<ValueOption, 8> kValueOptions{{
     {"--room", "a name: --room NAME"},
     {"--event", "a key: --event KEY"},
     {"--event-file", "a file: --event-file FILE"},
+    {"--overview-file", "a file of rooms' addresses: --overview-file FILE"},
 }};
 
 // An IPv6 address may come in the brackets of a URL's host: [::1] is ::1.
@@ -117,9 +118,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 line.eventKey = given;
             } else if (name == QLatin1StringView("--event-file")) {
                 line.eventFile = given;
+            } else if (name == QLatin1StringView("--overview-file")) {
+                line.overview = true;
+                line.roomsFile = given;
             } else {
                 line.tokensFile = given;
             }
+        } else if (argument == QLatin1String("--overview")) {
+            line.overview = true;
+        } else if (line.overview && argument.startsWith(QLatin1String("http://"))) {
+            line.rooms.append(argument);
         } else if (argument == OscOption) {
             line.desk.oscPort = remotelimits::kOscPort;
         } else if (argument.startsWith(OscOption + QLatin1Char('='))) {
@@ -159,6 +167,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
     // A room joins an event by its name: the tokens are the name's, under the event's key.
     if (!line.eventKey.isEmpty() && !line.eventFile.isEmpty())
         return fail(QStringLiteral("--event and --event-file name the same key: give one"));
+    if (line.overview) {
+        if (!line.room.isEmpty() || line.desk.isOn() || !line.programme.isEmpty())
+            return fail(QStringLiteral(
+                "--overview shows the rooms: it takes no --room, --programme or desk options"));
+        if (line.eventKey.isEmpty() && line.eventFile.isEmpty() && line.rooms.isEmpty() &&
+            line.roomsFile.isEmpty())
+            return fail(
+                QStringLiteral("--overview needs the event's key (--event KEY) or the rooms' addresses"));
+        return line;
+    }
     if ((!line.eventKey.isEmpty() || !line.eventFile.isEmpty()) && line.room.isEmpty())
         return fail(QStringLiteral("--event needs the room's name: --room NAME"));
     if (line.room.size() > kLongestRoom || std::any_of(line.room.cbegin(), line.room.cend(), [](QChar c) {

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/language.h"
+#include "app/overviewstart.h"
 #include "forms/inventory.h"
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
@@ -65,6 +66,8 @@ int main(int argc, char *argv[])
 
     useGothicApplicationFont();
     useJapaneseQtTexts();
+    if (commandLine.overview)
+        return startOverview(commandLine);
 
     QtPlatform platform;
     std::unique_ptr<Viewer> built;

@@ -1,0 +1,215 @@
+// podiumwatch-overview: the overview's network side, in a process of its own, as a room's server
+// is. It follows every room (a WebSocket client of each room's view feed), finds the event's rooms
+// on the network, passes the organisers' actions on to the rooms and, when asked, serves the
+// overview's own page; every byte from the network is read here and never in the window. It speaks
+// overviewchannel.h on its standard input and output, and ends when its standard input closes.
+
+#include "overview/overviewchannel.h"
+#include "overview/roomfollower.h"
+#include "platform/helperprocess.h"
+#include "platform/openfiles.h"
+#include "remote/channel.h"
+#include "remote/remoteserver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <thread>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The overview's page is told of changes at most this often: fifty rooms each pushing once a
+// second would otherwise send every viewer fifty overviews a second.
+constexpr int kPublishMs = 100;
+
+class Host : public QObject {
+public:
+    Host()
+    {
+        out_.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        publish_.setSingleShot(true);
+        connect(&publish_, &QTimer::timeout, this, &Host::publish);
+        connect(&server_, &RemoteServer::started, this, [this] {
+            say(channel::Type::Listening,
+                channel::encode(channel::Listening{server_.host(), server_.port(), 0}));
+        });
+        connect(&server_, &RemoteServer::failed, this, [this](const QString &reason) {
+            say(channel::Type::Failed, channel::encodeFailure(reason));
+        });
+        connect(&server_, &RemoteServer::commandRequested, this,
+                [this](const RemoteCommand &command, quint64 id) {
+                    act(command, [this, id](const CommandVerdict &verdict) { server_.settle(id, verdict); });
+                });
+    }
+
+    bool take(const channel::Message &message)
+    {
+        switch (message.type) {
+        case channel::Type::Configure: {
+            const auto configure = overviewchannel::decodeConfigure(message.body);
+            if (!configure || configured_)
+                return false;
+            configured_ = true;
+            setUp(*configure);
+            return true;
+        }
+        case channel::Type::Command: {
+            const auto action = overviewchannel::decodeAction(message.body);
+            if (!action)
+                return false;
+            act(action->command, [this, id = action->id](const CommandVerdict &verdict) {
+                say(channel::Type::Verdict, channel::encode(channel::Verdict{id, verdict}));
+            });
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    void setUp(const overviewchannel::Configure &configure)
+    {
+        key_ = configure.key;
+        for (const QString &text : configure.addresses) {
+            const Result<roomfeed::RoomAddress> address = roomfeed::roomAddress(text);
+            if (!address) {
+                std::fprintf(stderr, "podiumwatch-overview: %s\n", qPrintable(address.error()));
+                continue;
+            }
+            followAt(address->base.toString(), *address, {});
+        }
+        if (configure.http) {
+            RemoteSettings settings;
+            settings.overview = true;
+            settings.bind = configure.bind;
+            settings.port = configure.port;
+            settings.viewToken = configure.viewToken;
+            settings.controlToken = configure.controlToken;
+            server_.publish(overviewJson());
+            server_.start(settings);
+        }
+    }
+
+    // A room, under its own name for it; at most kMostRooms, however many are announced.
+    void followAt(const QString &key, const roomfeed::RoomAddress &address, const QString &announced)
+    {
+        if (followers_.contains(key) || static_cast<int>(followers_.size()) >= roomfeed::kMostRooms)
+            return;
+        auto *follower = new RoomFollower(address, key_, announced, &network_, this);
+        followers_.emplace(key, follower);
+        connect(follower, &RoomFollower::changed, this, [this, key, follower] {
+            say(channel::Type::State,
+                overviewchannel::encode(overviewchannel::RoomChange{
+                    key, follower->room(), follower->isOnline(), false, follower->state()}));
+            if (!publish_.isActive())
+                publish_.start(kPublishMs);
+        });
+        follower->start();
+    }
+
+    // {"rooms": [...]}: each room's own state, with its name and whether it answers, by name.
+    QByteArray overviewJson() const
+    {
+        std::vector<const RoomFollower *> shown;
+        for (const auto &[key, follower] : followers_)
+            if (!follower->room().isEmpty())
+                shown.push_back(follower);
+        std::sort(shown.begin(), shown.end(),
+                  [](const RoomFollower *a, const RoomFollower *b) { return a->room() < b->room(); });
+        QJsonArray rooms;
+        for (const RoomFollower *follower : shown) {
+            QJsonObject room = follower->state();
+            room.insert(QLatin1StringView("room"), follower->room());
+            room.insert(QLatin1StringView("online"), follower->isOnline());
+            rooms.append(room);
+        }
+        return QJsonDocument(QJsonObject{{QStringLiteral("rooms"), rooms}}).toJson(QJsonDocument::Compact);
+    }
+
+    void publish()
+    {
+        if (server_.isListening())
+            server_.publish(overviewJson());
+    }
+
+    // Only what an organiser may ask of a room: a message, a saved one, a minute more or less.
+    void act(const RemoteCommand &command, const std::function<void(const CommandVerdict &)> &answered)
+    {
+        using Kind = RemoteCommand::Kind;
+        if (command.kind != Kind::Message && command.kind != Kind::MessageSaved &&
+            command.kind != Kind::Adjust) {
+            answered({403, "an overview sends messages and minutes only"});
+            return;
+        }
+        const auto found = std::find_if(followers_.begin(), followers_.end(), [&command](const auto &entry) {
+            return entry.second->room() == command.room;
+        });
+        if (found == followers_.end()) {
+            answered({404, "no such room"});
+            return;
+        }
+        found->second->send(command, answered);
+    }
+
+    void say(channel::Type type, const QByteArray &body) { out_.write(channel::message(type, body)); }
+
+    QFile out_;
+    QByteArray key_;
+    QNetworkAccessManager network_;
+    std::map<QString, RoomFollower *> followers_;
+    RemoteServer server_;
+    QTimer publish_;
+    bool configured_ = false;
+};
+
+// Reads the window's messages on a thread of its own, as the room's server does, and hands each
+// to the main thread in order.
+void readMessages(Host *host)
+{
+    channel::Reader reader(overviewchannel::kLargest);
+    QByteArray chunk(16 * 1024, Qt::Uninitialized);
+    while (!reader.failed()) {
+        const auto wanted = static_cast<unsigned>(std::min<qsizetype>(chunk.size(), reader.room()));
+        const auto got = static_cast<qint64>(::read(0, chunk.data(), wanted));
+        if (got <= 0)
+            break;
+        reader.append(QByteArrayView(chunk.constData(), got));
+        while (const std::optional<channel::Message> message = reader.next()) {
+            QMetaObject::invokeMethod(
+                host,
+                [host, message = *message] {
+                    if (!host->take(message)) {
+                        std::fputs("podiumwatch-overview: a message from the window it cannot take\n",
+                                   stderr);
+                        QCoreApplication::exit(2);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    leaveAfterTheProgram();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    useBinaryStandardStreams();
+    raiseOpenFileLimit();
+    QCoreApplication app(argc, argv);
+    Host host;
+    std::thread(readMessages, &host).detach();
+    return QCoreApplication::exec();
+}
