@@ -10,11 +10,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-websockets-dev
-    libqrencode-dev liblo-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
+    libqrencode-dev liblo-dev libavahi-client-dev qt6-translations-l10n fonts-ipafont-gothic fonts-dejavu-core)
 RUN_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev node-llhttp)
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils sox dbus-daemon libbenchmark-dev
-    desktop-file-utils appstream chromium)
+    desktop-file-utils appstream chromium avahi-daemon)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -85,7 +85,7 @@ fuzz)
     # fuzzed; the differential target against llhttp shares its seeds but not their longest inputs.
     for target in textroutines:fuzz-seeds:64 programme:fuzz-seeds-programme:4096 \
         httphead:fuzz-seeds-httphead:20000 httpdiff:fuzz-seeds-httphead:4096 wsframes:fuzz-seeds-wsframes:1024 \
-        channel:fuzz-seeds-channel:9000 osc:fuzz-seeds-osc:4100; do
+        channel:fuzz-seeds-channel:9000 osc:fuzz-seeds-osc:4100 dnssdtxt:fuzz-seeds-dnssd:4096; do
         IFS=: read -r name seeds length <<<"$target"
         corpus=$(mktemp -d)
         cp "tests/$seeds"/* "$corpus"

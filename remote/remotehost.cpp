@@ -11,12 +11,14 @@
 #include "remote/deskout.h"
 #include "remote/oscin.h"
 #include "remote/remoteserver.h"
+#include "rooms/dnssd.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -34,7 +36,10 @@ public:
     Host()
     {
         out_.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        connect(&server_, &RemoteServer::started, this, [this] { sayListening(); });
+        connect(&server_, &RemoteServer::started, this, [this] {
+            sayListening();
+            announceRoom();
+        });
         connect(&server_, &RemoteServer::failed, this, [this](const QString &reason) { fail(reason); });
         connect(&server_, &RemoteServer::commandRequested, this, &Host::pass);
         connect(&oscIn_, &OscIn::commandRequested, this, &Host::pass);
@@ -122,7 +127,26 @@ private:
         settings.eventControlToken = configure.eventControlToken;
         settings.room = configure.room;
         settings.eventId = configure.eventId;
+        room_ = configure.room;
+        eventId_ = configure.eventId;
         server_.start(settings);
+    }
+
+    // A room of an event tells the overviews on the local network where its pages are. Without an
+    // event nothing is announced, and Avahi is not contacted at all; without a daemon the pages are
+    // served all the same.
+    void announceRoom()
+    {
+        if (room_.isEmpty() || eventId_.isEmpty() || announcement_)
+            return;
+        announcement_ = std::make_unique<RoomAnnouncement>();
+        connect(announcement_.get(), &RoomAnnouncement::unavailable, this, [](const QString &reason) {
+            const QByteArray line =
+                "podiumwatch-remote: the room is not announced on the network: " + reason.toLocal8Bit() +
+                '\n';
+            std::fputs(line.constData(), stderr);
+        });
+        announcement_->announce(room_, eventId_, server_.port());
     }
 
     void sayListening()
@@ -173,6 +197,9 @@ private:
     quint16 oscPort_ = 0;
     bool http_ = false;
     bool configured_ = false;
+    QString room_, eventId_; // set only where the pages are served
+    // Last, so that it is withdrawn first as the process ends.
+    std::unique_ptr<RoomAnnouncement> announcement_;
 };
 
 // Reads the program's messages on a thread of its own (a pipe cannot be watched by the event loop
