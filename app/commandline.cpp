@@ -177,7 +177,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 QStringLiteral("--overview needs the event's key (--event KEY) or the rooms' addresses"));
         return line;
     }
-    if ((!line.eventKey.isEmpty() || !line.eventFile.isEmpty()) && line.room.isEmpty())
+    // Or the programme's "room", which start-up reads before the server starts.
+    if ((!line.eventKey.isEmpty() || !line.eventFile.isEmpty()) && line.room.isEmpty() &&
+        line.programme.isEmpty())
         return fail(QStringLiteral("--event needs the room's name: --room NAME"));
     if (line.room.size() > kLongestRoom || std::any_of(line.room.cbegin(), line.room.cend(), [](QChar c) {
             return c.category() == QChar::Other_Control;

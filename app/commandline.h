@@ -1,12 +1,10 @@
 #pragma once
 
+#include "programme/programme.h"
 #include "remote/remotelimits.h"
 
 #include <QStringList>
 #include <optional>
-
-// The longest room name: it heads a tile of the overview and a line of the pages.
-inline constexpr qsizetype kLongestRoom = 40;
 
 // What the command line asks for, read once at start-up.
 struct CommandLine {

@@ -5,6 +5,7 @@
 #include "forms/viewer.h"
 #include "platform/qtplatform.h"
 #include "platform/sessionbus.h"
+#include "programme/programmefile.h"
 #include "remote/remotetokens.h"
 #include "remote/remoteview.h"
 #include "rooms/eventtokens.h"
@@ -107,6 +108,20 @@ int main(int argc, char *argv[])
         remoteSettings.controlToken = tokens->control;
     }
     remoteSettings.room = commandLine.room;
+    // The programme may name the room; --room says otherwise. Read here, before the server starts:
+    // the event's tokens are the room's name's. A programme that does not read is said once the
+    // window is up, as always.
+    if (remoteSettings.room.isEmpty() && !commandLine.programme.isEmpty()) {
+        if (const Result<Programme> programme = readProgrammeFile(commandLine.programme))
+            remoteSettings.room = programme->room;
+    }
+    if (remoteSettings.room.isEmpty() &&
+        (!commandLine.eventKey.isEmpty() || !commandLine.eventFile.isEmpty())) {
+        std::fprintf(
+            stderr,
+            "podiumwatch: --event needs the room's name: --room NAME, or \"room\" in the programme\n");
+        return 2;
+    }
     if (!commandLine.eventKey.isEmpty() || !commandLine.eventFile.isEmpty()) {
         const Result<QByteArray> key = commandLine.eventKey.isEmpty()
                                            ? eventKeyFrom(commandLine.eventFile)
@@ -115,7 +130,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "podiumwatch: %s\n", qPrintable(key.error()));
             return 2;
         }
-        const EventTokens tokens = eventTokens(*key, commandLine.room);
+        const EventTokens tokens = eventTokens(*key, remoteSettings.room);
         remoteSettings.eventViewToken = tokens.view;
         remoteSettings.eventControlToken = tokens.control;
         remoteSettings.eventId = eventId(*key);

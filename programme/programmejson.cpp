@@ -69,6 +69,15 @@ public:
         const int titleLength = characterCount(programme.title);
         if (titleLength > kLongestTitle)
             return fail(fieldcheck::tooLong(kTopPlace, QStringLiteral("表題"), titleLength, kLongestTitle));
+        std::optional<QString> room;
+        if (!string(top, u"room", kTopPlace, QStringLiteral("会場"), room))
+            return false;
+        programme.room = room.value_or(QString());
+        const int roomLength = characterCount(programme.room);
+        if (roomLength > kLongestRoom)
+            return fail(fieldcheck::tooLong(kTopPlace, QStringLiteral("会場"), roomLength, kLongestRoom));
+        if (programme.room.contains(QLatin1Char('\n')) || programme.room.contains(QLatin1Char('\r')))
+            return fail(QStringLiteral("プログラムの「会場」は 1 行で書いてください。"));
         if (!time(top, u"start", kTopPlace, QStringLiteral("開始予定"), 0, 23 * 60 + 59, programme.start) ||
             !time(top, u"changeover", kTopPlace, QStringLiteral("発表間の切り替え"), 0, kLongestCount,
                   programme.changeover)) {
@@ -99,8 +108,8 @@ public:
 
         if (!messages(top, programme.messages))
             return false;
-        programme.unknown = unknownFields(
-            top, {"format", "version", "title", "start", "changeover", "defaults", "talks", "messages"});
+        programme.unknown = unknownFields(top, {"format", "version", "title", "room", "start", "changeover",
+                                                "defaults", "talks", "messages"});
         return true;
     }
 

@@ -97,6 +97,8 @@ QByteArray programmeJson(const Programme &programme)
     top.add(u"format", QString(kProgrammeFormat)).add(u"version", kProgrammeVersion);
     if (!programme.title.isEmpty())
         top.add(u"title", programme.title);
+    if (!programme.room.isEmpty())
+        top.add(u"room", programme.room);
     if (programme.start)
         top.add(u"start", hoursMinutes(*programme.start));
     if (programme.changeover)

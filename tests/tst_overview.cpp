@@ -297,6 +297,11 @@ void OverviewTest::threeRealRooms()
     talk.write(R"({"format": "podiumwatch-programme", "version": 1,
                    "talks": [{"title": "基調講演", "speaker": "山田", "time": "0:03"}, {"title": "二", "time": "5:00"}]})");
     talk.close();
+    QFile named(folder.filePath("room.json"));
+    QVERIFY(named.open(QIODevice::WriteOnly));
+    named.write(
+        R"({"format": "podiumwatch-programme", "version": 1, "room": "C会場", "talks": [{"time": "5:00"}]})");
+    named.close();
     std::array<Room, 3> rooms{Room{"A会場", {}, {}, {}}, Room{"B会場", {}, {}, {}},
                               Room{"C会場", {}, {}, {}}};
     for (Room &room : rooms)

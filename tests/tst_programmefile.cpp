@@ -219,6 +219,13 @@ void ProgrammeFileTest::refusals_data()
     json("defaults' bell", programmeWith(R"({"time": "1:00"})", R"("defaults": {"bells": ["9:99"]},)"),
          "既定値の「予鈴1」\"9:99\" "
          "を読めません。「12:30」「12」「12分30秒」「0:12:30」のように書いてください。");
+    json("room too long",
+         programmeWith(R"({"time": "1:00"})", R"("room": ")" + QByteArray("会").repeated(41) + R"(",)"),
+         "プログラムの「会場」は 40 文字までです（41 文字あります）。");
+    json("room on two lines", programmeWith(R"({"time": "1:00"})", R"("room": "A\nB",)"),
+         "プログラムの「会場」は 1 行で書いてください。");
+    json("room not text", programmeWith(R"({"time": "1:00"})", R"("room": 3,)"),
+         "プログラムの「会場」は文字列で書いてください。");
     json("message empty", programmeWith(R"({"time": "1:00"})", R"("messages": ["ok", ""],)"),
          "2番目のメッセージが空です。");
     talk("talk not an object", R"("12:00")", "は { } の形で書いてください。");
@@ -419,11 +426,12 @@ void ProgrammeFileTest::roundTrip()
     QVERIFY2(again.ok(), qPrintable(again.error()));
     QCOMPARE(*again, *first);
     QCOMPARE(again->unknown.value(u"venue")[u"room"], QJsonValue("A3"));
+    QCOMPARE(again->room, QString("A会場"));
     QCOMPARE(again->talks.at(1).bells[0].unknown.value(u"volume"), QJsonValue(0.5));
     // Fields in the order of the format's example.
     qsizetype at = -1;
     for (const char *key :
-         {"format", "version", "title", "start", "changeover", "defaults", "talks", "messages"}) {
+         {"format", "version", "title", "room", "start", "changeover", "defaults", "talks", "messages"}) {
         const qsizetype next = saved.indexOf('"' + QByteArray(key) + "\": ");
         QVERIFY2(next > at, key);
         at = next;
