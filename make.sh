@@ -85,7 +85,8 @@ fuzz)
     # fuzzed; the differential target against llhttp shares its seeds but not their longest inputs.
     for target in textroutines:fuzz-seeds:64 programme:fuzz-seeds-programme:4096 \
         httphead:fuzz-seeds-httphead:20000 httpdiff:fuzz-seeds-httphead:4096 wsframes:fuzz-seeds-wsframes:1024 \
-        channel:fuzz-seeds-channel:9000 osc:fuzz-seeds-osc:4100 dnssdtxt:fuzz-seeds-dnssd:4096; do
+        channel:fuzz-seeds-channel:9000 osc:fuzz-seeds-osc:4100 dnssdtxt:fuzz-seeds-dnssd:4096 \
+        overview:fuzz-seeds-overview:70000; do
         IFS=: read -r name seeds length <<<"$target"
         corpus=$(mktemp -d)
         cp "tests/$seeds"/* "$corpus"
