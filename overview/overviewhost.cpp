@@ -10,6 +10,8 @@
 #include "platform/openfiles.h"
 #include "remote/channel.h"
 #include "remote/remoteserver.h"
+#include "rooms/dnssd.h"
+#include "rooms/eventtokens.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -90,6 +92,8 @@ private:
             }
             followAt(address->base.toString(), *address, {});
         }
+        if (configure.browse && !key_.isEmpty())
+            browse();
         if (configure.http) {
             RemoteSettings settings;
             settings.overview = true;
@@ -100,6 +104,46 @@ private:
             server_.publish(overviewJson());
             server_.start(settings);
         }
+    }
+
+    // The event's rooms as they announce themselves; one already followed by its address is not
+    // followed twice. Where there is no Avahi daemon, rooms given by address still are.
+    void browse()
+    {
+        browser_ = new RoomBrowser(eventId(key_), roomfeed::kMostRooms, this);
+        connect(browser_, &RoomBrowser::found, this, [this](const RoomAnnounced &announced) {
+            const bool followed =
+                std::any_of(followers_.begin(), followers_.end(), [&announced](const auto &entry) {
+                    return entry.second->room() == announced.room;
+                });
+            if (followed)
+                return;
+            roomfeed::RoomAddress address;
+            address.base.setScheme(QStringLiteral("http"));
+            address.base.setHost(announced.host);
+            address.base.setPort(announced.port);
+            followAt(QStringLiteral("dnssd:") + announced.service, address, announced.room);
+        });
+        connect(browser_, &RoomBrowser::lost, this, [this](const QString &service) {
+            const QString key = QStringLiteral("dnssd:") + service;
+            const auto found = followers_.find(key);
+            if (found == followers_.end())
+                return;
+            found->second->deleteLater();
+            followers_.erase(found);
+            say(channel::Type::State,
+                overviewchannel::encode(overviewchannel::RoomChange{key, {}, false, true, {}}));
+            if (!publish_.isActive())
+                publish_.start(kPublishMs);
+        });
+        connect(browser_, &RoomBrowser::unavailable, this, [](const QString &reason) {
+            std::fprintf(
+                stderr,
+                "podiumwatch-overview: rooms are not found on the network (%s); rooms given by address "
+                "are followed\n",
+                qPrintable(reason));
+        });
+        browser_->start();
     }
 
     // A room, under its own name for it; at most kMostRooms, however many are announced.
@@ -170,6 +214,7 @@ private:
     QNetworkAccessManager network_;
     std::map<QString, RoomFollower *> followers_;
     RemoteServer server_;
+    RoomBrowser *browser_ = nullptr;
     QTimer publish_;
     bool configured_ = false;
 };

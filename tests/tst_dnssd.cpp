@@ -4,8 +4,11 @@
 // that sees the loopback interface only (skipped where that cannot be had: not root, no
 // avahi-daemon, or a daemon that does not come up).
 
+#include "overview/overviewmodel.h"
+#include "overview/overviewprocess.h"
 #include "remote/channel.h"
 #include "rooms/dnssd.h"
+#include "rooms/eventtokens.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -423,6 +426,33 @@ private slots:
         remote.end();
         QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, kPatienceMs);
         QCOMPARE(remote.errors, QByteArray());
+    }
+
+    // An overview that knows only the event's key finds the room, follows it, and lets it go when
+    // the room goes.
+    void overviewFindsTheEventsRooms()
+    {
+        REQUIRE_DAEMONS();
+        QTemporaryDir folder;
+        QProcess room;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
+        room.setProcessEnvironment(environment);
+        room.start(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch"),
+                   {"--remote=0", "--remote-bind=127.0.0.1", "--room", "D会場", "--event", "found-key"});
+        OverviewModel model;
+        OverviewProcess overview(QStringLiteral(PODIUMWATCH_BUILD_DIR "/podiumwatch-overview"));
+        QObject::connect(&overview, &OverviewProcess::roomChanged, &model, &OverviewModel::apply);
+        overviewchannel::Configure configure;
+        configure.key = "found-key";
+        configure.browse = true;
+        overview.start(configure);
+        QTRY_COMPARE_WITH_TIMEOUT(model.rooms().size(), 1, kPatienceMs);
+        QCOMPARE(model.rooms().constFirst().room, QStringLiteral("D会場"));
+        QTRY_VERIFY_WITH_TIMEOUT(model.rooms().constFirst().online, kPatienceMs);
+        room.kill();
+        room.waitForFinished(kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(model.rooms().size(), 0, kPatienceMs);
     }
 
     // After the daemons' tests: libdbus reads the system bus's address once a process, so once the
