@@ -2,6 +2,7 @@
 
 #include "overview/roomfeed.h"
 #include "programme/session.h"
+#include "remote/remotewindow.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -51,10 +52,23 @@ OverviewWindow::OverviewWindow(OverviewModel &model, Act act, QWidget *parent)
     top->addWidget(summary_, 1);
     top->addWidget(order_);
     layout->addLayout(top);
+    auto *served = new QHBoxLayout;
     addresses_ = label(this);
+    addresses_->setObjectName(QStringLiteral("Overview_Addresses"));
     addresses_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addresses_->hide();
-    layout->addWidget(addresses_);
+    viewCode_ = label(this);
+    viewCode_->setObjectName(QStringLiteral("Overview_ViewQR"));
+    viewCode_->setToolTip(QStringLiteral("一覧のページ"));
+    controlCode_ = label(this);
+    controlCode_->setObjectName(QStringLiteral("Overview_ControlQR"));
+    controlCode_->setToolTip(QStringLiteral("操作のページ"));
+    viewCode_->hide();
+    controlCode_->hide();
+    served->addWidget(addresses_, 1);
+    served->addWidget(viewCode_);
+    served->addWidget(controlCode_);
+    layout->addLayout(served);
 
     auto *scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
@@ -77,6 +91,16 @@ void OverviewWindow::showAddresses(const QString &view, const QString &control)
 {
     addresses_->setText(QStringLiteral("一覧のページ: %1\n操作のページ: %2").arg(view, control));
     addresses_->show();
+    // For the organisers' phones, as a room's window of addresses shows its own.
+    const auto code = [](QLabel *shown, const QString &url) {
+        const QImage image = RemoteWindow::qrCode(url);
+        if (!image.isNull())
+            shown->setPixmap(QPixmap::fromImage(
+                image.scaled(image.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+        shown->setVisible(!image.isNull());
+    };
+    code(viewCode_, view);
+    code(controlCode_, control);
 }
 
 RoomTile *OverviewWindow::tile(const QString &room) const

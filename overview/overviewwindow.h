@@ -38,6 +38,7 @@ private:
     Act act_;
     QLabel *summary_;
     QLabel *addresses_;
+    QLabel *viewCode_, *controlCode_;
     QPushButton *order_;
     QGridLayout *grid_;
     QMap<QString, RoomTile *> tiles_; // by the room's key

@@ -374,8 +374,10 @@ void OverviewTest::threeRealRooms()
 void OverviewTest::roomsThatAreNotRoomsAreNeverShown()
 {
     // One that claims a room of the event without its proof; one with the proof whose feed says
-    // rubbish; one whose feed never ends a frame. None is shown, and a well-behaved one beside them is.
-    FakeRoom noProof, rubbish, endless, fine;
+    // rubbish; one whose feed never ends a frame; one that never answers. None is shown, and a well-behaved
+    // one beside them is.
+    FakeRoom noProof, rubbish, endless, silent, fine;
+    silent.answer = [](const QByteArray &) { return QByteArray(); }; // takes the request, and never answers
     noProof.answer = [](const QByteArray &request) {
         return request.startsWith("GET /room") ? roomAnswer(request, "X会場", false)
                                                : webSocketUpgrade(request) + textFrame(R"({"text":"05:00"})");
@@ -401,13 +403,15 @@ void OverviewTest::roomsThatAreNotRoomsAreNeverShown()
     connect(&overview, &OverviewProcess::roomChanged, &model, &OverviewModel::apply);
     overviewchannel::Configure configure;
     configure.key = kKey;
-    configure.addresses = {noProof.address(), rubbish.address(), endless.address(), fine.address()};
+    configure.addresses = {noProof.address(), rubbish.address(), endless.address(), silent.address(),
+                           fine.address()};
     overview.start(configure);
     QTRY_COMPARE_WITH_TIMEOUT(model.rooms().size(), 1, 20000);
     QCOMPARE(model.rooms().constFirst().room, QString("W会場"));
     // Each of the others has been asked, and its feed (where it got one) cut off.
     QTRY_VERIFY_WITH_TIMEOUT(noProof.asked >= 1 && rubbish.asked >= 2 && endless.asked >= 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(rubbish.feedsCut >= 1 && endless.feedsCut >= 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(silent.asked >= 2, 15000); // given up on, and asked again
     QCOMPARE(model.rooms().size(), 1);
     QCOMPARE(noProof.feeds, 0); // not even followed
     // Cut off when the frame said how long it would be, not once the overview had read its fill.
