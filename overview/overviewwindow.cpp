@@ -32,6 +32,28 @@ QLabel *label(QWidget *parent, int points = 0, bool bold = false)
     return made;
 }
 
+// A room's refusal, for an organiser: what it means in a word, and the room's own reason after it.
+QString refusalInWords(const CommandVerdict &verdict)
+{
+    QString meaning;
+    switch (verdict.status) {
+    case 409:
+        meaning = QStringLiteral("今はできません");
+        break;
+    case 403:
+    case 404:
+        meaning = QStringLiteral("この会場には送れません");
+        break;
+    case 503:
+        meaning = QStringLiteral("会場が応答しません");
+        break;
+    default:
+        meaning = QStringLiteral("できませんでした");
+        break;
+    }
+    return QStringLiteral("%1（%2）").arg(meaning, QString::fromUtf8(verdict.reason));
+}
+
 } // namespace
 
 OverviewWindow::OverviewWindow(OverviewModel &model, Act act, QWidget *parent)
@@ -73,8 +95,11 @@ OverviewWindow::OverviewWindow(OverviewModel &model, Act act, QWidget *parent)
     auto *scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     auto *inside = new QWidget(scroll);
-    grid_ = new QGridLayout(inside);
+    auto *column = new QVBoxLayout(inside);
+    grid_ = new QGridLayout;
     grid_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    column->addLayout(grid_);
+    column->addStretch(1); // the rows keep their height; the room below is left empty
     scroll->setWidget(inside);
     layout->addWidget(scroll, 1);
 
@@ -186,6 +211,9 @@ RoomTile::RoomTile(OverviewWindow::Act act, QWidget *parent) : QFrame(parent), a
     words->addWidget(plan_);
     message_ = label(this, 11);
     message_->setWordWrap(true);
+    // Two lines kept whether or not there is a message, so the buttons stay where the hand is.
+    message_->setMinimumHeight(2 * message_->fontMetrics().height());
+    message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     for (QWidget *widget :
          {static_cast<QWidget *>(title_), static_cast<QWidget *>(speaker_), static_cast<QWidget *>(time_)})
         layout->addWidget(widget);
@@ -217,7 +245,11 @@ RoomTile::RoomTile(OverviewWindow::Act act, QWidget *parent) : QFrame(parent), a
     say->addWidget(send);
     layout->addLayout(say);
     outcome_ = label(this, 10);
+    outcome_->setWordWrap(true);
     layout->addWidget(outcome_);
+    // Tiles of a row are as tall as the tallest: each keeps its words at the top, so the times of
+    // a row stay level.
+    layout->addStretch(1);
 
     const auto adjust = [this](int by) {
         RemoteCommand command{RemoteCommand::Kind::Adjust, {}, by};
@@ -277,7 +309,6 @@ void RoomTile::show(const overviewchannel::RoomChange &room)
                                                   : scheduleInWords(static_cast<qint64>(behind.toDouble())));
     const QString message = state.value(QLatin1StringView("message")).toString();
     message_->setText(message.isEmpty() ? QString() : QStringLiteral("メッセージ: ") + message);
-    message_->setVisible(!message.isEmpty());
     QStringList saved;
     for (const QJsonValue &text : state.value(QLatin1StringView("messages")).toArray())
         saved.append(text.toString());
@@ -318,10 +349,7 @@ void RoomTile::ask(RemoteCommand command, const QString &done)
     act_(command, [outcome, done](const CommandVerdict &verdict) {
         if (!outcome)
             return;
-        outcome->setText(
-            verdict.status == 204
-                ? done
-                : QStringLiteral("できませんでした（%1）").arg(QString::fromUtf8(verdict.reason)));
+        outcome->setText(verdict.status == 204 ? done : refusalInWords(verdict));
         QTimer::singleShot(kOutcomeMs, outcome, [outcome] { outcome->clear(); });
     });
 }
