@@ -23,11 +23,6 @@
 #include <cstdio>
 #include <map>
 #include <thread>
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -219,34 +214,6 @@ private:
     bool configured_ = false;
 };
 
-// Reads the window's messages on a thread of its own, as the room's server does, and hands each
-// to the main thread in order.
-void readMessages(Host *host)
-{
-    channel::Reader reader(overviewchannel::kLargest);
-    QByteArray chunk(16 * 1024, Qt::Uninitialized);
-    while (!reader.failed()) {
-        const auto wanted = static_cast<unsigned>(std::min<qsizetype>(chunk.size(), reader.room()));
-        const auto got = static_cast<qint64>(::read(0, chunk.data(), wanted));
-        if (got <= 0)
-            break;
-        reader.append(QByteArrayView(chunk.constData(), got));
-        while (const std::optional<channel::Message> message = reader.next()) {
-            QMetaObject::invokeMethod(
-                host,
-                [host, message = *message] {
-                    if (!host->take(message)) {
-                        std::fputs("podiumwatch-overview: a message from the window it cannot take\n",
-                                   stderr);
-                        QCoreApplication::exit(2);
-                    }
-                },
-                Qt::QueuedConnection);
-        }
-    }
-    leaveAfterTheProgram();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -255,6 +222,13 @@ int main(int argc, char *argv[])
     raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     Host host;
-    std::thread(readMessages, &host).detach();
+    std::thread([&host] {
+        channel::readStandardInput(
+            overviewchannel::kLargest, &host,
+            [&host](const channel::Message &message) { return host.take(message); },
+            "podiumwatch-overview: a message from the window it cannot take\n");
+        // The program has gone, or speaks what this is not.
+        leaveAfterTheProgram();
+    }).detach();
     return QCoreApplication::exec();
 }

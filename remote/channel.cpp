@@ -1,12 +1,19 @@
 #include "remote/channel.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <array>
+#include <cstdio>
 #include <limits>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace channel {
 
@@ -286,6 +293,36 @@ Result<QByteArray> decodeCue(QByteArrayView body)
     Fields fields(body);
     fields.text(QLatin1StringView("event"), false);
     return fields.made(body.toByteArray());
+}
+
+} // namespace channel
+
+namespace channel {
+
+void readStandardInput(qsizetype largest, QObject *receiver, std::function<bool(const Message &)> take,
+                       const char *refusal)
+{
+    Reader reader(largest);
+    QByteArray chunk(16 * 1024, Qt::Uninitialized);
+    while (!reader.failed()) {
+        // What is there now, not a full chunk: a read that waited for more would hold a message.
+        const auto wanted = static_cast<unsigned>(std::min<qsizetype>(chunk.size(), reader.room()));
+        const auto got = static_cast<qint64>(::read(0, chunk.data(), wanted));
+        if (got <= 0)
+            return; // the program has gone
+        reader.append(QByteArrayView(chunk.constData(), got));
+        while (const std::optional<Message> message = reader.next()) {
+            QMetaObject::invokeMethod(
+                receiver,
+                [take, refusal, message = *message] {
+                    if (!take(message)) {
+                        std::fputs(refusal, stderr);
+                        QCoreApplication::exit(2);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    }
 }
 
 } // namespace channel

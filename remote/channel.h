@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // What the program and its remote server's process (podiumwatch-remote) say to each other over
@@ -84,7 +86,7 @@ struct Configure {
     quint16 port = 0;
     QString viewToken, controlToken;
     QString eventViewToken{}, eventControlToken{}; // empty: none
-    bool http = true;                          // false: no page is served, only the desk's OSC and cues
+    bool http = true;                              // false: no page is served, only the desk's OSC and cues
     DeskSettings desk{};
     QString room{}, eventId{}; // the room's name and its event's id, announced and told to overviews
 };
@@ -118,5 +120,12 @@ Result<QString> decodeFailure(QByteArrayView body);
 Result<int> decodeAlive(QByteArrayView body);
 // A cue is any JSON object with a text "event"; the server sends it on as it is.
 Result<QByteArray> decodeCue(QByteArrayView body);
+
+// For a helper's process: reads the program's messages from standard input until it ends or
+// says what no message is, and hands each to `receiver`'s thread, in order. A message `take`
+// refuses ends the process with code 2, after `refusal` on standard error. Runs on a thread of its
+// own (a pipe cannot be watched by the event loop everywhere) and returns when the input is over.
+void readStandardInput(qsizetype largest, QObject *receiver, std::function<bool(const Message &)> take,
+                       const char *refusal);
 
 } // namespace channel

@@ -20,11 +20,6 @@
 #include <cstdio>
 #include <memory>
 #include <thread>
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -202,37 +197,6 @@ private:
     std::unique_ptr<RoomAnnouncement> announcement_;
 };
 
-// Reads the program's messages on a thread of its own (a pipe cannot be watched by the event loop
-// everywhere), and hands each to the main thread in order.
-void readMessages(Host *host)
-{
-    channel::Reader reader(channel::kLargestToServer);
-    QByteArray chunk(16 * 1024, Qt::Uninitialized);
-    bool reading = true;
-    while (reading) {
-        // What is there now, not a full chunk: a read that waited for more would hold a message.
-        const auto wanted = static_cast<unsigned>(std::min<qsizetype>(chunk.size(), reader.room()));
-        const auto got = static_cast<qint64>(::read(0, chunk.data(), wanted));
-        if (got <= 0)
-            break; // the program has gone
-        reader.append(QByteArrayView(chunk.constData(), got));
-        while (const std::optional<channel::Message> message = reader.next()) {
-            QMetaObject::invokeMethod(
-                host,
-                [host, message = *message] {
-                    if (!host->take(message)) {
-                        std::fputs("podiumwatch-remote: a message from the program it cannot take\n", stderr);
-                        QCoreApplication::exit(2);
-                    }
-                },
-                Qt::QueuedConnection);
-        }
-        reading = !reader.failed();
-    }
-    // The program has gone, or speaks what this is not.
-    leaveAfterTheProgram();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -242,6 +206,13 @@ int main(int argc, char *argv[])
     raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     Host host;
-    std::thread(readMessages, &host).detach();
+    std::thread([&host] {
+        channel::readStandardInput(
+            channel::kLargestToServer, &host,
+            [&host](const channel::Message &message) { return host.take(message); },
+            "podiumwatch-remote: a message from the program it cannot take\n");
+        // The program has gone, or speaks what this is not.
+        leaveAfterTheProgram();
+    }).detach();
     return QCoreApplication::exec();
 }
