@@ -117,7 +117,18 @@ private:
             address.base.setScheme(QStringLiteral("http"));
             address.base.setHost(announced.host);
             address.base.setPort(announced.port);
-            followAt(QStringLiteral("dnssd:") + announced.service, address, announced.room);
+            const QString key = QStringLiteral("dnssd:") + announced.service;
+            RoomFollower *follower = followAt(key, address, announced.room);
+            // One that claims the event and cannot prove it gives its place up at once: a flood of
+            // such announcements holds no place a real room needs.
+            if (follower)
+                connect(follower, &RoomFollower::refused, this, [this, key, service = announced.service] {
+                    if (const auto found = followers_.find(key); found != followers_.end()) {
+                        found->second->deleteLater();
+                        followers_.erase(found);
+                    }
+                    browser_->release(service);
+                });
         });
         connect(browser_, &RoomBrowser::lost, this, [this](const QString &service) {
             const QString key = QStringLiteral("dnssd:") + service;
@@ -142,10 +153,10 @@ private:
     }
 
     // A room, under its own name for it; at most kMostRooms, however many are announced.
-    void followAt(const QString &key, const roomfeed::RoomAddress &address, const QString &announced)
+    RoomFollower *followAt(const QString &key, const roomfeed::RoomAddress &address, const QString &announced)
     {
         if (followers_.contains(key) || static_cast<int>(followers_.size()) >= roomfeed::kMostRooms)
-            return;
+            return nullptr;
         auto *follower = new RoomFollower(address, key_, announced, &network_, this);
         followers_.emplace(key, follower);
         connect(follower, &RoomFollower::changed, this, [this, key, follower] {
@@ -156,6 +167,7 @@ private:
                 publish_.start(kPublishMs);
         });
         follower->start();
+        return follower;
     }
 
     // {"rooms": [...]}: each room's own state, with its name and whether it answers, by name.

@@ -115,6 +115,7 @@ void RoomFollower::answered(QNetworkReply *reply, const QString &nonce)
                       (announced_.isEmpty() || announced_ == answer->room);
     if (!ours) {
         lost(QStringLiteral("not a room of this event"), kRefusedRetryMs);
+        emit refused();
         return;
     }
     room_ = answer->room;

@@ -52,6 +52,8 @@ public:
 
 signals:
     void changed();
+    // The room answered, and is not a room of this event (or not the one it announced).
+    void refused();
 
 private:
     void ask();

@@ -178,8 +178,23 @@ RoomBook::Gone RoomBook::gone(const QString &service, Place where)
         return Gone::StopResolving;
     case Stage::Reported:
         return Gone::Lost;
+    case Stage::Released:
+        return Gone::Nothing;
     }
     return Gone::Nothing;
+}
+
+void RoomBook::release(const QString &service)
+{
+    const auto it = entries_.find(service);
+    if (it == entries_.end() || it->stage != Stage::Reported)
+        return;
+    it->stage = Stage::Released;
+    --rooms_;
+    ++counts_.released;
+    released_.push_back(service);
+    if (static_cast<qsizetype>(released_.size()) > kMostReleased)
+        forget(released_.front());
 }
 
 std::optional<std::pair<QString, RoomBook::Place>> RoomBook::nextToResolve()
@@ -239,6 +254,9 @@ void RoomBook::forget(const QString &service)
         break;
     case Stage::Reported:
         --rooms_;
+        break;
+    case Stage::Released:
+        released_.erase(std::find(released_.begin(), released_.end(), service));
         break;
     }
     entries_.erase(it);
@@ -579,6 +597,13 @@ public:
 
     void start() { connect(); }
 
+    void release(const QString &service)
+    {
+        book_.release(service);
+        const std::lock_guard lock(countsMutex_);
+        counts_ = book_.counts();
+    }
+
     RoomBook::Counts counts() const
     {
         const std::lock_guard lock(countsMutex_);
@@ -771,6 +796,12 @@ void RoomBrowser::start()
         return;
     side_ = new dnssd::Browser(this, eventId_, mostRooms_);
     side_->post([side = side_] { side->start(); });
+}
+
+void RoomBrowser::release(const QString &service)
+{
+    if (side_)
+        side_->post([side = side_, service] { side->release(service); });
 }
 
 dnssd::RoomBook::Counts RoomBrowser::counts() const

@@ -71,6 +71,7 @@ public:
         quint64 otherEvent = 0; // well-formed, of another event
         quint64 overRooms = 0;  // of this event, with every room's place taken
         quint64 unresolved = 0; // the resolver gave up
+        quint64 released = 0;   // reported, and not taken by the follower
     };
     // An interface and a protocol, as Avahi numbers them.
     struct Place {
@@ -95,6 +96,12 @@ public:
     // A resolver's answer (nullopt: it did not read): the room to report, if any.
     std::optional<RoomAnnounced> resolved(const QString &service, std::optional<RoomAnnounced> room);
     void unresolved(const QString &service);
+    // A reported room its follower would not take (it could not prove it is of the event): its
+    // place goes to the next, and it is not reported again while it stays announced. At most
+    // kMostReleased are remembered, the oldest forgotten first, so that a flood of announcements
+    // that claim the event's id costs a bounded list and never the real rooms' places.
+    void release(const QString &service);
+    static constexpr qsizetype kMostReleased = 1024;
     // A name that does not read as a service name.
     void refuse() { ++counts_.refused; }
 
@@ -104,7 +111,7 @@ public:
     int rooms() const { return rooms_; }
 
 private:
-    enum class Stage { Waiting, Resolving, Reported };
+    enum class Stage { Waiting, Resolving, Reported, Released };
     struct Entry {
         Stage stage = Stage::Waiting;
         QList<Place> places{};
@@ -114,7 +121,8 @@ private:
     QString eventId_;
     Limits limits_;
     QHash<QString, Entry> entries_;
-    std::deque<QString> queue_; // the waiting ones, oldest first
+    std::deque<QString> queue_;    // the waiting ones, oldest first
+    std::deque<QString> released_; // the released ones, oldest first
     int resolving_ = 0;
     int rooms_ = 0;
     Counts counts_{};
@@ -157,6 +165,8 @@ public:
     ~RoomBrowser() override;
 
     void start();
+    // A room found that its follower would not take: see RoomBook::release().
+    void release(const QString &service);
     // What was dropped so far, and why; read without waiting for Avahi.
     dnssd::RoomBook::Counts counts() const;
 

@@ -318,6 +318,20 @@ private slots:
         QCOMPARE(book.gone("A", lo), dnssd::RoomBook::Gone::Lost);
         QCOMPARE(book.rooms(), 0);
         QCOMPARE(book.resolving(), 0);
+
+        // A room its follower would not take gives its place up, and is not reported again.
+        for (const char *service : {"fake", "C"})
+            book.seen(service, lo);
+        QVERIFY(book.nextToResolve());
+        QVERIFY(book.resolved("fake", room("fake", "0123abcd")));
+        book.release("fake");
+        book.seen("fake", {2, 0}); // the same, on another interface
+        QCOMPARE(book.nextToResolve().value().first, QStringLiteral("C"));
+        QVERIFY(book.resolved("C", room("C", "0123abcd")));
+        QVERIFY(!book.nextToResolve());
+        QCOMPARE(book.gone("fake", lo), dnssd::RoomBook::Gone::Nothing);
+        QCOMPARE(book.gone("fake", {2, 0}), dnssd::RoomBook::Gone::Nothing);
+        QCOMPARE(book.counts().released, quint64{1});
     }
 
     // Without a daemon the room's server serves as it did, and says once why it is not announced.
