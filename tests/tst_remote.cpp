@@ -1103,6 +1103,17 @@ void RemoteTest::roomCommandLine_data()
                                           << "at most 40";
     QTest::newRow("a line break") << QStringList{"--room=A\nB"} << ""
                                   << "one line";
+    QTest::newRow("key and a programme") << QStringList{"--event=s", "--programme", "p.json"} << ""
+                                         << "";
+    QTest::newRow("overview of the event") << QStringList{"--overview", "--event=s"} << ""
+                                           << "";
+    QTest::newRow("overview of addresses")
+        << QStringList{"--overview", "http://10.0.0.21:8760", "--overview-file=rooms.txt"} << ""
+        << "";
+    QTest::newRow("overview of nothing") << QStringList{"--overview"} << ""
+                                         << "needs the event's key";
+    QTest::newRow("overview of a room") << QStringList{"--overview", "--event=s", "--room=A"} << ""
+                                        << "takes no --room";
 }
 
 void RemoteTest::roomCommandLine()
@@ -1114,6 +1125,8 @@ void RemoteTest::roomCommandLine()
     QVERIFY2(error.isEmpty() ? line.error.isEmpty() : line.error.contains(error), qPrintable(line.error));
     if (error.isEmpty())
         QCOMPARE(line.room, room);
+    // What follows --overview is its rooms; elsewhere an address is left to others.
+    QCOMPARE(line.rooms.size(), arguments.contains("http://10.0.0.21:8760") ? 1 : 0);
 }
 
 // The key's first line, kept out of the process list; an empty file or one far longer than a key is
