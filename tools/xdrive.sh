@@ -39,16 +39,31 @@ wait_window() {
 # window's corner. The program is driven in a real X window, whatever platform the caller's
 # environment asks for (a developer running every test offscreen, say).
 start_program() {
-    # On a loaded machine the display may not take connections yet when this starts: a program
-    # started then ends at once ("could not connect to display").
-    for _ in $(seq 300); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break
-        sleep 0.1
+    # On a loaded machine the display may not take connections yet when this starts, and a display
+    # that answered once may be one going away as another test's ends: a program started then ends
+    # at once ("could not connect to display"), and is started again, three times at most.
+    local attempt
+    for attempt in 1 2 3; do
+        for _ in $(seq 300); do
+            xdotool getdisplaygeometry >/dev/null 2>&1 && break
+            sleep 0.1
+        done
+        QT_QPA_PLATFORM=xcb "$exe" "$@" >"$out/program.log" 2>&1 &
+        program=$!
+        trap 'kill $program 2>/dev/null || true' EXIT
+        window=""
+        for _ in $(seq 300); do
+            window=$(xdotool search --name 'ポディウムウォッチ' 2>/dev/null | head -n 1 || true)
+            [ -n "$window" ] && break
+            kill -0 "$program" 2>/dev/null || break
+            sleep 0.1
+        done
+        [ -n "$window" ] && break
+        echo "the program ended before its window appeared (attempt $attempt):" >&2
+        tail -n 3 "$out/program.log" >&2
+        kill "$program" 2>/dev/null || true
+        sleep 1
     done
-    QT_QPA_PLATFORM=xcb "$exe" "$@" >"$out/program.log" 2>&1 &
-    program=$!
-    trap 'kill $program 2>/dev/null || true' EXIT
-    window=$(wait_window 'ポディウムウォッチ')
     [ -n "$window" ] || { echo "FAIL: the main window never appeared"; exit 1; }
     sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$window")"
