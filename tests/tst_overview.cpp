@@ -123,6 +123,13 @@ public:
             }
         });
     }
+    // Its connections go with it, and say nothing on the way: what they would say is about a room
+    // that is no more.
+    ~FakeRoom() override
+    {
+        for (QTcpSocket *socket : findChildren<QTcpSocket *>())
+            socket->disconnect();
+    }
     QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
 };
 
