@@ -128,14 +128,6 @@ void OverviewWindow::showAddresses(const QString &view, const QString &control)
     code(controlCode_, control);
 }
 
-RoomTile *OverviewWindow::tile(const QString &room) const
-{
-    for (const overviewchannel::RoomChange &shown : model_.rooms())
-        if (shown.room == room)
-            return tiles_.value(shown.key);
-    return nullptr;
-}
-
 void OverviewWindow::refresh()
 {
     const QList<overviewchannel::RoomChange> rooms = model_.rooms();
@@ -278,7 +270,7 @@ RoomTile::RoomTile(OverviewWindow::Act act, QWidget *parent) : QFrame(parent), a
 void RoomTile::show(const overviewchannel::RoomChange &room)
 {
     room_ = room.room;
-    offline_ = !room.online;
+    const bool offline = !room.online;
     setObjectName(QStringLiteral("Tile_") + room.room);
     const QJsonObject &state = room.state;
     const QJsonObject talk = state.value(QLatin1StringView("talk")).toObject();
@@ -291,22 +283,22 @@ void RoomTile::show(const overviewchannel::RoomChange &room)
     time_->setText(state.value(QLatin1StringView("text")).toString());
     // The room's own display colours, as its chair and speaker see them; grey when it is not there.
     const QColor background(
-        offline_ ? QStringLiteral("#555555")
-                 : state.value(QLatin1StringView("background")).toString(QStringLiteral("#000000")));
+        offline ? QStringLiteral("#555555")
+                : state.value(QLatin1StringView("background")).toString(QStringLiteral("#000000")));
     const QColor foreground(
-        offline_ ? QStringLiteral("#bbbbbb")
-                 : state.value(QLatin1StringView("foreground")).toString(QStringLiteral("#00ff00")));
+        offline ? QStringLiteral("#bbbbbb")
+                : state.value(QLatin1StringView("foreground")).toString(QStringLiteral("#00ff00")));
     QPalette palette = time_->palette();
     palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::WindowText, foreground);
     time_->setPalette(palette);
-    state_->setText(offline_ ? QStringLiteral("オフライン")
-                             : state.value(QLatin1StringView("stateText")).toString());
+    state_->setText(offline ? QStringLiteral("オフライン")
+                            : state.value(QLatin1StringView("stateText")).toString());
     // Ahead or behind plan in the chair's own words, where the room has a programme to say it by.
     const QJsonValue behind =
         state.value(QLatin1StringView("session")).toObject().value(QLatin1StringView("behindSeconds"));
-    plan_->setText(offline_ || !behind.isDouble() ? QString()
-                                                  : scheduleInWords(static_cast<qint64>(behind.toDouble())));
+    plan_->setText(offline || !behind.isDouble() ? QString()
+                                                 : scheduleInWords(static_cast<qint64>(behind.toDouble())));
     const QString message = state.value(QLatin1StringView("message")).toString();
     message_->setText(message.isEmpty() ? QString() : QStringLiteral("メッセージ: ") + message);
     QStringList saved;
@@ -319,26 +311,6 @@ void RoomTile::show(const overviewchannel::RoomChange &room)
         messages_->addItems(saved_);
         messages_->setCurrentText(typed);
     }
-}
-
-QString RoomTile::timeText() const
-{
-    return time_->text();
-}
-
-QString RoomTile::stateText() const
-{
-    return state_->text();
-}
-
-QString RoomTile::messageText() const
-{
-    return message_->text();
-}
-
-QString RoomTile::outcome() const
-{
-    return outcome_->text();
 }
 
 void RoomTile::ask(RemoteCommand command, const QString &done)

@@ -26,7 +26,6 @@ public:
 
     // The overview's own page, once it listens: shown for whoever walks the corridors with a phone.
     void showAddresses(const QString &view, const QString &control);
-    RoomTile *tile(const QString &room) const;
 
 private:
     void refresh();
@@ -53,14 +52,7 @@ public:
     RoomTile(OverviewWindow::Act act, QWidget *parent);
     void show(const overviewchannel::RoomChange &room);
 
-    QString timeText() const;
-    QString stateText() const;
-    QString messageText() const;
-    bool isOffline() const { return offline_; }
-    // What the last action came to, in words.
-    QString outcome() const;
-
-    static constexpr int kOutcomeMs = 5000;
+    static constexpr int kOutcomeMs = 5000; // what the last action came to stays this long
 
 private:
     void ask(RemoteCommand command, const QString &done);
@@ -70,5 +62,4 @@ private:
     QLabel *name_, *talk_, *title_, *speaker_, *time_, *state_, *plan_, *message_, *outcome_;
     QComboBox *messages_;
     QStringList saved_;
-    bool offline_ = false;
 };

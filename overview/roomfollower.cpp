@@ -32,7 +32,8 @@ bool tooLong(QNetworkReply *reply, qsizetype most)
 RoomFollower::RoomFollower(roomfeed::RoomAddress address, QByteArray key, QString announcedRoom,
                            QNetworkAccessManager *network, QObject *parent)
     : QObject(parent), address_(std::move(address)), key_(std::move(key)),
-      announced_(std::move(announcedRoom)), network_(network)
+      announced_(std::move(announcedRoom)), network_(network),
+      trouble_(QStringLiteral("the room at ") + address_.base.toString())
 {
     socket_.setParent(this);
     socket_.setMaxAllowedIncomingFrameSize(roomfeed::kLargestState);
@@ -158,10 +159,9 @@ void RoomFollower::received(const QString &text)
         room_ = named.isEmpty() ? address_.base.authority() : named;
     }
     state_ = *state;
-    trouble_.clear();
     retryMs_ = kFirstRetryMs;
     heard();
-    setOnline(true);
+    online_ = true;
     emit changed();
 }
 
@@ -174,7 +174,7 @@ void RoomFollower::heard()
 void RoomFollower::check()
 {
     if (online_ && heard_.elapsed() >= kOfflineMs) {
-        setOnline(false);
+        online_ = false;
         emit changed();
     }
     if (socket_.state() == QAbstractSocket::ConnectedState && pinged_.elapsed() >= kPingMs) {
@@ -188,18 +188,16 @@ void RoomFollower::check()
 
 void RoomFollower::lost(const QString &why, int retryMs)
 {
-    trouble_ = why;
+    // Said for a room an organiser gave, or one that has proved itself: an announcement of a
+    // stranger's is not worth a line.
+    if (announced_.isEmpty() || !room_.isEmpty())
+        trouble_.add(QStringLiteral("not followed"), why);
     deadline_.stop();
     if (asking_)
         asking_->abort();
     retry_.start(std::max(retryMs, retryMs_));
     retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
     socket_.abort();
-}
-
-void RoomFollower::setOnline(bool online)
-{
-    online_ = online;
 }
 
 void RoomFollower::send(const RemoteCommand &command, std::function<void(const CommandVerdict &)> answered)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "overview/roomfeed.h"
+#include "remote/complaint.h"
 #include "remote/remotecommand.h"
 
 #include <QElapsedTimer>
@@ -32,11 +33,8 @@ public:
 
     // The room's name once it has proved it; empty until then (the tile is not shown).
     QString room() const { return room_; }
-    QUrl base() const { return address_.base; }
     bool isOnline() const { return online_; }
     QJsonObject state() const { return state_; }
-    // Why the room is not followed, when it is not.
-    QString trouble() const { return trouble_; }
 
     // Sends a command to the room's control API with the event's control token; `answered` gets
     // the room's verdict, or 503 when it did not answer in time.
@@ -63,7 +61,6 @@ private:
     void check();
     void lost(const QString &why, int retryMs = 0);
     void heard();
-    void setOnline(bool online);
 
     roomfeed::RoomAddress address_;
     QByteArray key_;
@@ -72,7 +69,7 @@ private:
     QString room_;
     QString viewToken_, controlToken_;
     QJsonObject state_;
-    QString trouble_;
+    Complaint trouble_; // why the room is not followed, said once a minute at most
     bool online_ = false;
     QWebSocket socket_;
     QPointer<QNetworkReply> asking_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
@@ -44,7 +45,8 @@ private:
         for (auto it = counts_.cbegin(); it != counts_.cend(); ++it)
             parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
         QString line =
-            QStringLiteral("podiumwatch-remote: %1: %2").arg(subject_, parts.join(QStringLiteral(", ")));
+            QStringLiteral("%1: %2: %3")
+                .arg(QCoreApplication::applicationName(), subject_, parts.join(QStringLiteral(", ")));
         if (!detail_.isEmpty())
             line += QStringLiteral(" (last: %1)").arg(detail_);
         std::fputs(qPrintable(line + QLatin1Char('\n')), stderr);
