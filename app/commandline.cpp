@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "rooms/roomname.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -181,9 +183,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if ((!line.eventKey.isEmpty() || !line.eventFile.isEmpty()) && line.room.isEmpty() &&
         line.programme.isEmpty())
         return fail(QStringLiteral("--event needs the room's name: --room NAME"));
-    if (line.room.size() > kLongestRoom || std::any_of(line.room.cbegin(), line.room.cend(), [](QChar c) {
-            return c.category() == QChar::Other_Control;
-        }))
+    if (!line.room.isEmpty() && !isRoomName(line.room))
         return fail(
             QStringLiteral("--room takes a name of at most %1 characters on one line").arg(kLongestRoom));
     return line;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "programme/programme.h"
 #include "remote/remotelimits.h"
 
 #include <QStringList>

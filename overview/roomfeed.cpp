@@ -1,5 +1,7 @@
 #include "overview/roomfeed.h"
 
+#include "rooms/roomname.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -66,9 +68,8 @@ Result<RoomAnswer> roomAnswer(QByteArrayView json)
     answer.proof = object.value(QLatin1StringView("proof")).toString();
     static const QRegularExpression hex8(QStringLiteral("^[0-9a-f]{8}$"));
     static const QRegularExpression hex32(QStringLiteral("^[0-9a-f]{32}$"));
-    const bool oneLine = !answer.room.contains(QLatin1Char('\n')) && !answer.room.contains(QLatin1Char('\r'));
-    if (answer.room.isEmpty() || answer.room.size() > 40 || !oneLine ||
-        !hex8.match(answer.eventId).hasMatch() || answer.version < 1 || !hex32.match(answer.proof).hasMatch())
+    if (!isRoomName(answer.room) || !hex8.match(answer.eventId).hasMatch() || answer.version < 1 ||
+        !hex32.match(answer.proof).hasMatch())
         return Result<RoomAnswer>::failure(QStringLiteral("not a room's answer"));
     return answer;
 }

@@ -1,6 +1,7 @@
 #include "overview/roomfollower.h"
 
 #include "rooms/eventtokens.h"
+#include "rooms/roomname.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -156,7 +157,7 @@ void RoomFollower::received(const QString &text)
     if (room_.isEmpty()) {
         // Given by its own view address: it is the room its state names, or its address.
         const QString named = state->value(QLatin1StringView("room")).toString();
-        room_ = named.isEmpty() ? address_.base.authority() : named;
+        room_ = isRoomName(named) ? named : address_.base.authority();
     }
     state_ = *state;
     retryMs_ = kFirstRetryMs;

@@ -62,9 +62,6 @@ struct ProgrammeTalk {
     friend bool operator==(const ProgrammeTalk &, const ProgrammeTalk &) = default;
 };
 
-// The longest room name: it heads a tile of the overview and a line of the pages.
-inline constexpr int kLongestRoom = 40;
-
 struct Programme {
     QString title;
     QString room;                  // the room the programme is for (A会場); empty: not said

@@ -1,6 +1,7 @@
 #include "programme/programmefile.h"
 
 #include "programme/programmefileparts.h"
+#include "rooms/roomname.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,11 +74,12 @@ public:
         if (!string(top, u"room", kTopPlace, QStringLiteral("会場"), room))
             return false;
         programme.room = room.value_or(QString());
-        const int roomLength = characterCount(programme.room);
-        if (roomLength > kLongestRoom)
-            return fail(fieldcheck::tooLong(kTopPlace, QStringLiteral("会場"), roomLength, kLongestRoom));
-        if (programme.room.contains(QLatin1Char('\n')) || programme.room.contains(QLatin1Char('\r')))
-            return fail(QStringLiteral("プログラムの「会場」は 1 行で書いてください。"));
+        if (!programme.room.isEmpty() && !isRoomName(programme.room)) {
+            const int roomLength = characterCount(programme.room);
+            return fail(roomLength > kLongestRoom
+                            ? fieldcheck::tooLong(kTopPlace, QStringLiteral("会場"), roomLength, kLongestRoom)
+                            : QStringLiteral("プログラムの「会場」は 1 行で書いてください。"));
+        }
         if (!time(top, u"start", kTopPlace, QStringLiteral("開始予定"), 0, 23 * 60 + 59, programme.start) ||
             !time(top, u"changeover", kTopPlace, QStringLiteral("発表間の切り替え"), 0, kLongestCount,
                   programme.changeover)) {

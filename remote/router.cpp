@@ -6,6 +6,7 @@
 #include "remote/secret.h"
 #include "remote/websocketframes.h"
 #include "rooms/eventtokens.h"
+#include "rooms/roomname.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -103,13 +104,6 @@ bool isChallenge(const QString &challenge)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]{16,64}$"));
     return plain.match(challenge).hasMatch();
-}
-
-// As long as a room's name may be; which rooms there are is the overview's to know.
-bool isRoomName(const QString &name)
-{
-    const qsizetype characters = name.toUcs4().size();
-    return characters >= 1 && characters <= 40;
 }
 
 constexpr QByteArrayView RoomNameRefusal = "room is the name of a room";

@@ -1,5 +1,6 @@
 #include "rooms/dnssd.h"
 
+#include "rooms/roomname.h"
 #include <QChar>
 #include <QMetaObject>
 #include <QStringDecoder>
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <future>
+
 #include <mutex>
 #include <net/if.h>
 #include <unistd.h>
@@ -25,7 +27,6 @@ namespace dnssd {
 
 namespace {
 
-constexpr qsizetype kLongestRoom = 40;
 constexpr qsizetype kLongestLabel = 63; // bytes of a DNS label, an instance name's limit
 // Another device that claims every name we try is not followed for ever.
 constexpr int kMostRenames = 32;
@@ -72,17 +73,8 @@ QString avahiError(int error)
 std::optional<QString> checkedRoom(QByteArrayView utf8)
 {
     std::optional<QString> room = strictUtf8(utf8);
-    if (!room || room->isEmpty())
+    if (!room || !isRoomName(*room))
         return std::nullopt;
-    const QList<uint> characters = room->toUcs4();
-    if (characters.size() > kLongestRoom)
-        return std::nullopt;
-    for (const uint c : characters) {
-        const QChar::Category category = QChar::category(static_cast<char32_t>(c));
-        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
-            category == QChar::Separator_Paragraph)
-            return std::nullopt;
-    }
     return room;
 }
 

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         break;
     case 1:
         if (const auto answer = roomfeed::roomAnswer(bytes))
-            check(!answer->room.isEmpty() && answer->room.size() <= 40 && answer->proof.size() == 32,
+            check(!answer->room.isEmpty() && answer->room.toUcs4().size() <= 40 && answer->proof.size() == 32,
                   "an answer out of its bounds");
         break;
     case 2:
