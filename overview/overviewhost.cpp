@@ -6,10 +6,10 @@
 
 #include "overview/overviewchannel.h"
 #include "overview/roomfollower.h"
-#include "platform/helperprocess.h"
-#include "platform/openfiles.h"
 #include "remote/channel.h"
+#include "remote/helpermain.h"
 #include "remote/remoteserver.h"
+#include "remote/router.h"
 #include "rooms/dnssd.h"
 #include "rooms/eventtokens.h"
 
@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -198,9 +197,7 @@ private:
     // Only what an organiser may ask of a room: a message, a saved one, a minute more or less.
     void act(const RemoteCommand &command, const std::function<void(const CommandVerdict &)> &answered)
     {
-        using Kind = RemoteCommand::Kind;
-        if (command.kind != Kind::Message && command.kind != Kind::MessageSaved &&
-            command.kind != Kind::Adjust) {
+        if (!overviewTakes(command.kind)) {
             answered({403, "an overview sends messages and minutes only"});
             return;
         }
@@ -230,17 +227,6 @@ private:
 
 int main(int argc, char *argv[])
 {
-    useBinaryStandardStreams();
-    raiseOpenFileLimit();
-    QCoreApplication app(argc, argv);
-    Host host;
-    std::thread([&host] {
-        channel::readStandardInput(
-            overviewchannel::kLargest, &host,
-            [&host](const channel::Message &message) { return host.take(message); },
-            "podiumwatch-overview: a message from the window it cannot take\n");
-        // The program has gone, or speaks what this is not.
-        leaveAfterTheProgram();
-    }).detach();
-    return QCoreApplication::exec();
+    return runChannelHelper<Host>(argc, argv, overviewchannel::kLargest,
+                                  "podiumwatch-overview: a message from the window it cannot take\n");
 }

@@ -5,10 +5,9 @@
 // one with the same addresses. It speaks the protocol of channel.h on its standard input and
 // output, and ends when its standard input closes.
 
-#include "platform/helperprocess.h"
-#include "platform/openfiles.h"
 #include "remote/channel.h"
 #include "remote/deskout.h"
+#include "remote/helpermain.h"
 #include "remote/oscin.h"
 #include "remote/remoteserver.h"
 #include "rooms/dnssd.h"
@@ -19,7 +18,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -201,18 +199,6 @@ private:
 
 int main(int argc, char *argv[])
 {
-    useBinaryStandardStreams();
-    // The connections draw on everything the system allows this process.
-    raiseOpenFileLimit();
-    QCoreApplication app(argc, argv);
-    Host host;
-    std::thread([&host] {
-        channel::readStandardInput(
-            channel::kLargestToServer, &host,
-            [&host](const channel::Message &message) { return host.take(message); },
-            "podiumwatch-remote: a message from the program it cannot take\n");
-        // The program has gone, or speaks what this is not.
-        leaveAfterTheProgram();
-    }).detach();
-    return QCoreApplication::exec();
+    return runChannelHelper<Host>(argc, argv, channel::kLargestToServer,
+                                  "podiumwatch-remote: a message from the program it cannot take\n");
 }
