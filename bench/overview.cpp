@@ -23,11 +23,11 @@
 #include "overview/overviewchannel.h"
 #include "overview/roomfeed.h"
 #include "remote/channel.h"
+#include "remote/websocketframes.h"
 #include "rooms/eventtokens.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
@@ -66,7 +66,6 @@ constexpr int kFirstRemaining = 3 * 3600;
 constexpr double kLatencyGoalMs = 200, kCpuGoal = 3, kMemoryGoalMiB = 80, kOfflineGoalMs = 3000,
                  kRefollowGoalMs = 5000;
 const QByteArray kEventKey = "bench-overview-event-key";
-const QByteArray kWebSocketGuid = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
 
 double nowMs()
 {
@@ -81,21 +80,6 @@ struct Pushes {
     std::vector<std::vector<double>> sentAt = std::vector<std::vector<double>>(kRooms);
     std::atomic<int> pings{0};
 };
-
-QByteArray frame(quint8 opcode, QByteArrayView payload)
-{
-    QByteArray bytes;
-    bytes += static_cast<char>(0x80 | opcode);
-    if (payload.size() < 126) {
-        bytes += static_cast<char>(payload.size());
-    } else {
-        bytes += static_cast<char>(126);
-        bytes += static_cast<char>((payload.size() >> 8) & 0xff);
-        bytes += static_cast<char>(payload.size() & 0xff);
-    }
-    bytes += payload;
-    return bytes;
-}
 
 QString roomName(int index)
 {
@@ -234,13 +218,11 @@ private:
         if (request.value(0) == "GET" && target.path() == QLatin1String("/ws") &&
             query.queryItemValue(QStringLiteral("t")) == viewToken_ &&
             headers["upgrade"].toLower() == "websocket" && !key.isEmpty()) {
-            const QByteArray accept =
-                QCryptographicHash::hash(key + kWebSocketGuid, QCryptographicHash::Sha1).toBase64();
             socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                           "Sec-WebSocket-Accept: " +
-                          accept + "\r\n\r\n");
+                          webSocketAccept(key) + "\r\n\r\n");
             // A room pushes what it shows now to every viewer that connects.
-            socket->write(frame(0x1, state()));
+            socket->write(textFrame(state()));
             socket->flush();
             return true;
         }
@@ -249,40 +231,32 @@ private:
         return false;
     }
 
-    // The overview's frames, masked as a client's are: pings answered, a close returned.
+    // The overview's frames, read as a room's server reads a viewer's: pings answered, a close
+    // returned, anything a viewer may not send ends the feed.
     void readFrames(QTcpSocket *socket, QByteArray &buffer)
     {
-        while (buffer.size() >= 2) {
-            const auto byte = [&buffer](qsizetype at) { return static_cast<quint8>(buffer[at]); };
-            const quint8 opcode = byte(0) & 0x0f;
-            const bool masked = byte(1) & 0x80;
-            qsizetype length = byte(1) & 0x7f, at = 2;
-            if (length == 126) {
-                if (buffer.size() < 4)
-                    return;
-                length = byte(2) << 8 | byte(3);
-                at = 4;
-            } else if (length == 127) {
-                // No overview sends a room that much: the feed is ended as a room's server would.
-                socket->abort();
+        for (;;) {
+            const ClientFrame read = readClientFrame(buffer);
+            switch (read.kind) {
+            case ClientFrame::Kind::Incomplete:
                 return;
-            }
-            if (buffer.size() < at + (masked ? 4 : 0) + length)
-                return;
-            QByteArray payload = buffer.mid(at + (masked ? 4 : 0), length);
-            if (masked)
-                for (qsizetype i = 0; i < payload.size(); ++i)
-                    payload[i] = static_cast<char>(payload[i] ^ buffer[at + i % 4]);
-            buffer.remove(0, at + (masked ? 4 : 0) + length);
-            if (opcode == 0x9) {
+            case ClientFrame::Kind::Ping:
                 ++pushes_.pings;
-                socket->write(frame(0xA, payload));
+                socket->write(pongFrame(read.payload));
                 socket->flush();
-            } else if (opcode == 0x8) {
-                socket->write(frame(0x8, payload.left(2)));
+                break;
+            case ClientFrame::Kind::Close:
+                socket->write(closeFrame(CloseNormal, {}));
                 socket->disconnectFromHost();
                 return;
+            case ClientFrame::Kind::Refused:
+                socket->abort();
+                return;
+            case ClientFrame::Kind::Pong:
+            case ClientFrame::Kind::Text:
+                break;
             }
+            buffer.remove(0, read.size);
         }
     }
 
@@ -295,7 +269,7 @@ private:
             pushes_.sentAt[static_cast<std::size_t>(index_)].push_back(nowMs());
         }
         for (QTcpSocket *socket : std::vector<QTcpSocket *>(feeds_)) {
-            socket->write(frame(0x1, json));
+            socket->write(textFrame(json));
             socket->flush();
         }
         if (afterPush_)

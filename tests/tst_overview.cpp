@@ -5,9 +5,9 @@
 #include "overview/overviewmodel.h"
 #include "overview/overviewprocess.h"
 #include "overview/roomfeed.h"
+#include "remote/websocketframes.h"
 #include "rooms/eventtokens.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -155,19 +155,9 @@ QByteArray webSocketUpgrade(const QByteArray &request)
 {
     const qsizetype at = request.toLower().indexOf("sec-websocket-key: ");
     const QByteArray key = request.mid(at + 19, request.indexOf("\r\n", at) - at - 19);
-    const QByteArray accept =
-        QCryptographicHash::hash(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11", QCryptographicHash::Sha1)
-            .toBase64();
     return "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: "
            "Upgrade\r\nSec-WebSocket-Accept: " +
-           accept + "\r\n\r\n";
-}
-
-QByteArray textFrame(const QByteArray &payload)
-{
-    QByteArray frame("\x81", 1);
-    frame += static_cast<char>(payload.size()); // short ones only
-    return frame + payload;
+           webSocketAccept(key) + "\r\n\r\n";
 }
 
 } // namespace
