@@ -6,20 +6,13 @@
 //   build/fuzz/tests/fuzz_channel -max_len=9000 tests/fuzz-seeds-channel
 
 #include "remote/channel.h"
+#include "support/fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void decodeEveryWay(const QByteArray &body)
 {

@@ -7,22 +7,11 @@
 // (past the longest record read, so that the limit itself is fuzzed).
 
 #include "rooms/dnssd.h"
+#include "support/fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -8,6 +8,7 @@
 // Its inputs are fuzz_httphead's, the first two bytes of which it skips.
 
 #include "remote/http.h"
+#include "support/fuzzcheck.h"
 
 #include <llhttp.h>
 
@@ -17,14 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // llhttp stopped at the end of each head and each message, so that both are known by position.
 struct Strict {

@@ -12,6 +12,7 @@
 
 #include "remote/http.h"
 #include "remote/router.h"
+#include "support/fuzzcheck.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,14 +21,6 @@
 #include <vector>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 const RouterState &routerState(int clients)
 {

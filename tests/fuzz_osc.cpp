@@ -6,6 +6,7 @@
 // (past the longest datagram read, so that the limit itself is fuzzed).
 
 #include "remote/osc.h"
+#include "support/fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,14 +15,6 @@
 namespace {
 
 const QByteArray kToken = "s3cret-Token";
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 } // namespace
 

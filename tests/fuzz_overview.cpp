@@ -7,6 +7,7 @@
 
 #include "overview/overviewchannel.h"
 #include "overview/roomfeed.h"
+#include "support/fuzzcheck.h"
 
 #include <QJsonArray>
 #include <cstdint>
@@ -14,14 +15,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void checkText(const QJsonObject &object, const char *key)
 {

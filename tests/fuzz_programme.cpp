@@ -4,20 +4,13 @@
 //   build/fuzz/tests/fuzz_programme -max_len=4096 -runs=1000000 tests/fuzz-seeds-programme
 
 #include "programme/programmefile.h"
+#include "support/fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 bool inRange(int value, int least, int most)
 {

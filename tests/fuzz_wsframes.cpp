@@ -8,6 +8,7 @@
 
 #include "remote/router.h"
 #include "remote/websocketframes.h"
+#include "support/fuzzcheck.h"
 
 #include <QJsonDocument>
 
@@ -17,14 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void checkFrame(const ClientFrame &frame, QByteArrayView unread)
 {
