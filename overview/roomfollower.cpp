@@ -84,7 +84,6 @@ void RoomFollower::ask()
     url.setPath(QStringLiteral("/room"));
     url.setQuery(QStringLiteral("n=") + nonce);
     QNetworkRequest request(url);
-    request.setTransferTimeout(kAnswerMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *reply = network_->get(request);
     asking_ = reply;
